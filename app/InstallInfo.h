@@ -1,0 +1,38 @@
+// The installation record: the install folder and every value of the
+// uninstall entry. Plain data of fixed size; zero bytes are an empty record.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+struct InstallInfo {
+    // The string fields carry the names of the uninstall entry's values and are
+    // written in this order.
+    WCHAR DisplayIcon[MAX_PATH];
+    WCHAR DisplayVersion[MAX_PATH];
+    WCHAR InstallDate[MAX_PATH];
+    WCHAR UninstallString[MAX_PATH];
+    WCHAR DisplayName[MAX_PATH];
+    WCHAR HelpLink[MAX_PATH];
+    WCHAR InstallLocation[MAX_PATH];
+    WCHAR Publisher[MAX_PATH];
+    WCHAR URLInfoAbout[MAX_PATH];
+    WCHAR URLUpdateInfo[MAX_PATH];
+    DWORD EstimatedSize;  // bytes
+    DWORD MajorVersion;
+    DWORD MinorVersion;
+    DWORD NoModify;
+    DWORD NoRepair;
+};
+
+// Fills the record for a fresh installation into the given folder. Safe for a
+// folder text of any length: no field ever overflows.
+void FillInstallInfo(InstallInfo& info, const std::wstring& folder);
+
+// True when the folder and every path derived from it fit the record's fields.
+bool InstallFolderFits(const std::wstring& folder);
+
+// The path of a file inside the install folder: the folder, one backslash
+// unless it already ends with one, the file name.
+std::wstring InstallFilePath(const std::wstring& location, const std::wstring& fileName);
+std::wstring InstallFilePath(const InstallInfo& info, const std::wstring& fileName);

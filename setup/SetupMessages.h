@@ -1,0 +1,54 @@
+// The private window messages between the installation worker, the download
+// code, the skinned switches and the setup dialog, and the codes they carry.
+// Every sender and the dialog include this one definition.
+#pragma once
+
+#include <windows.h>
+
+// Installation worker and download -> dialog. All are sent with SendMessageW,
+// so the sender waits for the handler and sees its result.
+constexpr UINT WM_SETUP_BEGIN = WM_USER + 200;          // 0, 0
+constexpr UINT WM_SETUP_COMPLETE = WM_USER + 201;       // 0, 0
+constexpr UINT WM_SETUP_ERROR = WM_USER + 202;          // SetupResult, 0 -> IDRETRY / IDIGNORE / other
+constexpr UINT WM_SETUP_STEP = WM_USER + 203;           // SetupStep, ordinal 1..5
+constexpr UINT WM_DOWNLOAD_BEGIN = WM_USER + 204;       // 0, 0
+constexpr UINT WM_DOWNLOAD_FILE_INDEX = WM_USER + 205;  // entry number from 1, number of entries
+constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 206;    // position, upper end of the range
+constexpr UINT WM_SETUP_STATUS_TEXT = WM_USER + 207;    // const std::wstring* (valid during the call), 0
+constexpr UINT WM_DOWNLOAD_COMPLETE = WM_USER + 208;    // 0, 0
+constexpr UINT WM_DOWNLOAD_FAILED = WM_USER + 209;      // const std::wstring* (valid during the call), 0
+
+// Image switch -> parent.
+constexpr UINT WM_IMAGESWITCH_SELECTED = WM_USER + 100;
+constexpr UINT WM_IMAGESWITCH_HOVER = WM_USER + 101;
+
+// Outcome of an installation run: WM_SETUP_ERROR's wParam and the worker's exit code.
+enum SetupResult : UINT {
+    SETUP_OK = 0,
+    SETUP_ERR_CODECS = 244,
+    SETUP_ERR_AAC_DECODER = 245,
+    SETUP_ERR_AAC_ENCODER = 246,
+    SETUP_ERR_MP4_DECODER = 247,
+    SETUP_ERR_MP4_ENCODER = 248,
+    SETUP_ERR_AVC_DECODER = 249,
+    SETUP_ERR_MP3_ENCODER = 250,
+    SETUP_ERR_X264 = 251,
+    SETUP_ERR_FLASH = 252,
+    SETUP_ERR_DOTNET = 253,
+    SETUP_ERR_DOWNLOAD = 254,
+    SETUP_CANCELLED = 255,
+};
+
+// Installation step shown on the progress page: WM_SETUP_STEP's wParam.
+enum SetupStep : UINT {
+    STEP_DOTNET = 1,
+    STEP_FLASH = 2,
+    STEP_X264 = 3,
+    STEP_MP3_ENCODER = 4,
+    STEP_AVC_DECODER = 5,
+    STEP_MP4_ENCODER = 6,
+    STEP_MP4_DECODER = 7,
+    STEP_AAC_ENCODER = 8,
+    STEP_AAC_DECODER = 9,
+    STEP_CODECS = 16,
+};
