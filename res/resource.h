@@ -1,0 +1,50 @@
+// Resource ids of QXTSetup.exe: dialog template, controls, icon and PNG skin.
+#pragma once
+
+#define IDD_QXTSETUP_DIALOG 102
+#define IDI_APP 128
+
+// PNG resources (type "PNG", Chinese PRC).
+#define IDB_TITLE_STRIP 129
+#define IDB_BACKGROUND 130
+#define IDB_MINIMIZE 138
+#define IDB_CLOSE 141
+#define IDB_CHECK_AUTORUN 142
+#define IDB_CHECK_DESKTOP 143
+#define IDB_CHECK_GROUP 144
+#define IDB_START 145
+#define IDB_REINSTALL 146
+#define IDB_BROWSE 147
+#define IDB_CANCEL_INSTALL 148
+#define IDB_FINISH 149
+#define IDB_SWITCH1 160
+#define IDB_SWITCH2 161
+#define IDB_SWITCH3 162
+#define IDB_SWITCH4 163
+#define IDB_SWITCH5 164
+#define IDB_PICTURE1 165
+#define IDB_PICTURE2 166
+#define IDB_PICTURE3 167
+#define IDB_PICTURE4 168
+#define IDB_PICTURE5 169
+
+// Controls of the setup dialog.
+#define IDC_MINIMIZE 1000
+#define IDC_CLOSE 1001
+#define IDC_START 1002
+#define IDC_INSTALL_PATH 1003
+#define IDC_SWITCH1 1004
+#define IDC_SWITCH2 1005
+#define IDC_SWITCH3 1006
+#define IDC_SWITCH4 1007
+#define IDC_SWITCH5 1008
+#define IDC_PANEL 1009
+#define IDC_BROWSE 1010
+#define IDC_PROGRESS 1011
+#define IDC_CANCEL_INSTALL 1012
+#define IDC_FINISH 1013
+#define IDC_STATUS 1014
+#define IDC_COUNTER 1015
+#define IDC_AUTORUN 1016
+#define IDC_DESKTOP_SHORTCUT 1017
+#define IDC_PROGRAM_GROUP 1018
