@@ -12,6 +12,8 @@ namespace {
 
 const wchar_t kClassName[] = L"QxtTestMessageRecorder";
 constexpr DWORD kThreadTimeoutMs = 10000;
+// Carries RunOnWindowThread's work; above the recorded range.
+constexpr UINT kRunWorkMessage = WM_APP + 0x3FFF;
 
 struct MessageNameEntry {
     UINT message;
@@ -121,6 +123,8 @@ void RegisterRecorderClass(WNDPROC proc)
 
 std::string MessageName(UINT message)
 {
+    if (message == kNote)
+        return "note";
     for (const auto& entry : kMessageNames)
         if (entry.message == message)
             return entry.name;
@@ -178,7 +182,7 @@ std::string Describe(const ExpectedMessage& message)
 MessageRecorder::MessageRecorder(bool visible)
     : m_visible(visible), m_textMessages{WM_SETUP_STATUS_TEXT, WM_DOWNLOAD_FAILED}
 {
-    m_filter = [](UINT message) { return message >= WM_USER && message < 0x8000; };
+    m_filter = [](UINT message) { return (message >= WM_USER && message < 0x8000) || message == kNote; };
     RegisterRecorderClass(WindowProc);
     m_ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_thread = ::CreateThread(nullptr, 0, ThreadMain, this, 0, &m_threadId);
@@ -235,6 +239,10 @@ LRESULT CALLBACK MessageRecorder::WindowProc(HWND wnd, UINT msg, WPARAM wParam, 
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         ::SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    if (msg == kRunWorkMessage) {
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
     }
     auto* self = reinterpret_cast<MessageRecorder*>(::GetWindowLongPtrW(wnd, GWLP_USERDATA));
     if (!self)
@@ -358,6 +366,28 @@ void MessageRecorder::Clear()
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_messages.clear();
+}
+
+void MessageRecorder::RunOnWindowThread(const std::function<void()>& work) const
+{
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(m_window, kRunWorkMessage, 0, reinterpret_cast<LPARAM>(&work), SMTO_NORMAL,
+                               kThreadTimeoutMs, &result))
+        ADD_FAILURE() << "the message recorder's thread did not run the work";
+}
+
+void MessageRecorder::Note(std::wstring text, LPARAM value)
+{
+    RecordedMessage entry;
+    entry.message = kNote;
+    entry.lParam = value;
+    entry.hasText = true;
+    entry.text = std::move(text);
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_messages.push_back(std::move(entry));
+    }
+    m_received.notify_all();
 }
 
 bool MessageRecorder::WaitFor(UINT message, int count, DWORD timeoutMs) const

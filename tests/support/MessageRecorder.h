@@ -15,6 +15,7 @@
 //     ... code under test sends to recorder.Window() ...
 //     static const qxt::test::ExpectedMessage expected[] = {
 //         {WM_SETUP_BEGIN, 0, 0},
+//         {qxt::test::kNote, L"DownloadClientFiles", 0},   // added by recorder.Note()
 //         {WM_SETUP_STATUS_TEXT, L"text copied during the call", 0},
 //         {WM_DOWNLOAD_PROGRESS, qxt::test::kAny, qxt::test::kAny},
 //         {WM_SETUP_ERROR, SETUP_ERR_FLASH, 0},
@@ -44,12 +45,17 @@
 
 namespace qxt::test {
 
+// Pseudo message of the entries that Note() adds: calls of stand-in
+// operations, so one sequence shows what was called between the messages.
+// (Window messages never go above 0xFFFF.)
+inline constexpr UINT kNote = 0x10000;
+
 // One message as the recorder saw it.
 struct RecordedMessage {
     UINT message = 0;
     WPARAM wParam = 0;      // for a text message, the pointer value (meaningless after the call)
     LPARAM lParam = 0;
-    bool hasText = false;   // WM_SETUP_STATUS_TEXT, WM_DOWNLOAD_FAILED (or another text message)
+    bool hasText = false;   // WM_SETUP_STATUS_TEXT, WM_DOWNLOAD_FAILED, kNote (or another text message)
     std::wstring text;      // copy of *(const std::wstring*)wParam taken during the call
     LRESULT answer = 0;     // what the recorder returned
 };
@@ -141,7 +147,7 @@ public:
     void SetTextMessages(std::vector<UINT> messages);
 
     // Which messages Messages() returns. Default: the private messages
-    // (WM_USER to 0x7FFF); everything the window receives is recorded anyway
+    // (WM_USER to 0x7FFF) and kNote; everything the window receives is recorded anyway
     // and AllMessages() returns it unfiltered.
     void SetFilter(Filter filter);
 
@@ -151,6 +157,16 @@ public:
     int Count(UINT message) const;
     // Forgets everything recorded so far (a separator between phases).
     void Clear();
+
+    // Adds a kNote entry {kNote, text, value} to the sequence from any thread,
+    // e.g. from a stand-in operation: {kNote, L"InstallFlashPlugin", 0}.
+    void Note(std::wstring text, LPARAM value = 0);
+
+    // Runs work on the recorder's thread and waits for it, e.g. to create
+    // child controls there: a real dialog's controls belong to the dialog's
+    // thread, and a control owned by a thread that does not pump messages
+    // would block every EnableWindow from the recorder's hook. Not recorded.
+    void RunOnWindowThread(const std::function<void()>& work) const;
 
     // Waits until at least count messages with that id have been received;
     // false when timeoutMs passes first.
