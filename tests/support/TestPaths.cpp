@@ -34,7 +34,7 @@ TempDir::TempDir()
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     wchar_t name[MAX_PATH] = {};
-    std::swprintf(name, MAX_PATH, L"%sqxt-test-%lu-%u", temp, ::GetCurrentProcessId(),
+    std::swprintf(name, MAX_PATH, L"%lsqxt-test-%lu-%u", temp, ::GetCurrentProcessId(),
                   counter.fetch_add(1));
     m_path = name;
     ::CreateDirectoryW(m_path.c_str(), nullptr);
