@@ -2,12 +2,12 @@
 # The publisher tools: tools/make-manifest and tools/stamp-host. A stamped
 # program is run under Wine to show that the setup program reads the host
 # back and that the executable still starts.
-#   tools_test.sh SOURCE_DIR PRINT_HOST_EXE
+#   tools_test.sh SOURCE_DIR HOSTREPORT_EXE
 set -euo pipefail
 
 tools=$1/tools
 wine_run=$1/scripts/wine-run
-print_host=$2
+host_report=$2
 work=$(mktemp -d /tmp/qxt-tools.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -61,12 +61,16 @@ for case in "${refused_cases[@]}"; do
 done
 
 # ---- stamp-host ----------------------------------------------------------
-cp "$print_host" "$work/plain.exe"
+cp "$host_report" "$work/plain.exe"
 plain_size=$(stat -c %s "$work/plain.exe")
-runs_as() {  # runs_as EXE "expected output"
+# hostreport.exe OUT writes what ReadServerHost finds in the program itself:
+# "1" or "0", a line feed, the host (UTF-16).
+runs_as() {  # runs_as EXE "expected report"
   local got
-  got=$("$wine_run" "$1" 2>/dev/null | tr -d '\r')
-  [ "$got" = "$2" ] || fail "$(basename "$1") printed '$got', expected '$2'"
+  rm -f "$work/report"
+  "$wine_run" "$1" "Z:${work//\//\\}\\report" >/dev/null 2>&1 || true
+  got=$(iconv -f UTF-16LE -t UTF-8 "$work/report" 2>/dev/null | tr '\n' ' ')
+  [ "$got" = "$2" ] || fail "$(basename "$1") reported '$got', expected '$2'"
 }
 
 cp "$work/plain.exe" "$work/a.exe"
