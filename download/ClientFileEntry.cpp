@@ -1,0 +1,60 @@
+#include "download/ClientFileEntry.h"
+
+namespace {
+
+constexpr wchar_t kWhiteSpace[] = L"\t\n\v\f\r \u00A0";
+
+// A component made of dots and blanks with two or more dots: Windows drops
+// trailing dots and blanks from a component, so ".. " and "..." can act as "..".
+bool IsParentComponent(const std::wstring& component)
+{
+    if (component.find_first_not_of(L". ") != std::wstring::npos)
+        return false;
+    size_t dots = 0;
+    for (wchar_t c : component)
+        dots += c == L'.';
+    return dots >= 2;
+}
+
+}  // namespace
+
+ClientFileEntry ParseClientFileEntry(const std::wstring& line)
+{
+    ClientFileEntry entry;
+    const size_t bar = line.find(L'|');
+    if (bar == std::wstring::npos) {
+        entry.name = line;
+        return entry;
+    }
+    entry.name = line.substr(0, bar);
+    entry.digest = line.substr(bar + 1);
+    entry.hasSeparator = true;
+    return entry;
+}
+
+bool IsInstallableName(const std::wstring& name)
+{
+    if (name.empty() || name[0] == L'\\' || name[0] == L'/')
+        return false;
+    if (name.find(L':') != std::wstring::npos)
+        return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of(L"\\/", start);
+        if (end == std::wstring::npos)
+            end = name.size();
+        if (IsParentComponent(name.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::wstring TrimManifestWhiteSpace(const std::wstring& text)
+{
+    const size_t first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::wstring::npos)
+        return {};
+    const size_t last = text.find_last_not_of(kWhiteSpace);
+    return text.substr(first, last - first + 1);
+}

@@ -1,0 +1,151 @@
+#include "download/DownloadClientFiles.h"
+
+#include "download/ClientFileEntry.h"
+#include "download/DownloadFile.h"
+#include "download/MD5Checksum.h"
+#include "framework/File.h"
+#include "framework/Handles.h"
+#include "framework/StdioFile.h"
+#include "install/SystemHelpers.h"
+#include "setup/SetupMessages.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kCancelPauseMs = 100;
+constexpr DWORD kCurrentFilePauseMs = 500;  // lets the user see each kept file go by
+
+constexpr wchar_t kDotNetClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client";
+constexpr wchar_t kDotNet4ClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client";
+
+bool CancelRequested(const volatile LONG* cancel)
+{
+    return cancel != nullptr && *cancel != 0;
+}
+
+void SendText(HWND window, UINT message, const std::wstring& text)
+{
+    ::SendMessageW(window, message, reinterpret_cast<WPARAM>(&text), 0);
+}
+
+bool DotNetClientInstalled()
+{
+    DWORD installed = 0;
+    if (ReadRegistryDword(kDotNetClientKey, &installed) && installed == 1)
+        return true;
+    installed = 0;
+    return ReadRegistryDword(kDotNet4ClientKey, &installed) && installed == 1;
+}
+
+bool LocalFileFound(const std::wstring& path)
+{
+    WIN32_FIND_DATAW data;
+    qxt::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
+    return static_cast<bool>(find);
+}
+
+// An unreadable local file cannot be shown to be current, so it is fetched
+// again, just like one that cannot be opened at all.
+bool HasDigest(const std::wstring& path, const std::wstring& digest)
+{
+    std::wstring local;
+    try {
+        local = CMD5Checksum::DigestFile(path.c_str());
+    } catch (const CFileException&) {
+        return false;
+    }
+    return !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
+                         InstallInfo& info)
+{
+    const std::wstring folder = InstallFilePath(info, L"");
+    if (DirectoryExists(folder.c_str()) == 0)
+        CreateDirectoryTree(folder.c_str());
+
+    const std::wstring baseUrl = std::wstring(L"http://") + host + L"/Custom/DownloadClient?filename=";
+    ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
+
+    const std::wstring manifestUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
+    const std::wstring manifestPath = folder + L"Client.txt";
+    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel) == 0)
+        return 0;
+
+    // The whole list first: the number of entries goes out with the first one.
+    std::vector<std::wstring> lines;
+    {
+        CStdioFile manifest;
+        if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
+            return 0;
+        try {
+            std::wstring line;
+            while (manifest.ReadString(line)) {
+                line = TrimManifestWhiteSpace(line);
+                if (line.empty())
+                    break;
+                if (CancelRequested(cancel)) {
+                    manifest.Close();
+                    ::Sleep(kCancelPauseMs);
+                    return 0;
+                }
+                lines.push_back(line);
+            }
+        } catch (const CFileException&) {
+            return 0;
+        }
+        manifest.Close();
+    }
+
+    const WPARAM count = lines.size();
+    for (WPARAM number = 1; number <= count; ++number) {
+        if (CancelRequested(cancel)) {
+            ::Sleep(kCancelPauseMs);
+            return 0;
+        }
+        const ClientFileEntry entry = ParseClientFileEntry(lines[number - 1]);
+        SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
+        ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
+
+        const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
+        // A line without a name, or a name reaching outside the install
+        // folder, is never looked at, fetched or written.
+        if (!entry.hasSeparator || !IsInstallableName(entry.name)) {
+            SendText(window, WM_SETUP_STATUS_TEXT, failure);
+            SendText(window, WM_DOWNLOAD_FAILED, failure);
+            return 0;
+        }
+
+        const std::wstring localPath = folder + entry.name;
+        if (LocalFileFound(localPath) && HasDigest(localPath, entry.digest)) {
+            CFile kept;
+            if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::typeBinary)) {
+                try {
+                    info.EstimatedSize += static_cast<DWORD>(kept.GetLength());
+                } catch (const CFileException&) {
+                }
+                kept.Close();
+            }
+            ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
+            ::Sleep(kCurrentFilePauseMs);
+            continue;
+        }
+
+        SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
+        const std::wstring fileUrl = baseUrl + entry.name;
+        const DWORD length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel);
+        if (length == 0) {
+            SendText(window, WM_SETUP_STATUS_TEXT, failure);
+            SendText(window, WM_DOWNLOAD_FAILED, failure);
+            return 0;
+        }
+        info.EstimatedSize += length;
+    }
+
+    ::SendMessageW(window, WM_DOWNLOAD_COMPLETE, 0, 0);
+    return 1;
+}

@@ -1,0 +1,18 @@
+// Brings the install folder up to date with the download server's manifest.
+#pragma once
+
+#include "app/InstallInfo.h"
+
+#include <windows.h>
+
+// Downloads the manifest Client.txt from host into info's install folder and
+// then every listed file whose MD5 digest differs from the local copy.
+// Returns 1 when every entry is in place, 0 otherwise (also after a cancel).
+// Adds each file's size to info.EstimatedSize. Sends the download messages and
+// status texts to window with SendMessageW.
+//
+// cancel is the dialog's cancel flag: a 32-bit word that the dialog's thread
+// sets to 1 and this call reads whole, without a lock (between manifest lines,
+// between files and between chunks of a transfer).
+BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
+                         InstallInfo& info);

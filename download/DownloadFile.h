@@ -1,0 +1,11 @@
+// One HTTP GET stored as one local file, through a temporary file beside it.
+#pragma once
+
+#include <windows.h>
+
+// Fetches url into destination and returns the body length the server
+// declared, or 0 on any failure or cancel. The destination is replaced only
+// by a complete body and is left read-only. Sends WM_DOWNLOAD_PROGRESS to
+// window; polls *cancel (set by another thread) between chunks.
+DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
+                   const volatile LONG* cancel);

@@ -1,0 +1,58 @@
+#include "framework/InternetSession.h"
+
+#include "framework/HttpConnection.h"
+#include "framework/InternetException.h"
+
+#include <string>
+
+namespace {
+
+std::wstring ExecutableBaseName()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name = path;
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        name.resize(dot);
+    return name;
+}
+
+}  // namespace
+
+CInternetSession::CInternetSession(const wchar_t* agent, DWORD_PTR context, DWORD accessType,
+                                   const wchar_t* proxyName, const wchar_t* proxyBypass, DWORD flags)
+    : m_dwContext(context)
+{
+    std::wstring defaultAgent;
+    if (agent == nullptr) {
+        defaultAgent = ExecutableBaseName();
+        agent = defaultAgent.c_str();
+    }
+    m_session.Reset(::InternetOpenW(agent, accessType, proxyName, proxyBypass, flags));
+}
+
+BOOL CInternetSession::SetOption(DWORD option, void* buffer, DWORD length)
+{
+    return ::InternetSetOptionW(m_session.Get(), option, buffer, length);
+}
+
+std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const wchar_t* server,
+                                                                     INTERNET_PORT port,
+                                                                     const wchar_t* userName,
+                                                                     const wchar_t* password)
+{
+    qxt::UniqueHinternet connection(::InternetConnectW(m_session.Get(), server, port, userName, password,
+                                                       INTERNET_SERVICE_HTTP, 0, m_dwContext));
+    if (!connection)
+        throw CInternetException(::GetLastError());
+    return std::make_unique<CHttpConnection>(std::move(connection), m_dwContext);
+}
+
+void CInternetSession::Close()
+{
+    m_session.Reset();
+}

@@ -1,0 +1,74 @@
+#include "framework/MessageBox.h"
+
+#include <atomic>
+
+namespace {
+
+constexpr UINT kAppTitleStringId = 0xE000;  // AFX_IDS_APP_TITLE
+
+std::atomic<HWND> g_mainWnd{nullptr};
+
+// The box's owner: the main window's top-level window, or the popup last
+// active over it so that a box raised while another box is up stays on top.
+HWND MessageBoxOwner()
+{
+    HWND wnd = g_mainWnd.load();
+    if (wnd == nullptr || !::IsWindow(wnd))
+        return nullptr;
+    while (wnd != nullptr && (::GetWindowLongW(wnd, GWL_STYLE) & WS_CHILD))
+        wnd = ::GetParent(wnd);
+    return wnd ? ::GetLastActivePopup(wnd) : nullptr;
+}
+
+}  // namespace
+
+HWND AfxGetMainWnd()
+{
+    return g_mainWnd.load();
+}
+
+void AfxSetMainWnd(HWND wnd)
+{
+    g_mainWnd.store(wnd);
+}
+
+std::wstring AfxGetAppName()
+{
+    const wchar_t* title = nullptr;
+    // With a length of 0 LoadStringW hands out a pointer to the resource itself.
+    const int titleLength =
+        ::LoadStringW(::GetModuleHandleW(nullptr), kAppTitleStringId, reinterpret_cast<wchar_t*>(&title), 0);
+    if (titleLength > 0 && title != nullptr)
+        return std::wstring(title, titleLength);
+
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name = path;
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos)
+        name.erase(dot);
+    return name;
+}
+
+int AfxMessageBox(const wchar_t* text, UINT type)
+{
+    if ((type & MB_ICONMASK) == 0) {
+        switch (type & MB_TYPEMASK) {
+        case MB_OK:
+        case MB_OKCANCEL:
+            type |= MB_ICONEXCLAMATION;
+            break;
+        case MB_YESNO:
+        case MB_YESNOCANCEL:
+            type |= MB_ICONQUESTION;
+            break;
+        default:
+            break;
+        }
+    }
+    const std::wstring caption = AfxGetAppName();
+    return ::MessageBoxW(MessageBoxOwner(), text, caption.c_str(), type);
+}

@@ -1,0 +1,57 @@
+#include "install/RegistryKey.h"
+
+#include <cwchar>
+
+namespace {
+
+// The path is kept in a fixed field; a longer sub-key is refused rather than cut.
+bool FitsPath(const wchar_t* subKey)
+{
+    return std::wcslen(subKey) < MAX_PATH;
+}
+
+}  // namespace
+
+bool RegistryKey::Open(HKEY root, const wchar_t* subKey)
+{
+    Close();
+    m_root = root;
+    if (subKey == nullptr) {
+        m_key = root;
+        return true;
+    }
+    if (!FitsPath(subKey))
+        return false;
+    std::wcscpy(m_path, subKey);
+    if (::RegOpenKeyExW(root, subKey, 0, KEY_ALL_ACCESS, &m_key) != ERROR_SUCCESS) {
+        m_key = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool RegistryKey::Create(HKEY root, const wchar_t* subKey)
+{
+    Close();
+    m_root = root;
+    if (subKey == nullptr || !FitsPath(subKey))
+        return false;
+    std::wcscpy(m_path, subKey);
+    wchar_t noClass[] = L"";
+    if (::RegCreateKeyExW(root, subKey, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &m_key,
+                          nullptr) != ERROR_SUCCESS) {
+        m_key = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void RegistryKey::Close()
+{
+    // A key opened without a sub-key is the root itself, which belongs to the caller.
+    if (m_key != nullptr && m_key != m_root)
+        ::RegCloseKey(m_key);
+    m_path[0] = L'\0';
+    m_key = nullptr;
+    m_root = nullptr;
+}

@@ -1,0 +1,17 @@
+// The installation's entry "QXTClient" in the list of installed programs.
+#pragma once
+
+#include "app/InstallInfo.h"
+
+#include <windows.h>
+
+inline constexpr wchar_t kUninstallEntryKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
+
+// Fills the record from an existing entry (the version from the client
+// executable in the entry's install folder). 1 when the entry exists; 0 and an
+// all-zero record when it does not.
+BOOL ReadUninstallEntry(InstallInfo& info);
+
+// Writes the record as the entry (creating it when missing). 1 when the
+// entry's key could be opened or created.
+BOOL WriteUninstallEntry(InstallInfo& info);

@@ -1,0 +1,40 @@
+// Every operation the start command and the installation worker call, as one
+// table. The product fills it with the real operations (RealSetupOperations);
+// tests fill it with stand-ins that record the calls, so the worker's order of
+// steps, retries and pauses can be checked without installing anything.
+#pragma once
+
+#include "app/InstallInfo.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+struct SetupOperations {
+    // Start command.
+    std::function<void(const wchar_t* exeName)> KillProcessesByName;
+    // Optional: decides whether a fresh installation may go into the folder
+    // text (the dialog tells the user why not). Empty: every folder is accepted.
+    std::function<bool(HWND dialog, const std::wstring& folder)> AcceptInstallFolder;
+    std::function<void(InstallInfo& info, const std::wstring& folder)> FillInstallInfo;
+
+    // Worker. The step results are non-zero on success.
+    std::function<void(std::wstring& host)> ReadServerHost;
+    std::function<BOOL(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info)>
+        DownloadClientFiles;
+    std::function<BOOL(InstallInfo& info)> InstallDotNetFramework;
+    std::function<BOOL(InstallInfo& info)> InstallFlashPlugin;
+    std::function<BOOL(InstallInfo& info)> InstallX264Encoder;
+    std::function<BOOL(InstallInfo& info)> InstallAvcDecoder;
+    std::function<void(const wchar_t* dllName, InstallInfo& info)> UnregisterComServer;
+    std::function<void(HKEY root, const wchar_t* subKey)> DeleteRegistryKey;
+    std::function<BOOL(InstallInfo& info)> InstallCodecs;
+    std::function<void(const wchar_t* host, InstallInfo& info)> WriteClientConfig;
+    std::function<void(InstallInfo& info)> WriteUninstallEntry;
+    std::function<void()> CleanClientDataFolder;
+    std::function<void(DWORD milliseconds)> Pause;
+};
+
+// The table of the real operations.
+SetupOperations RealSetupOperations();

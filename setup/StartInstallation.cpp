@@ -1,0 +1,69 @@
+#include "setup/StartInstallation.h"
+
+#include "res/resource.h"
+#include "setup/InstallWorker.h"
+#include "setup/SetupSession.h"
+
+#include <process.h>
+
+#include <iterator>
+
+#include <string>
+
+namespace {
+
+std::wstring ControlText(HWND dialog, int id)
+{
+    const HWND control = ::GetDlgItem(dialog, id);
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+void StartInstallation(HWND dialog, SetupSession& session)
+{
+    const SetupOperations& ops = session.m_operations;
+
+    // The client's files must not be in use when they are replaced; this runs
+    // on every start, also on an Enter pressed while a run is going.
+    ops.KillProcessesByName(L"QXTClient.exe");
+
+    // A disabled start button means a run is going (or done): Enter does nothing more.
+    if (!::IsWindowEnabled(::GetDlgItem(dialog, IDC_START)))
+        return;
+
+    std::wstring folder;
+    if (!session.m_bExistingInstall) {
+        folder = ControlText(dialog, IDC_INSTALL_PATH);
+        if (ops.AcceptInstallFolder && !ops.AcceptInstallFolder(dialog, folder))
+            return;
+    }
+
+    static const int kWelcomeControls[] = {IDC_INSTALL_PATH, IDC_START, IDC_BROWSE, IDC_CLOSE};
+    BOOL wasEnabled[std::size(kWelcomeControls)] = {};
+    for (size_t i = 0; i < std::size(kWelcomeControls); ++i) {
+        const HWND control = ::GetDlgItem(dialog, kWelcomeControls[i]);
+        wasEnabled[i] = ::IsWindowEnabled(control);
+        ::EnableWindow(control, FALSE);
+    }
+
+    // An existing installation keeps the record read from its uninstall entry.
+    if (!session.m_bExistingInstall)
+        ops.FillInstallInfo(session.m_installInfo, folder);
+
+    ::InterlockedExchange(&session.m_bCancelRequested, 0);
+    session.m_hDialog = dialog;
+
+    // Nobody waits for the worker: it reports everything by message, and if
+    // the dialog is closed while it runs it ends with the process.
+    const uintptr_t thread = ::_beginthreadex(nullptr, 0, InstallWorker, &session, 0, nullptr);
+    if (thread) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+        return;
+    }
+    // No worker, so no message will ever bring the welcome page back.
+    for (size_t i = 0; i < std::size(kWelcomeControls); ++i)
+        ::EnableWindow(::GetDlgItem(dialog, kWelcomeControls[i]), wasEnabled[i]);
+}

@@ -1,0 +1,624 @@
+// DownloadClientFiles against a real HTTP server on 127.0.0.1: the manifest,
+// the current-file test, the size record, and the whole message sequence the
+// dialog receives, from WM_DOWNLOAD_BEGIN to the last message.
+#include "download/DownloadClientFiles.h"
+
+#include "download/MD5Checksum.h"
+#include "setup/SetupMessages.h"
+#include "tests/download/DownloadTestSupport.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/TransferProgress.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cwctype>
+#include <deque>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace qxt::test;
+
+namespace {
+
+const std::string kBase = "/Custom/DownloadClient?filename=";
+const std::string kManifestTarget = kBase + "files&dotnet=0";
+
+std::string Md5(const std::string& bytes)
+{
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()));
+    const std::wstring digest = md5.Final();
+    return std::string(digest.begin(), digest.end());
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The messages a run should send, built entry by entry. Texts are kept here
+// so the expected entries can point at them.
+class ExpectedRun {
+public:
+    ExpectedRun& Begin(size_t manifestSize)
+    {
+        Add(WM_DOWNLOAD_BEGIN, 0, 0);
+        return Add(kTransfer, manifestSize, manifestSize);
+    }
+    ExpectedRun& TakeUp(const std::wstring& name, size_t number, size_t count)
+    {
+        Text(WM_SETUP_STATUS_TEXT, L"正在校验..." + name);
+        return Add(WM_DOWNLOAD_FILE_INDEX, number, count);
+    }
+    ExpectedRun& Kept(const std::wstring& name, size_t number, size_t count)
+    {
+        TakeUp(name, number, count);
+        return Add(WM_DOWNLOAD_PROGRESS, 100, 100);
+    }
+    ExpectedRun& Fetched(const std::wstring& name, size_t number, size_t count, size_t size)
+    {
+        TakeUp(name, number, count);
+        Text(WM_SETUP_STATUS_TEXT, L"正在下载..." + name);
+        return Add(kTransfer, size, size);
+    }
+    // A download that starts and fails: its transfer as far as it got.
+    ExpectedRun& FetchFails(const std::wstring& name, size_t number, size_t count)
+    {
+        TakeUp(name, number, count);
+        Text(WM_SETUP_STATUS_TEXT, L"正在下载..." + name);
+        return Failed(name);
+    }
+    ExpectedRun& Failed(const std::wstring& name)
+    {
+        Text(WM_SETUP_STATUS_TEXT, L"正在下载..." + name + L" : 失败!");
+        return Text(WM_DOWNLOAD_FAILED, L"正在下载..." + name + L" : 失败!");
+    }
+    ExpectedRun& Complete() { return Add(WM_DOWNLOAD_COMPLETE, 0, 0); }
+    ExpectedRun& Add(UINT message, ExpectedValue w, ExpectedValue l)
+    {
+        m_messages.push_back({message, w, l});
+        return *this;
+    }
+    ExpectedRun& Text(UINT message, std::wstring text)
+    {
+        m_texts.push_back(std::move(text));
+        return Add(message, m_texts.back().c_str(), 0);
+    }
+    std::span<const ExpectedMessage> Messages() const { return m_messages; }
+
+private:
+    std::deque<std::wstring> m_texts;
+    std::vector<ExpectedMessage> m_messages;
+};
+
+class DownloadClientFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Started());
+        ASSERT_NE(recorder.Window(), nullptr);
+        folder = dir / L"Quolix Client";
+        UseFolder(folder);
+    }
+
+    void UseFolder(const std::wstring& path)
+    {
+        info = InstallInfo{};
+        ASSERT_LT(path.size(), static_cast<size_t>(MAX_PATH));
+        wcscpy_s(info.InstallLocation, path.c_str());
+    }
+
+    // Serves a file under its manifest name and returns its manifest line.
+    std::string Publish(const std::string& name, const std::string& bytes)
+    {
+        server.Serve(kBase + name, HttpReply::Ok(bytes));
+        return name + "|" + Md5(bytes);
+    }
+    void ServeManifest(const std::string& text) { server.Serve(kManifestTarget, HttpReply::Ok(text)); manifestSize = text.size(); }
+
+    BOOL Run() { return DownloadClientFiles(server.Host().c_str(), &cancel, recorder.Window(), info); }
+
+    std::vector<RecordedMessage> Collapsed()
+    {
+        std::string problems;
+        std::vector<RecordedMessage> collapsed = CollapseTransfers(recorder.Messages(), problems);
+        EXPECT_EQ(problems, "");
+        return collapsed;
+    }
+
+    std::vector<std::string> RequestedTargets() const
+    {
+        std::vector<std::string> targets;
+        for (const HttpRequestRecord& r : server.Requests())
+            targets.push_back(r.target);
+        return targets;
+    }
+
+    std::wstring Local(const std::string& name) const { return folder + L"\\" + Widen(name); }
+
+    TestHttpServer server;
+    MessageRecorder recorder;
+    TempDir dir;
+    std::wstring folder;
+    InstallInfo info{};
+    volatile LONG cancel = 0;
+    size_t manifestSize = 0;
+};
+
+TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThemAll)
+{
+    const std::string client = PatternBytes(100000, 1);
+    const std::string library = PatternBytes(32768, 2);
+    const std::string config = "[CONFIG]\r\n";
+    // CRLF line ends, a lower-case digest, and the last line without a line end.
+    const std::string manifest = Publish("QXTClient.exe", client) + "\r\n" +
+                                 Lower(Publish("qxtcodec.dll", library)) + "\r\n" +
+                                 Publish("client.ini", config);
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    ExpectedRun fresh;
+    fresh.Begin(manifest.size())
+        .Fetched(L"QXTClient.exe", 1, 3, client.size())
+        .Fetched(L"qxtcodec.dll", 2, 3, library.size())
+        .Fetched(L"client.ini", 3, 3, config.size())
+        .Complete();
+    EXPECT_TRUE(MatchesSequence(Collapsed(), fresh.Messages()));
+    const std::vector<std::string> fetched = {kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
+                                              kBase + "client.ini"};
+    EXPECT_EQ(RequestedTargets(), fetched);
+    EXPECT_TRUE(HasBytes(Local("QXTClient.exe"), client));
+    EXPECT_TRUE(HasBytes(Local("qxtcodec.dll"), library));
+    EXPECT_TRUE(HasBytes(Local("client.ini"), config));
+    EXPECT_TRUE(HasBytes(Local("Client.txt"), manifest));
+    for (const char* name : {"QXTClient.exe", "qxtcodec.dll", "client.ini", "Client.txt"})
+        EXPECT_TRUE(IsReadOnly(Local(name))) << name;
+    EXPECT_EQ(info.EstimatedSize, client.size() + library.size() + config.size());
+
+    // Second run: the manifest again, every file kept as current.
+    recorder.Clear();
+    info.EstimatedSize = 0;
+    EXPECT_EQ(Run(), TRUE);
+
+    ExpectedRun again;
+    again.Begin(manifest.size())
+        .Kept(L"QXTClient.exe", 1, 3)
+        .Kept(L"qxtcodec.dll", 2, 3)
+        .Kept(L"client.ini", 3, 3)
+        .Complete();
+    EXPECT_TRUE(MatchesSequence(Collapsed(), again.Messages()));
+    EXPECT_EQ(server.Requests().size(), fetched.size() + 1);
+    EXPECT_EQ(info.EstimatedSize, client.size() + library.size() + config.size());
+}
+
+TEST_F(DownloadClientFilesTest, OnlyFilesThatAreMissingOrDifferAreFetched)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string kept = PatternBytes(5000, 3);
+    const std::string stale = PatternBytes(7000, 4);
+    const std::string missing = PatternBytes(9000, 5);
+    ASSERT_TRUE(WriteFileBytes(Local("kept.dll"), kept));
+    ASSERT_TRUE(WriteFileBytes(Local("stale.dll"), "an older version"));
+    MakeReadOnly(Local("stale.dll"));
+    ASSERT_TRUE(WriteFileBytes(Local("extra.dat"), "not in the manifest"));
+    const std::string manifest = Publish("kept.dll", kept) + "\n" + Publish("stale.dll", stale) + "\n" +
+                                 Publish("missing.dll", missing) + "\n";
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size())
+        .Kept(L"kept.dll", 1, 3)
+        .Fetched(L"stale.dll", 2, 3, stale.size())
+        .Fetched(L"missing.dll", 3, 3, missing.size())
+        .Complete();
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_TRUE(HasBytes(Local("stale.dll"), stale));
+    EXPECT_TRUE(HasBytes(Local("missing.dll"), missing));
+    EXPECT_TRUE(HasBytes(Local("extra.dat"), "not in the manifest"));
+    EXPECT_FALSE(IsReadOnly(Local("kept.dll")));  // kept files are not touched
+    EXPECT_EQ(info.EstimatedSize, kept.size() + stale.size() + missing.size());
+}
+
+TEST_F(DownloadClientFilesTest, TheManifestEndsAtItsFirstBlankLine)
+{
+    const std::string a = "first file";
+    const std::string b = "second file";
+    static const struct {
+        const char* label;
+        const char* layout;  // A and B stand for the two entry lines
+        int entries;
+    } kCases[] = {
+        {"first line empty", "\nA\nB\n", 0},
+        {"blank line between", "A\n\nB\n", 1},
+        {"line of white space between", "A\r\n \t\x0b\x0c\r\nB\r\n", 1},
+        {"white space around the lines", "  A \t\r\n\tB\xa0\n", 2},
+        {"no line end after the last line", "A\nB", 2},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        TempDir caseDir;
+        folder = caseDir / L"client";
+        UseFolder(folder);
+        std::string manifest;
+        for (const char* p = c.layout; *p; ++p)
+            manifest += *p == 'A' ? Publish("a.bin", a) : *p == 'B' ? Publish("b.bin", b) : std::string(1, *p);
+        ServeManifest(manifest);
+        recorder.Clear();
+
+        EXPECT_EQ(Run(), TRUE);
+
+        ExpectedRun run;
+        run.Begin(manifest.size());
+        if (c.entries >= 1)
+            run.Fetched(L"a.bin", 1, c.entries, a.size());
+        if (c.entries >= 2)
+            run.Fetched(L"b.bin", 2, c.entries, b.size());
+        run.Complete();
+        EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+        EXPECT_EQ(PathExists(Local("b.bin")), c.entries >= 2);
+    }
+}
+
+TEST_F(DownloadClientFilesTest, AManifestThatCannotBeFetchedEndsTheRunBeforeAnyEntry)
+{
+    static const struct {
+        const char* label;
+        HttpReply reply;
+        bool transferStarts;
+    } kCases[] = {
+        {"not found", HttpReply::Status(404, "Not Found"), false},
+        {"server error", HttpReply::Status(500, "Internal Server Error"), false},
+        {"empty body", HttpReply::Ok(""), true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        server.Serve(kManifestTarget, c.reply);
+        recorder.Clear();
+
+        EXPECT_EQ(Run(), FALSE);
+
+        ExpectedRun run;
+        run.Add(WM_DOWNLOAD_BEGIN, 0, 0);
+        if (c.transferStarts)
+            run.Add(kTransfer, 0, 0);
+        EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    }
+    EXPECT_TRUE(PathExists(folder)) << "the install folder is created before the manifest is asked for";
+}
+
+TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPlace)
+{
+    const std::string first = PatternBytes(3000, 6);
+    const std::string third = PatternBytes(3000, 7);
+    static const struct {
+        const char* label;
+        HttpReply reply;
+        bool transferStarts;
+    } kCases[] = {
+        {"not found", HttpReply::Status(404, "Not Found"), false},
+        {"declared length 0", HttpReply::Ok(""), true},
+        {"cut short", [] { HttpReply r = HttpReply::Ok(std::string(50000, 'x')); r.closeAfter = 20000; return r; }(), true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        TempDir caseDir;
+        folder = caseDir / L"client";
+        UseFolder(folder);
+        server.Serve(kBase + "second.bin", c.reply);
+        const std::string manifest = Publish("first.bin", first) + "\n" + "second.bin|" + Md5("whatever") + "\n" +
+                                     Publish("third.bin", third) + "\n";
+        ServeManifest(manifest);
+        recorder.Clear();
+
+        EXPECT_EQ(Run(), FALSE);
+
+        ExpectedRun run;
+        run.Begin(manifest.size()).Fetched(L"first.bin", 1, 3, first.size());
+        run.TakeUp(L"second.bin", 2, 3).Text(WM_SETUP_STATUS_TEXT, L"正在下载...second.bin");
+        if (c.transferStarts)
+            run.Add(kTransfer, kAny, kAny);
+        run.Failed(L"second.bin");
+        EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+        EXPECT_TRUE(HasBytes(Local("first.bin"), first));
+        EXPECT_FALSE(PathExists(Local("third.bin")));
+        EXPECT_EQ(info.EstimatedSize, first.size());
+    }
+}
+
+TEST_F(DownloadClientFilesTest, ADigestFollowedByASecondBarNeverMatches)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string bytes = "current contents";
+    ASSERT_TRUE(WriteFileBytes(Local("a.bin"), bytes));
+    const std::string manifest = Publish("a.bin", bytes) + "|trailing\n";
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size()).Fetched(L"a.bin", 1, 1, bytes.size()).Complete();
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+}
+
+// Names are used as paths below the install folder; one that would reach
+// outside it is refused like a failed download, before anything is read,
+// fetched or written for it.
+TEST_F(DownloadClientFilesTest, ANameLeavingTheInstallFolderIsRefused)
+{
+    static const struct {
+        const char* line;
+        const wchar_t* shown;
+    } kCases[] = {
+        {"..\\outside.bin|00", L"..\\outside.bin"},
+        {"../outside.bin|00", L"../outside.bin"},
+        {"sub\\..\\..\\outside.bin|00", L"sub\\..\\..\\outside.bin"},
+        {"sub/../../outside.bin|00", L"sub/../../outside.bin"},
+        {"...\\outside.bin|00", L"...\\outside.bin"},
+        {".. \\outside.bin|00", L".. \\outside.bin"},
+        {"C:\\outside.bin|00", L"C:\\outside.bin"},
+        {"C:outside.bin|00", L"C:outside.bin"},
+        {"\\\\127.0.0.1\\share\\outside.bin|00", L"\\\\127.0.0.1\\share\\outside.bin"},
+        {"\\outside.bin|00", L"\\outside.bin"},
+        {"/outside.bin|00", L"/outside.bin"},
+        {"client.ini:stream|00", L"client.ini:stream"},
+        {"|00", L""},
+        {"no separator at all", L"no separator at all"},
+        {"..", L".."},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.line);
+        TempDir caseDir;
+        folder = caseDir / L"a\\b";
+        ASSERT_TRUE(::CreateDirectoryW((caseDir / L"a").c_str(), nullptr));
+        UseFolder(folder);
+        const std::string good = "fine";
+        const std::string manifest = std::string(c.line) + "\n" + Publish("fine.bin", good) + "\n";
+        ServeManifest(manifest);
+        recorder.Clear();
+        const size_t requestsBefore = server.Requests().size();
+
+        EXPECT_EQ(Run(), FALSE);
+
+        ExpectedRun run;
+        run.Begin(manifest.size()).TakeUp(c.shown, 1, 2).Failed(c.shown);
+        EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+        EXPECT_EQ(server.Requests().size(), requestsBefore + 1) << "only the manifest is requested";
+        EXPECT_FALSE(PathExists(caseDir / L"outside.bin"));
+        EXPECT_FALSE(PathExists(caseDir / L"a\\outside.bin"));
+        EXPECT_FALSE(PathExists(L"C:\\outside.bin"));
+        EXPECT_FALSE(PathExists(Local("fine.bin")));
+    }
+}
+
+TEST_F(DownloadClientFilesTest, ANameMayUseAnExistingSubFolderButAMissingOneFails)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(Local("plugins").c_str(), nullptr));
+    const std::string plugin = "plug-in";
+    const std::string codec = "codec";
+    server.Serve(kBase + "plugins/np.dll", HttpReply::Ok(plugin));  // WinInet sends "\" as "/"
+    server.Serve(kBase + "codecs/c.dll", HttpReply::Ok(codec));
+    const std::string manifest = "plugins\\np.dll|" + Md5(plugin) + "\n..hidden|" + Md5("x") +
+                                 "\ncodecs\\c.dll|" + Md5(codec) + "\nlast.bin|" + Md5("x") + "\n";
+    server.Serve(kBase + "..hidden", HttpReply::Ok("x"));
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), FALSE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size())
+        .Fetched(L"plugins\\np.dll", 1, 4, plugin.size())
+        .Fetched(L"..hidden", 2, 4, 1)
+        .FetchFails(L"codecs\\c.dll", 3, 4);
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_TRUE(HasBytes(Local("plugins\\np.dll"), plugin));
+    EXPECT_FALSE(PathExists(Local("codecs")));
+    EXPECT_FALSE(PathExists(Local("last.bin")));
+
+    // Wine's shell delete leaves a folder holding "..hidden" behind.
+    ::SetFileAttributesW(Local("..hidden").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(Local("..hidden").c_str());
+}
+
+// A kept file whose contents cannot be read (here a link to /proc/self/mem,
+// which fails every read at offset 0) cannot be shown to be current, so it is
+// fetched again like a file that cannot be opened. What follows the transfer
+// is Wine's business: it cannot replace a link to /proc, so only the
+// sequence up to the transfer is compared.
+TEST_F(DownloadClientFilesTest, AKeptFileThatCannotBeReadIsFetchedAgain)
+{
+    folder = LinuxFixtureFolder("download-loop");
+    UseFolder(folder);
+    ASSERT_TRUE(PathExists(Local("unreadable.bin"))) << "run through ctest: the fixture links unreadable.bin";
+    const std::string bytes = PatternBytes(4000, 8);
+    const std::string manifest = Publish("unreadable.bin", bytes) + "\n";
+    ServeManifest(manifest);
+
+    Run();
+
+    ExpectedRun run;
+    run.Begin(manifest.size()).Fetched(L"unreadable.bin", 1, 1, bytes.size());
+    std::vector<RecordedMessage> messages = Collapsed();
+    if (messages.size() > run.Messages().size())
+        messages.resize(run.Messages().size());
+    EXPECT_TRUE(MatchesSequence(messages, run.Messages()));
+    const std::vector<std::string> requested = {kManifestTarget, kBase + "unreadable.bin"};
+    EXPECT_EQ(RequestedTargets(), requested);
+}
+
+TEST_F(DownloadClientFilesTest, CancelWhileTheManifestIsReadEndsWithoutAnyEntry)
+{
+    ServeManifest(Publish("a.bin", "a") + "\n");
+    recorder.SetHook([&](const RecordedMessage& m) {
+        // The manifest's last progress message: its transfer still completes.
+        if (m.message == WM_DOWNLOAD_PROGRESS && m.wParam == manifestSize)
+            ::InterlockedExchange(&cancel, 1);
+    });
+
+    EXPECT_EQ(Run(), FALSE);
+
+    ExpectedRun run;
+    run.Begin(manifestSize);
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_TRUE(PathExists(Local("Client.txt")));
+}
+
+TEST_F(DownloadClientFilesTest, CancelBetweenEntriesStopsBeforeTheNextOne)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(Local("a.bin"), "a"));
+    const std::string manifest = Publish("a.bin", "a") + "\n" + Publish("b.bin", "b") + "\n";
+    ServeManifest(manifest);
+    recorder.SetHook([&](const RecordedMessage& m) {
+        if (m.message == WM_DOWNLOAD_PROGRESS && m.wParam == 100 && m.lParam == 100)
+            ::InterlockedExchange(&cancel, 1);
+    });
+
+    EXPECT_EQ(Run(), FALSE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size()).Kept(L"a.bin", 1, 2);
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_FALSE(PathExists(Local("b.bin")));
+}
+
+TEST_F(DownloadClientFilesTest, CancelDuringATransferReportsThatFileAsFailed)
+{
+    HttpReply slow = HttpReply::Ok(PatternBytes(300000, 9));
+    slow.holdAfter = 100000;
+    server.Serve(kBase + "big.bin", slow);
+    const std::string manifest = "big.bin|" + Md5(slow.body) + "\n" + Publish("after.bin", "after") + "\n";
+    ServeManifest(manifest);
+    std::thread user([&] {
+        if (server.WaitUntilHeld())
+            ::InterlockedExchange(&cancel, 1);
+        server.Release();
+    });
+
+    const BOOL result = Run();
+    user.join();
+
+    EXPECT_EQ(result, FALSE);
+    ExpectedRun run;
+    run.Begin(manifest.size()).TakeUp(L"big.bin", 1, 2).Text(WM_SETUP_STATUS_TEXT, L"正在下载...big.bin");
+    run.Add(kTransfer, kAny, 300000).Failed(L"big.bin");
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_FALSE(PathExists(Local("big.bin")));
+    EXPECT_TRUE(PathExists(Local("big.bin.tmp")));
+    EXPECT_FALSE(PathExists(Local("after.bin")));
+}
+
+// The manifest asked for says whether the .NET Framework 4 Client Profile is
+// installed, from the "Install" value of either of its two registry keys.
+class DotNetKeys {
+public:
+    static constexpr const wchar_t* kKeys[2] = {
+        L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client",
+        L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client",
+    };
+    DotNetKeys()
+    {
+        HKEY setup = nullptr;
+        m_setupExisted = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &setup) == ERROR_SUCCESS;
+        if (setup)
+            ::RegCloseKey(setup);
+        for (int i = 0; i < 2; ++i) {
+            HKEY key = nullptr;
+            m_existed[i] = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeys[i], 0, KEY_READ, &key) == ERROR_SUCCESS;
+            if (key) {
+                DWORD size = sizeof m_value[i];
+                m_hadValue[i] = ::RegQueryValueExW(key, L"Install", nullptr, nullptr,
+                                                   reinterpret_cast<BYTE*>(&m_value[i]), &size) == ERROR_SUCCESS;
+                ::RegCloseKey(key);
+            }
+        }
+    }
+    ~DotNetKeys()
+    {
+        if (!m_setupExisted) {
+            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey);
+            return;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (!m_existed[i])
+                ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKeys[i]);
+            else if (m_hadValue[i])
+                Set(i, m_value[i]);
+            else
+                Set(i, -1);
+        }
+    }
+    // value -1 removes the key's "Install" value (and a key this test made).
+    void Set(int i, long long value)
+    {
+        if (value < 0) {
+            HKEY key = nullptr;
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeys[i], 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+                ::RegDeleteValueW(key, L"Install");
+                ::RegCloseKey(key);
+            }
+            if (!m_existed[i])
+                ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKeys[i]);
+            return;
+        }
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeys[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                    nullptr),
+                  ERROR_SUCCESS);
+        const DWORD dword = static_cast<DWORD>(value);
+        ::RegSetValueExW(key, L"Install", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), sizeof dword);
+        ::RegCloseKey(key);
+    }
+
+private:
+    static constexpr const wchar_t* kSetupKey = L"Software\\Microsoft\\NET Framework Setup";
+    bool m_setupExisted = false;
+    bool m_existed[2] = {};
+    bool m_hadValue[2] = {};
+    DWORD m_value[2] = {};
+};
+
+TEST_F(DownloadClientFilesTest, TheManifestRequestCarriesTheDotNetFlag)
+{
+    static const struct {
+        const char* label;
+        long long v40;  // -1: no value
+        long long v4;
+        char flag;
+    } kCases[] = {
+        {"neither key", -1, -1, '0'},
+        {"v4.0 installed", 1, -1, '1'},
+        {"v4 installed", -1, 1, '1'},
+        {"v4.0 not installed, v4 installed", 0, 1, '1'},
+        {"both present but not 1", 0, 2, '0'},
+    };
+    DotNetKeys keys;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        keys.Set(0, c.v40);
+        keys.Set(1, c.v4);
+        const std::string target = kBase + "files&dotnet=" + c.flag;
+        server.Serve(kBase + "files&dotnet=0", HttpReply::Status(404, "Not Found"));
+        server.Serve(kBase + "files&dotnet=1", HttpReply::Status(404, "Not Found"));
+        server.Serve(target, HttpReply::Ok("\n"));
+        const size_t before = server.Requests().size();
+
+        EXPECT_EQ(Run(), TRUE);
+
+        const std::vector<HttpRequestRecord> requests = server.Requests();
+        ASSERT_EQ(requests.size(), before + 1);
+        EXPECT_EQ(requests.back().target, target);
+    }
+}
+
+}  // namespace

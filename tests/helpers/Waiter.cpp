@@ -1,0 +1,7 @@
+#include <windows.h>
+
+int wmain()
+{
+    ::Sleep(10 * 60 * 1000);
+    return 0;
+}

@@ -1,0 +1,331 @@
+#include "install/SystemHelpers.h"
+
+#include "framework/Handles.h"
+#include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+using qxt::test::HelperPath;
+using qxt::test::MessageBoxWatcher;
+using qxt::test::TempDir;
+
+namespace {
+
+// Boxes of this program are captioned with its name.
+const wchar_t kAppName[] = L"system_helpers_tests";
+
+std::wstring FormatMessageText(DWORD error)
+{
+    wchar_t buffer[1024] = {};
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                          0, buffer, 1024, nullptr);
+    return std::wstring(buffer, length);
+}
+
+std::wstring CurrentDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, path);
+    return path;
+}
+
+// Processes a test started; every one still running is terminated at the end.
+class Processes {
+public:
+    Processes() = default;
+    Processes(const Processes&) = delete;
+    Processes& operator=(const Processes&) = delete;
+    ~Processes()
+    {
+        for (auto& process : m_processes) {
+            ::TerminateProcess(process.Get(), 1);
+            ::WaitForSingleObject(process.Get(), 10000);
+        }
+    }
+
+    HANDLE Start(const std::wstring& program)
+    {
+        std::wstring commandLine = L"\"" + program + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info))
+            return nullptr;
+        ::CloseHandle(info.hThread);
+        m_processes.emplace_back(info.hProcess);
+        return info.hProcess;
+    }
+
+    // Every running process of this executable name (the snapshot's own view).
+    static std::vector<DWORD> Running(const wchar_t* exeName)
+    {
+        std::vector<DWORD> ids;
+        HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE)
+            return ids;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+            if (::lstrcmpiW(entry.szExeFile, exeName) == 0)
+                ids.push_back(entry.th32ProcessID);
+        ::CloseHandle(snapshot);
+        return ids;
+    }
+
+private:
+    std::vector<qxt::UniqueKernelHandle> m_processes;
+};
+
+// A copy of waiter.exe under a name no other test uses, so that killing by
+// name cannot reach anybody else's processes.
+std::wstring PrivateWaiter(const TempDir& dir, std::wstring* exeName)
+{
+    wchar_t name[64];
+    std::swprintf(name, 64, L"qxtwait%lu.exe", ::GetCurrentProcessId());
+    *exeName = name;
+    const std::wstring path = dir / name;
+    ::CopyFileW(HelperPath(L"waiter.exe").c_str(), path.c_str(), FALSE);
+    return path;
+}
+
+TEST(RunAndWait, ReturnsTheExitCodeOfTheProgram)
+{
+    static const struct {
+        const wchar_t* parameters;
+        bool show;
+        DWORD expected;
+    } cases[] = {
+        {L"3", false, 3},
+        {L"3", true, 3},
+        {L"0", false, 0},
+        {L"255", false, 255},
+        {L"70000", true, 70000},
+    };
+    MessageBoxWatcher unexpected(L"");
+    const std::wstring program = HelperPath(L"exitcode.exe");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "parameters " << c.parameters << ", show " << c.show);
+        EXPECT_EQ(RunAndWait(program.c_str(), c.parameters, c.show, true), c.expected);
+    }
+    EXPECT_TRUE(unexpected.Boxes().empty()) << "a program that starts shows no box";
+}
+
+TEST(RunAndWait, AMissingProgramShowsTheSystemsTextAndCountsAsZero)
+{
+    static const struct {
+        const char* label;
+        bool show;
+        bool wait;
+    } cases[] = {
+        {"hidden, waiting", false, true},
+        {"shown, not waiting", true, false},
+    };
+    TempDir dir;
+    const std::wstring missing = dir / L"NotThere.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        // Any caption: a box of the shell itself would be a fault too.
+        MessageBoxWatcher watcher(L"", {IDOK});
+        EXPECT_EQ(RunAndWait(missing.c_str(), L"/S", c.show, c.wait), 0u);
+        const auto boxes = watcher.Boxes();
+        ASSERT_EQ(boxes.size(), 1u) << "one box, answered before RunAndWait returned";
+        EXPECT_EQ(boxes[0].caption, kAppName);
+        EXPECT_EQ(boxes[0].text, FormatMessageText(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(boxes[0].pressed, IDOK);
+    }
+}
+
+TEST(RunAndWait, WithoutWaitReturnsZeroWhileTheProgramRuns)
+{
+    TempDir dir;
+    std::wstring exeName;
+    const std::wstring waiter = PrivateWaiter(dir, &exeName);
+    MessageBoxWatcher unexpected(L"");
+
+    // The waiter never ends by itself, so only a call that does not wait can return.
+    EXPECT_EQ(RunAndWait(waiter.c_str(), nullptr, false, false), 0u);
+    std::vector<DWORD> running;
+    for (int i = 0; i < 1000 && running.empty(); ++i, ::Sleep(10))
+        running = Processes::Running(exeName.c_str());
+    ASSERT_EQ(running.size(), 1u) << "the program was started";
+    for (DWORD id : running) {
+        qxt::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        ASSERT_TRUE(process);
+        ::TerminateProcess(process.Get(), 1);
+        ::WaitForSingleObject(process.Get(), 10000);
+    }
+    EXPECT_TRUE(unexpected.Boxes().empty());
+}
+
+TEST(GetFileVersion, ReadsTheFixedFileVersion)
+{
+    VS_FIXEDFILEINFO info;
+    std::memset(&info, 0xAB, sizeof info);
+    ASSERT_TRUE(GetFileVersion(HelperPath(L"versioned.exe").c_str(), &info));
+    EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(info.dwFileVersionMS, 0x00020001u);  // 2.1
+    EXPECT_EQ(info.dwFileVersionLS, 0x0000000Fu);  // 0.15
+    EXPECT_EQ(info.dwProductVersionMS, 0x00090008u);
+    EXPECT_EQ(info.dwProductVersionLS, 0x00070006u);
+}
+
+TEST(GetFileVersion, FailsWithoutVersionInformationAndLeavesTheOutput)
+{
+    TempDir dir;
+    const std::wstring text = dir / L"plain.txt";
+    ASSERT_TRUE(qxt::test::WriteFileBytes(text, "not a program"));
+    for (const std::wstring& path : {HelperPath(L"exitcode.exe"), dir / L"missing.exe", text}) {
+        SCOPED_TRACE(testing::Message() << "path " << testing::PrintToString(path));
+        VS_FIXEDFILEINFO info, untouched;
+        std::memset(&info, 0xAB, sizeof info);
+        std::memset(&untouched, 0xAB, sizeof untouched);
+        EXPECT_FALSE(GetFileVersion(path.c_str(), &info));
+        EXPECT_EQ(std::memcmp(&info, &untouched, sizeof info), 0);
+    }
+}
+
+TEST(KillProcessesByName, EndsOnlyTheFirstOfTwoProcessesOfThatName)
+{
+    TempDir dir;
+    std::wstring exeName;
+    const std::wstring waiter = PrivateWaiter(dir, &exeName);
+    Processes processes;
+    HANDLE both[2] = {processes.Start(waiter), processes.Start(waiter)};
+    ASSERT_NE(both[0], nullptr);
+    ASSERT_NE(both[1], nullptr);
+
+    // The name with its folder is not an executable name: nothing ends.
+    EXPECT_TRUE(KillProcessesByName(waiter.c_str()));
+
+    std::wstring upper = exeName;
+    ::CharUpperW(upper.data());
+    EXPECT_TRUE(KillProcessesByName(upper.c_str())) << "the name is compared without case";
+
+    const DWORD ended = ::WaitForMultipleObjects(2, both, FALSE, 10000);
+    ASSERT_TRUE(ended == WAIT_OBJECT_0 || ended == WAIT_OBJECT_0 + 1) << "one process ended";
+    DWORD exitCode = 0xdeadbeef;
+    ASSERT_TRUE(::GetExitCodeProcess(both[ended - WAIT_OBJECT_0], &exitCode));
+    EXPECT_EQ(exitCode, 0u) << "terminated with exit code 0";
+    EXPECT_EQ(::WaitForSingleObject(both[1 - (ended - WAIT_OBJECT_0)], 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the other one still runs";
+}
+
+TEST(KillProcessesByName, WithoutAMatchingProcessReturnsTrue)
+{
+    EXPECT_TRUE(KillProcessesByName(L"qxt-no-such-program.exe"));
+}
+
+TEST(FileExists, FindsFilesFoldersAndPatterns)
+{
+    TempDir dir;
+    ASSERT_TRUE(qxt::test::WriteFileBytes(dir / L"present.txt", "x"));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
+    static const struct {
+        const wchar_t* name;
+        bool exists;
+    } cases[] = {
+        {L"present.txt", true},
+        {L"PRESENT.TXT", true},
+        {L"folder", true},
+        {L"missing.txt", false},
+        {L"*.txt", true},
+        {L"pres?nt.*", true},
+        {L"*.exe", false},
+        {L"missing\\present.txt", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileExists((dir / c.name).c_str()), c.exists) << testing::PrintToString(std::wstring(c.name));
+}
+
+TEST(DirectoryExists, ChecksOnlyPathsWithADriveAndRestoresTheCurrentDirectory)
+{
+    TempDir dir;
+    ASSERT_TRUE(qxt::test::WriteFileBytes(dir / L"file.txt", "x"));
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    const std::wstring before = CurrentDirectory();
+
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const struct {
+        std::wstring path;
+        int expected;
+    } cases[] = {
+        {L"Program Files\\Folder", 2},
+        {L"\\\\server\\share\\folder", 2},
+        {L":\\Folder", 2},
+        {L"C:", 2},
+        {L"C:Windows", 2},
+        {windows, 1},
+        {L"C:\\", 1},
+        {dir.Path(), 1},
+        {dir.Path() + L"\\", 1},
+        {dir / L"missing", 0},
+        {dir / L"file.txt", 0},
+        {L"C:\\qxt-no-such-folder\\below", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DirectoryExists(c.path.c_str()), c.expected) << testing::PrintToString(c.path);
+        EXPECT_EQ(CurrentDirectory(), before) << testing::PrintToString(c.path);
+    }
+    ::SetCurrentDirectoryW(windows);
+}
+
+class CreateDirectoryTreeTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        // The tree under test is left as the current directory; step out so it can be deleted.
+        wchar_t windows[MAX_PATH] = {};
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        ::SetCurrentDirectoryW(windows);
+    }
+    TempDir m_dir;
+};
+
+TEST_F(CreateDirectoryTreeTest, CreatesMissingLevelsAndLeavesTheProcessInside)
+{
+    const std::wstring first = m_dir / L"Level1";
+    const std::wstring second = first + L"\\Level2";
+    ASSERT_TRUE(CreateDirectoryTree(second.c_str()));
+    for (const std::wstring& level : {first, second})
+        EXPECT_EQ(::GetFileAttributesW(level.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY))
+            << testing::PrintToString(level);
+    EXPECT_EQ(CurrentDirectory(), second);
+}
+
+TEST_F(CreateDirectoryTreeTest, AFolderThatExistsIsEnteredAsItIs)
+{
+    ASSERT_TRUE(qxt::test::WriteFileBytes(m_dir / L"kept.txt", "x"));
+    ASSERT_TRUE(CreateDirectoryTree(m_dir.Path().c_str()));
+    EXPECT_EQ(CurrentDirectory(), m_dir.Path());
+    EXPECT_TRUE(FileExists((m_dir / L"kept.txt").c_str()));
+}
+
+TEST_F(CreateDirectoryTreeTest, ATrailingBackslashCreatesTheSameFolder)
+{
+    const std::wstring folder = m_dir / L"A\\B";
+    ASSERT_TRUE(CreateDirectoryTree((folder + L"\\").c_str()));
+    EXPECT_EQ(::GetFileAttributesW(folder.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(CurrentDirectory(), folder);
+}
+
+TEST_F(CreateDirectoryTreeTest, FailsWhereAFolderCannotBeMade)
+{
+    ASSERT_TRUE(qxt::test::WriteFileBytes(m_dir / L"file", "x"));
+    const std::wstring before = CurrentDirectory();
+    EXPECT_FALSE(CreateDirectoryTree((m_dir / L"file\\below").c_str())) << "a file is in the way";
+    EXPECT_FALSE(FileExists((m_dir / L"file\\below").c_str()));
+    EXPECT_EQ(CurrentDirectory(), before) << "a failure leaves the current directory";
+}
+
+}  // namespace

@@ -1,0 +1,236 @@
+// The installation run against a recording window in place of the dialog:
+// whole sequences of messages and calls for success, retries, skips, aborts,
+// failures and cancels.
+#include "setup/InstallWorker.h"
+
+#include "setup/SetupMessages.h"
+#include "setup/SetupSession.h"
+#include "tests/setup/StandInOperations.h"
+#include "tests/support/MessageRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+using qxt::test::ExpectedMessage;
+using qxt::test::kNote;
+using qxt::test::MatchesSequence;
+using qxt::test::MessageRecorder;
+using qxt::test::StandInOperations;
+
+using Sequence = std::vector<ExpectedMessage>;
+
+Sequence operator+(Sequence head, const Sequence& tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+// Up to the download's result.
+Sequence Begin()
+{
+    return {
+        {kNote, L"ReadServerHost preset.example", 0},
+        {WM_SETUP_BEGIN, 0, 0},
+        {kNote, L"DownloadClientFiles trailer.example", 0},  // EstimatedSize already 0
+    };
+}
+
+Sequence Download() { return Begin() + qxt::test::StandInDownloadMessages(); }
+
+// The stand-in's download messages when it fails at the end.
+Sequence FailedDownloadMessages()
+{
+    Sequence messages = qxt::test::StandInDownloadMessages();
+    messages.back() = {WM_DOWNLOAD_FAILED, L"下载失败", 0};
+    return messages;
+}
+
+Sequence Report(SetupStep step, int ordinal, const wchar_t* operation)
+{
+    return {{kNote, L"Pause 100", 0}, {WM_SETUP_STEP, step, ordinal}, {kNote, operation, 0}};
+}
+
+Sequence Call(const wchar_t* operation) { return {{kNote, operation, 0}}; }
+Sequence Error(SetupResult code) { return {{WM_SETUP_ERROR, code, 0}}; }
+
+Sequence DotNet() { return Report(STEP_DOTNET, 1, L"InstallDotNetFramework"); }
+Sequence Flash() { return Report(STEP_FLASH, 2, L"InstallFlashPlugin"); }
+Sequence X264() { return Report(STEP_X264, 3, L"InstallX264Encoder"); }
+Sequence Avc() { return Report(STEP_AVC_DECODER, 4, L"InstallAvcDecoder"); }
+
+Sequence Unregister()
+{
+    return {
+        {kNote, L"Pause 100", 0},
+        {kNote, L"UnregisterComServer mp3encode.dll", 0},
+        {kNote, L"DeleteRegistryKey HKCU\\Software\\Nuv\\Nuv MP3 Encoder", 0},
+        {kNote, L"UnregisterComServer mp4mux.dll", 0},
+        {kNote, L"UnregisterComServer mp4demux.dll", 0},
+        {kNote, L"UnregisterComServer aacencode.dll", 0},
+    };
+}
+
+Sequence Codecs() { return Report(STEP_CODECS, 5, L"InstallCodecs"); }
+
+Sequence Finish()
+{
+    const DWORD size = StandInOperations::kFileSizes[0] + StandInOperations::kFileSizes[1];
+    return {
+        {kNote, L"WriteClientConfig trailer.example", 0},
+        {kNote, L"WriteUninstallEntry", size},
+        {kNote, L"CleanClientDataFolder", 0},
+        {kNote, L"Pause 100", 1},  // marked complete before the last pause
+        {WM_SETUP_COMPLETE, 0, 0},
+    };
+}
+
+Sequence WholeRun() { return Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + Finish(); }
+
+class InstallWorkerTest : public ::testing::Test {
+protected:
+    InstallWorkerTest() : session(SetupOperations{}), standIns(recorder, session)
+    {
+        session.m_operations = standIns.Table();
+        session.m_hDialog = recorder.Window();
+        session.m_strServerHost = L"preset.example";
+        ::FillInstallInfo(session.m_installInfo, L"C:\\Program Files\\QXTClient");
+        session.m_installInfo.EstimatedSize = 0xdeadbeef;
+    }
+
+    unsigned Run() { return InstallWorker(&session); }
+
+    MessageRecorder recorder;
+    SetupSession session;
+    StandInOperations standIns;
+};
+
+TEST_F(InstallWorkerTest, SuccessfulRunReportsEveryStepAndCompletes)
+{
+    EXPECT_EQ(Run(), SETUP_OK);
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), WholeRun()));
+    EXPECT_EQ(session.m_bInstallComplete, 1);
+    EXPECT_EQ(session.m_strServerHost, StandInOperations::kTrailerHost);
+    EXPECT_EQ(session.m_installInfo.EstimatedSize,
+              StandInOperations::kFileSizes[0] + StandInOperations::kFileSizes[1]);
+    EXPECT_STREQ(session.m_installInfo.InstallLocation, L"C:\\Program Files\\QXTClient");
+}
+
+TEST_F(InstallWorkerTest, SuccessfulRunRepaintsTheDialogWithItsBackground)
+{
+    MessageRecorder visible(true);
+    ASSERT_TRUE(visible.WaitFor(WM_PAINT));
+    const int erased = visible.Count(WM_ERASEBKGND);
+    session.m_hDialog = visible.Window();
+    EXPECT_EQ(Run(), SETUP_OK);
+    EXPECT_TRUE(visible.WaitFor(WM_ERASEBKGND, erased + 1));
+}
+
+struct AnsweredRun {
+    const char* label;
+    const wchar_t* failingOperation;
+    std::vector<BOOL> results;
+    std::vector<LRESULT> answers;
+    unsigned exitCode;
+    Sequence expected;
+};
+
+TEST_F(InstallWorkerTest, FailedStepsFollowTheDialogsAnswer)
+{
+    const AnsweredRun runs[] = {
+        {"Flash: Retry calls the step again without a new report", L"InstallFlashPlugin", {FALSE, TRUE}, {IDRETRY},
+         SETUP_OK,
+         Download() + DotNet() + Flash() + Error(SETUP_ERR_FLASH) + Call(L"InstallFlashPlugin") + X264() + Avc() +
+             Unregister() + Codecs() + Finish()},
+        {"x264: Retry twice, then Ignore goes on", L"InstallX264Encoder", {FALSE, FALSE, FALSE},
+         {IDRETRY, IDRETRY, IDIGNORE}, SETUP_OK,
+         Download() + DotNet() + Flash() + X264() + Error(SETUP_ERR_X264) + Call(L"InstallX264Encoder") +
+             Error(SETUP_ERR_X264) + Call(L"InstallX264Encoder") + Error(SETUP_ERR_X264) + Avc() + Unregister() +
+             Codecs() + Finish()},
+        {"Flash: Abort ends the run", L"InstallFlashPlugin", {FALSE}, {IDABORT}, SETUP_ERR_FLASH,
+         Download() + DotNet() + Flash() + Error(SETUP_ERR_FLASH)},
+        {"x264: Retry, then Abort", L"InstallX264Encoder", {FALSE, FALSE}, {IDRETRY, IDABORT}, SETUP_ERR_X264,
+         Download() + DotNet() + Flash() + X264() + Error(SETUP_ERR_X264) + Call(L"InstallX264Encoder") +
+             Error(SETUP_ERR_X264)},
+        {"AVC: Ignore goes on", L"InstallAvcDecoder", {FALSE}, {IDIGNORE}, SETUP_OK,
+         Download() + DotNet() + Flash() + X264() + Avc() + Error(SETUP_ERR_AVC_DECODER) + Unregister() + Codecs() +
+             Finish()},
+        {"AVC: an answer of 0 ends the run", L"InstallAvcDecoder", {FALSE}, {0}, SETUP_ERR_AVC_DECODER,
+         Download() + DotNet() + Flash() + X264() + Avc() + Error(SETUP_ERR_AVC_DECODER)},
+        {".NET: OK ends the run", L"InstallDotNetFramework", {FALSE}, {IDOK}, SETUP_ERR_DOTNET,
+         Download() + DotNet() + Error(SETUP_ERR_DOTNET)},
+        {".NET: even Retry ends the run", L"InstallDotNetFramework", {FALSE}, {IDRETRY}, SETUP_ERR_DOTNET,
+         Download() + DotNet() + Error(SETUP_ERR_DOTNET)},
+        {".NET: even Ignore ends the run", L"InstallDotNetFramework", {FALSE}, {IDIGNORE}, SETUP_ERR_DOTNET,
+         Download() + DotNet() + Error(SETUP_ERR_DOTNET)},
+        {"codecs: the OK-only box's 0 skips the closing writes", L"InstallCodecs", {FALSE}, {0}, SETUP_ERR_CODECS,
+         Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + Error(SETUP_ERR_CODECS)},
+        {"download fails", L"DownloadClientFiles", {FALSE}, {IDOK}, SETUP_ERR_DOWNLOAD,
+         Begin() + FailedDownloadMessages() + Error(SETUP_ERR_DOWNLOAD)},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.label);
+        MessageRecorder dialog;
+        SetupSession session(SetupOperations{});
+        StandInOperations standIns(dialog, session);
+        standIns.ScriptResults(run.failingOperation, run.results);
+        dialog.ScriptErrorAnswers(run.answers);
+        session.m_operations = standIns.Table();
+        session.m_hDialog = dialog.Window();
+        session.m_strServerHost = L"preset.example";
+
+        EXPECT_EQ(InstallWorker(&session), run.exitCode);
+        EXPECT_TRUE(MatchesSequence(dialog.Messages(), run.expected));
+        EXPECT_EQ(dialog.UnscriptedErrors(), 0);
+        EXPECT_EQ(session.m_bInstallComplete, run.exitCode == SETUP_OK ? 1 : 0);
+    }
+}
+
+TEST_F(InstallWorkerTest, CancelDuringTheDownloadEndsTheRunEvenWhenTheDownloadSucceeded)
+{
+    static const struct {
+        const char* label;
+        BOOL downloadResult;
+    } cases[] = {
+        {"download succeeded", TRUE},
+        {"download failed", FALSE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        MessageRecorder dialog;
+        SetupSession session(SetupOperations{});
+        StandInOperations standIns(dialog, session);
+        standIns.ScriptResults(L"DownloadClientFiles", {c.downloadResult});
+        session.m_operations = standIns.Table();
+        session.m_hDialog = dialog.Window();
+        session.m_strServerHost = L"preset.example";
+        // The user confirms the cancel while the first file comes in.
+        dialog.SetHook([&](const qxt::test::RecordedMessage& m) {
+            if (m.message == WM_DOWNLOAD_FILE_INDEX && m.wParam == 1)
+                ::InterlockedExchange(&session.m_bCancelRequested, 1);
+        });
+        dialog.ScriptErrorAnswers({0});
+
+        EXPECT_EQ(InstallWorker(&session), SETUP_CANCELLED);
+        const Sequence download =
+            c.downloadResult ? qxt::test::StandInDownloadMessages() : FailedDownloadMessages();
+        EXPECT_TRUE(MatchesSequence(dialog.Messages(), Begin() + download + Error(SETUP_CANCELLED)));
+        EXPECT_EQ(session.m_bInstallComplete, 0);
+    }
+}
+
+TEST_F(InstallWorkerTest, CancelAfterTheDownloadIsIgnored)
+{
+    recorder.SetHook([&](const qxt::test::RecordedMessage& m) {
+        if (m.message == WM_SETUP_STEP && m.wParam == STEP_DOTNET)
+            ::InterlockedExchange(&session.m_bCancelRequested, 1);
+    });
+    EXPECT_EQ(Run(), SETUP_OK);
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), WholeRun()));
+    EXPECT_EQ(session.m_bCancelRequested, 1);
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// Turns the WM_DOWNLOAD_PROGRESS messages of one transfer into one entry, so
+// tests can compare whole download sequences without knowing how the bytes
+// happened to arrive in chunks.
+#pragma once
+
+#include "tests/support/MessageRecorder.h"
+
+#include <string>
+#include <vector>
+
+namespace qxt::test {
+
+// Not a real message: stands for one transfer, wParam the bytes written,
+// lParam the declared length.
+constexpr UINT kTransfer = WM_APP + 0x3F0;
+
+// Replaces every run of WM_DOWNLOAD_PROGRESS that starts at position 0 by one
+// kTransfer(last position, declared length). Each run must keep one declared
+// length and climb in steps of 1 to 32768 bytes; what breaks that is described
+// in problems (empty when all is well). Other messages, the (100, 100) of a
+// kept file among them, pass through unchanged.
+std::vector<RecordedMessage> CollapseTransfers(const std::vector<RecordedMessage>& messages,
+                                               std::string& problems);
+
+}  // namespace qxt::test

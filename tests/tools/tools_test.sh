@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The publisher tools: tools/make-manifest and tools/stamp-host. A stamped
+# program is run under Wine to show that the setup program reads the host
+# back and that the executable still starts.
+#   tools_test.sh SOURCE_DIR HOSTREPORT_EXE
+set -euo pipefail
+
+tools=$1/tools
+wine_run=$1/scripts/wine-run
+host_report=$2
+work=$(mktemp -d /tmp/qxt-tools.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# ---- make-manifest -------------------------------------------------------
+mkdir "$work/client"
+head -c 5000 /dev/urandom >"$work/client/QXTClient.exe"
+printf 'codec' >"$work/client/qxtcodec.dll"
+printf 'x' >"$work/client/a_b-c.1.ax"
+printf 'zz' >"$work/client/Zeta.txt"
+expected=$(cd "$work/client" && for f in $(ls | LC_ALL=C sort); do
+  printf '%s|%s\r\n' "$f" "$(md5sum <"$f" | cut -c1-32 | tr a-f A-F)"
+done | od -An -c)
+actual=$("$tools/make-manifest" "$work/client" | od -An -c)
+[ "$actual" = "$expected" ] || fail "make-manifest: unexpected output"$'\n'"$actual"$'\n'"expected"$'\n'"$expected"
+
+"$tools/make-manifest" --exclude Zeta.txt -o "$work/Client.txt" "$work/client"
+grep -q '^Zeta.txt|' "$work/Client.txt" && fail "make-manifest: --exclude ignored"
+[ "$(wc -l <"$work/Client.txt")" = 3 ] || fail "make-manifest -o: expected 3 lines"
+
+# Each folder holds one good file and one that the setup program could not install.
+refused_cases=(
+  "sub-folder:mkdir sub"
+  "blank in name:printf x >'a b.dll'"
+  "colon:printf x >'a:b'"
+  "bar:printf x >'a|b'"
+  "percent:printf x >'a%20b'"
+  "non-ASCII:printf x >'$(printf 'caf\xc3\xa9')'"
+  "dots only:printf x >..."
+  "trailing dot:printf x >'name.'"
+  "reserved device name:printf x >CON.dll"
+  "manifest's own name:printf x >client.txt"
+  "manifest request name:printf x >files"
+  "case twins:printf x >Good.dll"
+  "temporary name:printf x >good.dll.tmp"
+  "empty file:: >empty.dll"
+)
+for case in "${refused_cases[@]}"; do
+  label=${case%%:*}
+  make=${case#*:}
+  dir="$work/refuse-$RANDOM$RANDOM"
+  mkdir "$dir"
+  printf 'good' >"$dir/good.dll"
+  (cd "$dir" && eval "$make")
+  if out=$("$tools/make-manifest" -o "$dir.txt" "$dir" 2>"$dir.err"); then
+    fail "make-manifest accepted a folder with: $label"
+  fi
+  [ -z "$out" ] && [ ! -e "$dir.txt" ] || fail "make-manifest wrote something for: $label"
+  [ -s "$dir.err" ] || fail "make-manifest gave no reason for: $label"
+done
+
+# ---- stamp-host ----------------------------------------------------------
+cp "$host_report" "$work/plain.exe"
+plain_size=$(stat -c %s "$work/plain.exe")
+# hostreport.exe OUT writes what ReadServerHost finds in the program itself:
+# "1" or "0", a line feed, the host (UTF-16).
+runs_as() {  # runs_as EXE "expected report"
+  local got
+  rm -f "$work/report"
+  "$wine_run" "$1" "Z:${work//\//\\}\\report" >/dev/null 2>&1 || true
+  got=$(iconv -f UTF-16LE -t UTF-8 "$work/report" 2>/dev/null | tr '\n' ' ')
+  [ "$got" = "$2" ] || fail "$(basename "$1") reported '$got', expected '$2'"
+}
+
+cp "$work/plain.exe" "$work/a.exe"
+"$tools/stamp-host" "$work/a.exe" 127.0.0.1:8080 || fail "stamp-host refused a plain host"
+[ "$(tail -c 15 "$work/a.exe")" = '$127.0.0.1:8080' ] || fail "stamp-host: trailer not at the end"
+runs_as "$work/a.exe" "1 127.0.0.1:8080"
+
+# Stamping again replaces the trailer instead of adding a second one.
+"$tools/stamp-host" "$work/a.exe" dl.example.org || fail "stamp-host refused to replace"
+[ "$(stat -c %s "$work/a.exe")" = $((plain_size + 15)) ] || fail "stamp-host: old trailer not replaced"
+runs_as "$work/a.exe" "1 dl.example.org"
+
+long=$(printf 'h%.0s' $(seq 259))
+"$tools/stamp-host" "$work/a.exe" "$long" -o "$work/long.exe" || fail "stamp-host refused 259 bytes"
+runs_as "$work/long.exe" "1 $long"
+
+# A "$" in the image's own last bytes would be read as the marker: the tool
+# keeps it out of the reader's window.
+/usr/bin/python3 - "$work/plain.exe" "$work/dollar.exe" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[-3] = ord("$")
+open(sys.argv[2], "wb").write(data)
+PY
+"$tools/stamp-host" "$work/dollar.exe" short.host || fail "stamp-host refused an image ending in \$"
+runs_as "$work/dollar.exe" "1 short.host"
+
+# Refused hosts leave the file as it was.
+cp "$work/a.exe" "$work/before.exe"
+for host in "$long"h "two words" $'tab\there' "" "http://host/path" "$(printf 'caf\xc3\xa9')"; do
+  if "$tools/stamp-host" "$work/a.exe" "$host" 2>/dev/null; then
+    fail "stamp-host accepted host '$host'"
+  fi
+done
+cmp -s "$work/a.exe" "$work/before.exe" || fail "stamp-host changed the file of a refused host"
+
+# Data after the image that is not a trailer (an overlay) is never cut off.
+cp "$work/plain.exe" "$work/overlay.exe"
+printf 'PK\003\004 archive data' >>"$work/overlay.exe"
+"$tools/stamp-host" "$work/overlay.exe" h 2>/dev/null && fail "stamp-host cut off an overlay"
+"$tools/stamp-host" "$work/Client.txt" h 2>/dev/null && fail "stamp-host stamped a text file"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "PASS"
