@@ -65,6 +65,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
     std::unique_ptr<CHttpFile> request;
     CFile file;
     bool fileOpen = false;
+    bool fileCreated = false;
     auto closeInternet = [&] {
         if (request)
             request->Close();
@@ -73,14 +74,15 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         session.Close();
     };
     // Whatever stops a transfer half-way leaves the destination as it was and
-    // takes the incomplete temporary file away.
+    // takes away the temporary file this call made.
     auto abandon = [&] {
         closeInternet();
         if (fileOpen) {
             file.Close();
             fileOpen = false;
         }
-        ::DeleteFileW(temporary.c_str());
+        if (fileCreated)
+            ::DeleteFileW(temporary.c_str());
         return DWORD{0};
     };
 
@@ -117,6 +119,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
             return 0;
         }
         fileOpen = true;
+        fileCreated = true;
 
         // Without a declared length a complete body cannot be told from one
         // cut short, so such an answer is not stored.

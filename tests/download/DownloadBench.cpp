@@ -2,8 +2,10 @@
 // with the progress messages going to a window on another thread as they go
 // to the setup dialog. Prints the time, the result and the process's peak
 // resident memory. For comparison, "nowindow" sends the progress nowhere and
-// "bare" only reads the body in 32 KiB chunks through WinInet, storing nothing.
-//   download_bench.exe URL DESTINATION [nowindow | bare]
+// "bare" only reads the body in 32 KiB chunks through WinInet, storing nothing,
+// and "messages" only sends the window one progress message per 32 KiB of the
+// file's size, downloading nothing.
+//   download_bench.exe URL DESTINATION [nowindow | bare | messages SIZE]
 #include "download/DownloadFile.h"
 
 #include "framework/HttpConnection.h"
@@ -17,6 +19,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -89,9 +92,10 @@ DWORD BareRead(const wchar_t* url)
 
 int wmain(int argc, wchar_t** argv)
 {
-    const std::wstring mode = argc == 4 ? argv[3] : L"";
-    if ((argc != 3 && argc != 4) || (argc == 4 && mode != L"nowindow" && mode != L"bare")) {
-        std::fprintf(stderr, "usage: download_bench.exe URL DESTINATION [nowindow | bare]\n");
+    const std::wstring mode = argc >= 4 ? argv[3] : L"";
+    if (argc < 3 || argc > 5 || (argc >= 4 && mode != L"nowindow" && mode != L"bare" && mode != L"messages") ||
+        ((mode == L"messages") != (argc == 5))) {
+        std::fprintf(stderr, "usage: download_bench.exe URL DESTINATION [nowindow | bare | messages SIZE]\n");
         return 2;
     }
     g_ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -104,8 +108,18 @@ int wmain(int argc, wchar_t** argv)
     LARGE_INTEGER frequency, start, end;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
-    const DWORD bytes = mode == L"bare" ? BareRead(argv[1])
-                                        : DownloadFile(argv[2], argv[1], mode.empty() ? g_window : nullptr, &cancel);
+    DWORD bytes = 0;
+    if (mode == L"bare") {
+        bytes = BareRead(argv[1]);
+    } else if (mode == L"messages") {
+        const DWORD size = std::wcstoul(argv[4], nullptr, 10);
+        for (DWORD sent = 0; sent < size; sent += 32768)
+            ::SendMessageW(g_window, WM_DOWNLOAD_PROGRESS, sent, size);
+        ::SendMessageW(g_window, WM_DOWNLOAD_PROGRESS, size, size);
+        bytes = size;
+    } else {
+        bytes = DownloadFile(argv[2], argv[1], mode.empty() ? g_window : nullptr, &cancel);
+    }
     ::QueryPerformanceCounter(&end);
     const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
 

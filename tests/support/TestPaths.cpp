@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cwchar>
 
@@ -33,15 +34,30 @@ TempDir::TempDir()
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    wchar_t name[MAX_PATH] = {};
-    std::swprintf(name, MAX_PATH, L"%lsqxt-test-%lu-%u", temp, ::GetCurrentProcessId(),
-                  counter.fetch_add(1));
-    m_path = name;
-    ::CreateDirectoryW(m_path.c_str(), nullptr);
+    // Wine hands out the same process ids again, so a folder an earlier test
+    // program could not remove may carry this name already: take the next one.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        wchar_t name[MAX_PATH] = {};
+        std::swprintf(name, MAX_PATH, L"%lsqxt-test-%lu-%u", temp, ::GetCurrentProcessId(),
+                      counter.fetch_add(1));
+        m_path = name;
+        if (::CreateDirectoryW(m_path.c_str(), nullptr) || ::GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
 }
 
 TempDir::~TempDir()
 {
+    // A folder that is the process's current directory cannot be removed
+    // (CreateDirectoryTree leaves the process in the folder it made).
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    if (::CompareStringOrdinal(current, static_cast<int>(std::min(std::wcslen(current), m_path.size())),
+                               m_path.c_str(), static_cast<int>(m_path.size()), TRUE) == CSTR_EQUAL) {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        ::SetCurrentDirectoryW(temp);
+    }
     // Downloaded files are read-only; the shell's delete removes them all the same.
     std::wstring from = m_path;
     from.push_back(L'\0');
