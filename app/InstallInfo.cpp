@@ -39,9 +39,9 @@ std::wstring InstallFilePath(const InstallInfo& info, const std::wstring& fileNa
 
 bool InstallFolderFits(const std::wstring& folder)
 {
-    // The longest values derived from the folder are the client path with ",0"
-    // and the uninstaller path; later steps build longer ones (installers,
-    // shortcuts' targets), which all stay within these lengths.
+    // The record holds the folder, the client path with ",0" and the
+    // uninstaller path; the other paths later steps build inside the folder
+    // are strings of their own and are not held in the record.
     const std::wstring icon = InstallFilePath(folder, kClientExe) + L",0";
     const std::wstring uninstaller = InstallFilePath(folder, kUninstallerExe);
     return folder.size() < MAX_PATH && icon.size() < MAX_PATH && uninstaller.size() < MAX_PATH;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/InstallInfo.h"
+#include "download/ServerHost.h"
 #include "setup/SetupOperations.h"
 
 #include <windows.h>
@@ -13,7 +14,10 @@
 #include <utility>
 
 struct SetupSession {
-    explicit SetupSession(SetupOperations operations) : m_operations(std::move(operations)) {}
+    explicit SetupSession(SetupOperations operations)
+        : m_operations(std::move(operations)), m_strServerHost(kDefaultServerHost)
+    {
+    }
     SetupSession(const SetupSession&) = delete;
     SetupSession& operator=(const SetupSession&) = delete;
 
@@ -23,7 +27,8 @@ struct SetupSession {
     // start command.
     HWND m_hDialog = nullptr;
 
-    // Server host; the worker lets the executable's trailer replace it.
+    // Server host: the built-in default until the worker lets the
+    // executable's trailer replace it.
     std::wstring m_strServerHost;
     // Written by the dialog's thread before the worker starts, then used only
     // by the worker until it reports completion.

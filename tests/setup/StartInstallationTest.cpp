@@ -8,6 +8,9 @@
 #include "setup/SetupSession.h"
 #include "tests/setup/StandInOperations.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/TestPaths.h"
+
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -173,6 +176,77 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingOnlyEndsTheClient)
     EXPECT_STREQ(session.m_installInfo.InstallLocation, L"D:\\Running");
     // No worker may show up later either.
     EXPECT_FALSE(recorder.WaitFor(WM_SETUP_BEGIN, 1, 300));
+    EXPECT_EQ(standIns.workerThread, nullptr);
+}
+
+// A client started from a copy of waiter.exe named QXTClient.exe; terminated
+// at the end if it is still running.
+class RunningClient {
+public:
+    explicit RunningClient(const qxt::test::TempDir& folder)
+    {
+        const std::wstring path = folder / L"QXTClient.exe";
+        EXPECT_TRUE(::CopyFileW(qxt::test::HelperPath(L"waiter.exe").c_str(), path.c_str(), FALSE));
+        std::wstring commandLine = L"\"" + path + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &info)) {
+            ::CloseHandle(info.hThread);
+            m_process = info.hProcess;
+            m_id = info.dwProcessId;
+        }
+    }
+    RunningClient(const RunningClient&) = delete;
+    RunningClient& operator=(const RunningClient&) = delete;
+    ~RunningClient()
+    {
+        if (m_process) {
+            ::TerminateProcess(m_process, 1);
+            ::WaitForSingleObject(m_process, kRunTimeoutMs);
+            ::CloseHandle(m_process);
+        }
+    }
+
+    HANDLE Process() const { return m_process; }
+
+    // Polls (bounded) until the process list shows the client.
+    bool Listed() const
+    {
+        for (int i = 0; i < 1000; ++i, ::Sleep(10)) {
+            HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            PROCESSENTRY32W entry{};
+            entry.dwSize = sizeof entry;
+            bool found = false;
+            for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found;
+                 more = ::Process32NextW(snapshot, &entry))
+                found = entry.th32ProcessID == m_id && ::lstrcmpiW(entry.szExeFile, L"QXTClient.exe") == 0;
+            ::CloseHandle(snapshot);
+            if (found)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
+TEST_F(StartInstallationTest, StartWhileARunIsGoingEndsARealClient)
+{
+    qxt::test::TempDir folder;
+    RunningClient client(folder);
+    ASSERT_NE(client.Process(), nullptr);
+    ASSERT_TRUE(client.Listed());
+    session.m_operations.KillProcessesByName = RealSetupOperations().KillProcessesByName;
+    page.Enable(IDC_START, false);
+
+    StartInstallation(recorder.Window(), session);
+
+    EXPECT_EQ(::WaitForSingleObject(client.Process(), kRunTimeoutMs), WAIT_OBJECT_0) << "the client was ended";
+    EXPECT_TRUE(recorder.Messages().empty());
     EXPECT_EQ(standIns.workerThread, nullptr);
 }
 

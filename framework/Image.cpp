@@ -1,0 +1,224 @@
+#include "framework/Image.h"
+
+#include <gdiplus.h>
+
+#include <vector>
+
+#include "framework/Handles.h"
+
+namespace {
+
+namespace gp = Gdiplus;
+namespace gpflat = Gdiplus::DllExports;
+
+// GDI+ runs while CImage objects exist and at least one has loaded a picture.
+SRWLOCK g_gdiplusLock = SRWLOCK_INIT;
+ULONG_PTR g_gdiplusToken = 0;
+long g_liveImages = 0;
+
+bool EnsureGdiplus()
+{
+    ::AcquireSRWLockExclusive(&g_gdiplusLock);
+    if (!g_gdiplusToken) {
+        gp::GdiplusStartupInput input;
+        if (gp::GdiplusStartup(&g_gdiplusToken, &input, nullptr) != gp::Ok)
+            g_gdiplusToken = 0;
+    }
+    const bool running = g_gdiplusToken != 0;
+    ::ReleaseSRWLockExclusive(&g_gdiplusLock);
+    return running;
+}
+
+// GDI+ bitmap released when the decode is done.
+struct GpBitmapOwner {
+    gp::GpBitmap* bitmap = nullptr;
+    ~GpBitmapOwner()
+    {
+        if (bitmap)
+            gpflat::GdipDisposeImage(bitmap);
+    }
+};
+
+int PitchOf(int width, int bpp)
+{
+    return ((width * bpp + 31) / 32) * 4;
+}
+
+}  // namespace
+
+CImage::CImage() noexcept
+{
+    ::AcquireSRWLockExclusive(&g_gdiplusLock);
+    ++g_liveImages;
+    ::ReleaseSRWLockExclusive(&g_gdiplusLock);
+}
+
+CImage::~CImage()
+{
+    Destroy();
+    ::AcquireSRWLockExclusive(&g_gdiplusLock);
+    if (--g_liveImages == 0 && g_gdiplusToken) {
+        gp::GdiplusShutdown(g_gdiplusToken);
+        g_gdiplusToken = 0;
+    }
+    ::ReleaseSRWLockExclusive(&g_gdiplusLock);
+}
+
+void CImage::Destroy() noexcept
+{
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+    m_hBitmap = nullptr;
+    m_pBits = nullptr;
+    m_nWidth = m_nHeight = m_nPitch = m_nBPP = 0;
+    m_bHasAlphaChannel = false;
+}
+
+HRESULT CImage::Load(IStream* stream)
+{
+    if (!stream || m_hBitmap)
+        return E_INVALIDARG;
+    if (!EnsureGdiplus())
+        return E_FAIL;
+
+    GpBitmapOwner source;
+    if (gpflat::GdipCreateBitmapFromStream(stream, &source.bitmap) != gp::Ok || !source.bitmap)
+        return E_FAIL;
+
+    UINT width = 0;
+    UINT height = 0;
+    gp::PixelFormat format = 0;
+    if (gpflat::GdipGetImageWidth(source.bitmap, &width) != gp::Ok ||
+        gpflat::GdipGetImageHeight(source.bitmap, &height) != gp::Ok ||
+        gpflat::GdipGetImagePixelFormat(source.bitmap, &format) != gp::Ok || width == 0 || height == 0)
+        return E_FAIL;
+
+    // The DIB's format: 32-bit with alpha for any format with alpha, the
+    // decoder's own for palette, 24- and 32-bit images, 24-bit for the rest.
+    const bool hasAlpha = gp::IsAlphaPixelFormat(format);
+    const bool indexed = gp::IsIndexedPixelFormat(format);
+    gp::PixelFormat dibFormat;
+    if (hasAlpha)
+        dibFormat = PixelFormat32bppARGB;  // straight alpha, as stored in the file
+    else if (indexed || format == PixelFormat24bppRGB || format == PixelFormat32bppRGB)
+        dibFormat = format;
+    else
+        dibFormat = PixelFormat24bppRGB;
+    const int bpp = static_cast<int>(gp::GetPixelFormatSize(dibFormat));
+
+    // BITMAPINFO with room for a colour table of up to 256 entries.
+    std::vector<BYTE> infoBytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(infoBytes.data());
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info->bmiHeader.biWidth = static_cast<LONG>(width);
+    info->bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down rows
+    info->bmiHeader.biPlanes = 1;
+    info->bmiHeader.biBitCount = static_cast<WORD>(bpp);
+    info->bmiHeader.biCompression = BI_RGB;
+
+    if (indexed) {
+        INT paletteSize = 0;
+        if (gpflat::GdipGetImagePaletteSize(source.bitmap, &paletteSize) != gp::Ok || paletteSize <= 0)
+            return E_FAIL;
+        std::vector<BYTE> paletteBytes(static_cast<size_t>(paletteSize));
+        auto* palette = reinterpret_cast<gp::ColorPalette*>(paletteBytes.data());
+        if (gpflat::GdipGetImagePalette(source.bitmap, palette, paletteSize) != gp::Ok)
+            return E_FAIL;
+        const UINT entries = palette->Count < (1u << bpp) ? palette->Count : (1u << bpp);
+        for (UINT i = 0; i < entries; ++i) {
+            const gp::ARGB argb = palette->Entries[i];
+            info->bmiColors[i] = RGBQUAD{static_cast<BYTE>(argb), static_cast<BYTE>(argb >> 8),
+                                         static_cast<BYTE>(argb >> 16), 0};
+        }
+        info->bmiHeader.biClrUsed = entries;
+    }
+
+    void* bits = nullptr;
+    HBITMAP dib = ::CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dib || !bits) {
+        if (dib)
+            ::DeleteObject(dib);
+        return E_OUTOFMEMORY;
+    }
+
+    const int pitch = PitchOf(static_cast<int>(width), bpp);
+    gp::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    gp::BitmapData data{};
+    data.Width = width;
+    data.Height = height;
+    data.Stride = pitch;
+    data.PixelFormat = static_cast<INT>(dibFormat);
+    data.Scan0 = bits;
+    const UINT mode = gp::ImageLockModeRead | gp::ImageLockModeUserInputBuf;
+    if (gpflat::GdipBitmapLockBits(source.bitmap, &whole, mode, dibFormat, &data) != gp::Ok) {
+        ::DeleteObject(dib);
+        return E_FAIL;
+    }
+    gpflat::GdipBitmapUnlockBits(source.bitmap, &data);
+    ::GdiFlush();
+
+    m_hBitmap = dib;
+    m_pBits = bits;
+    m_nWidth = static_cast<int>(width);
+    m_nHeight = static_cast<int>(height);
+    m_nPitch = pitch;
+    m_nBPP = bpp;
+    m_bHasAlphaChannel = hasAlpha;
+    return S_OK;
+}
+
+void* CImage::GetPixelAddress(int x, int y) noexcept
+{
+    return static_cast<BYTE*>(m_pBits) + y * m_nPitch + x * m_nBPP / 8;
+}
+
+const void* CImage::GetPixelAddress(int x, int y) const noexcept
+{
+    return static_cast<const BYTE*>(m_pBits) + y * m_nPitch + x * m_nBPP / 8;
+}
+
+BOOL CImage::Draw(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
+                  int srcWidth, int srcHeight) const noexcept
+{
+    if (!m_hBitmap)
+        return FALSE;
+    // Each draw has a memory DC of its own, so that several threads can draw
+    // different images at the same time.
+    qxt::UniqueMemoryDc memory(::CreateCompatibleDC(dc));
+    if (!memory)
+        return FALSE;
+    qxt::SelectObjectGuard select(memory.Get(), m_hBitmap);
+    if (m_bHasAlphaChannel) {
+        const BLENDFUNCTION blend{AC_SRC_OVER, 0, 0xFF, AC_SRC_ALPHA};
+        return ::GdiAlphaBlend(dc, xDest, yDest, destWidth, destHeight, memory.Get(), xSrc, ySrc, srcWidth,
+                               srcHeight, blend);
+    }
+    return ::StretchBlt(dc, xDest, yDest, destWidth, destHeight, memory.Get(), xSrc, ySrc, srcWidth, srcHeight,
+                        SRCCOPY);
+}
+
+BOOL CImage::Draw(HDC dc, const RECT& dest, const RECT& src) const noexcept
+{
+    return Draw(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src.left, src.top,
+                src.right - src.left, src.bottom - src.top);
+}
+
+BOOL CImage::AlphaBlend(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
+                        int srcWidth, int srcHeight, BYTE sourceAlpha, BYTE blendOp) const noexcept
+{
+    if (!m_hBitmap)
+        return FALSE;
+    qxt::UniqueMemoryDc memory(::CreateCompatibleDC(dc));
+    if (!memory)
+        return FALSE;
+    qxt::SelectObjectGuard select(memory.Get(), m_hBitmap);
+    const BLENDFUNCTION blend{blendOp, 0, sourceAlpha, static_cast<BYTE>(m_bHasAlphaChannel ? AC_SRC_ALPHA : 0)};
+    return ::GdiAlphaBlend(dc, xDest, yDest, destWidth, destHeight, memory.Get(), xSrc, ySrc, srcWidth, srcHeight,
+                           blend);
+}
+
+BOOL CImage::AlphaBlend(HDC dc, const RECT& dest, const RECT& src, BYTE sourceAlpha, BYTE blendOp) const noexcept
+{
+    return AlphaBlend(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src.left, src.top,
+                      src.right - src.left, src.bottom - src.top, sourceAlpha, blendOp);
+}
