@@ -22,7 +22,10 @@ void CRichStatic::SetPosition(int x, int y, int width)
     GetWindowRect(&before);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&before), 2);
 
-    MoveWindow(x, y, width, kHeight, TRUE);
+    // Like MoveWindow with repainting, but without carrying the old pixels
+    // along: the copy would show the old background at the new place, and the
+    // next erase would keep it as the new snapshot.
+    SetWindowPos(nullptr, x, y, width, kHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 
     RECT after{};
     GetWindowRect(&after);
