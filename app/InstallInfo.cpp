@@ -47,6 +47,22 @@ bool InstallFolderFits(const std::wstring& folder)
     return folder.size() < MAX_PATH && icon.size() < MAX_PATH && uninstaller.size() < MAX_PATH;
 }
 
+void FillClientVersion(InstallInfo& info, const std::wstring& clientPath)
+{
+    VS_FIXEDFILEINFO version{};
+    if (clientPath.size() < MAX_PATH && GetFileVersion(clientPath.c_str(), &version)) {
+        info.MajorVersion = HIWORD(version.dwFileVersionMS);
+        info.MinorVersion = LOWORD(version.dwFileVersionMS);
+        std::swprintf(info.DisplayVersion, MAX_PATH, L"%d.%d.%d.%d",
+                      HIWORD(version.dwFileVersionMS), LOWORD(version.dwFileVersionMS),
+                      HIWORD(version.dwFileVersionLS), LOWORD(version.dwFileVersionLS));
+    } else {
+        info.MajorVersion = 1;
+        info.MinorVersion = 0;
+        SetField(info.DisplayVersion, L"1.0");
+    }
+}
+
 void FillInstallInfo(InstallInfo& info, const std::wstring& folder)
 {
     std::memset(&info, 0, sizeof info);
@@ -66,18 +82,7 @@ void FillInstallInfo(InstallInfo& info, const std::wstring& folder)
     SetField(info.DisplayIcon, clientPath + L",0");
     SetField(info.UninstallString, InstallFilePath(folder, kUninstallerExe));
 
-    VS_FIXEDFILEINFO version{};
-    if (clientPath.size() < MAX_PATH && GetFileVersion(clientPath.c_str(), &version)) {
-        info.MajorVersion = HIWORD(version.dwFileVersionMS);
-        info.MinorVersion = LOWORD(version.dwFileVersionMS);
-        std::swprintf(info.DisplayVersion, MAX_PATH, L"%d.%d.%d.%d",
-                      HIWORD(version.dwFileVersionMS), LOWORD(version.dwFileVersionMS),
-                      HIWORD(version.dwFileVersionLS), LOWORD(version.dwFileVersionLS));
-    } else {
-        info.MajorVersion = 1;
-        info.MinorVersion = 0;
-        SetField(info.DisplayVersion, L"1.0");
-    }
+    FillClientVersion(info, clientPath);
 
     SYSTEMTIME now{};
     ::GetLocalTime(&now);

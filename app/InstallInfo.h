@@ -29,6 +29,10 @@ struct InstallInfo {
 // folder text of any length: no field ever overflows.
 void FillInstallInfo(InstallInfo& info, const std::wstring& folder);
 
+// Sets MajorVersion, MinorVersion and DisplayVersion from the file version of
+// the client executable at clientPath, or to 1, 0 and "1.0" when it has none.
+void FillClientVersion(InstallInfo& info, const std::wstring& clientPath);
+
 // True when the folder and every path derived from it fit the record's fields.
 bool InstallFolderFits(const std::wstring& folder);
 

@@ -1,0 +1,111 @@
+#include "install/Prerequisites.h"
+
+#include "install/ServiceControl.h"
+#include "install/SystemHelpers.h"
+
+#include <aclapi.h>
+#include <shellapi.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kDotNetClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client";
+constexpr wchar_t kDotNet4ClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client";
+constexpr wchar_t kDotNetInstaller[] = L"dotNetFx40_Client_x86_x64.exe";
+constexpr wchar_t kImagingComponentInstaller[] = L"wic_x86_chs.exe";
+constexpr wchar_t kInstallerParameters[] = L"/passive /promptrestart";
+// The installers need to write below this key; some systems deny it to them.
+constexpr wchar_t kInternetExplorerMainKey[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\";
+
+bool DotNetClientInstalled()
+{
+    DWORD install = 0;
+    if (ReadRegistryDword(kDotNetClientKey, &install) && install == 1)
+        return true;
+    install = 0;
+    return ReadRegistryDword(kDotNet4ClientKey, &install) && install == 1;
+}
+
+DWORD RunInstaller(const std::wstring& path)
+{
+    return RunAndWait(path.c_str(), kInstallerParameters, false, true);
+}
+
+// Deletes the Windows Update download cache while the service is stopped.
+void ResetWindowsUpdateCache()
+{
+    wchar_t cache[MAX_PATH] = {};  // zero-filled: the path ends with two NULs
+    const UINT length = ::GetWindowsDirectoryW(cache, MAX_PATH);
+    const wchar_t suffix[] = L"\\SoftwareDistribution";
+    const bool fits = length > 0 && length + std::wcslen(suffix) < MAX_PATH - 1;
+    if (fits)
+        std::wcscat(cache, suffix);
+
+    StopServiceAndWait();
+    if (fits && DirectoryExists(cache)) {
+        SHFILEOPSTRUCTW operation{};
+        operation.wFunc = FO_DELETE;
+        operation.pFrom = cache;
+        operation.fFlags = FOF_NOCONFIRMATION;
+        ::SHFileOperationW(&operation);
+    }
+    StartServiceAndWait();
+}
+
+// The three attempts; the exit code of the last installer run decides.
+bool RunInstallers(const InstallInfo& info)
+{
+    const std::wstring dotNet = InstallFilePath(info, kDotNetInstaller);
+    if (RunInstaller(dotNet) == 0)
+        return true;
+
+    const std::wstring imaging = InstallFilePath(info, kImagingComponentInstaller);
+    if (RunInstaller(imaging) == 0 && RunInstaller(dotNet) == 0)
+        return true;
+
+    ResetWindowsUpdateCache();
+    return RunInstaller(dotNet) == 0;
+}
+
+}  // namespace
+
+BOOL InstallDotNetFramework(InstallInfo& info)
+{
+    if (DotNetClientInstalled())
+        return TRUE;
+
+    // The access list is widened only while the installers run and is put
+    // back on every way out; the order of these steps is the point, so they
+    // stay together here.
+    wchar_t keyName[MAX_PATH] = {};
+    std::wcscpy(keyName, kInternetExplorerMainKey);
+    PACL oldAcl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL newAcl = nullptr;
+    bool installed = false;
+
+    const bool aclRead = ::GetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                                                 nullptr, &oldAcl, nullptr, &descriptor) == ERROR_SUCCESS;
+    if (aclRead) {
+        EXPLICIT_ACCESSW everyone{};
+        wchar_t trustee[] = L"Everyone";
+        ::BuildExplicitAccessWithNameW(&everyone, trustee, KEY_ALL_ACCESS, SET_ACCESS,
+                                       SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+        if (::SetEntriesInAclW(1, &everyone, oldAcl, &newAcl) == ERROR_SUCCESS &&
+            ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, newAcl,
+                                    nullptr) == ERROR_SUCCESS)
+            installed = RunInstallers(info);
+    }
+
+    if (newAcl)
+        ::LocalFree(newAcl);
+    // A key without any access list reads back as a null one; that too is put back.
+    if (aclRead)
+        ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, oldAcl,
+                                nullptr);
+    if (aclRead && descriptor)
+        ::LocalFree(descriptor);
+    return installed ? TRUE : FALSE;
+}

@@ -1,0 +1,337 @@
+// The .NET Framework step with stand-in installers: which installer runs, in
+// which order, with which parameters; the IE MAIN key's access list while they
+// run and afterwards; the Windows Update service and cache of the test prefix.
+#include "install/Prerequisites.h"
+
+#include "framework/Handles.h"
+#include "framework/SystemErrorText.h"
+#include "tests/install/ConsoleCapture.h"
+#include "tests/install/InstallerFolder.h"
+#include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <string>
+#include <vector>
+
+using qxt::test::ConsoleCapture;
+using qxt::test::InstallerFolder;
+using qxt::test::MessageBoxWatcher;
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+using Lines = std::vector<std::string>;
+
+const wchar_t kDotNet[] = L"dotNetFx40_Client_x86_x64.exe";
+const wchar_t kWic[] = L"wic_x86_chs.exe";
+const wchar_t kSetupKey[] = L"Software\\Microsoft\\NET Framework Setup";
+const wchar_t* const kDotNetKeys[2] = {
+    L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client",
+    L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client",
+};
+const wchar_t kIeMainKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
+// What SetEntriesInAclW makes of the entry the step adds: allow, inherited by
+// sub-keys (CI) and objects (OI), all key rights (KA), Everyone (WD).
+const wchar_t kEveryoneFullAccess[] = L"(A;OICI;KA;;;WD)";
+
+std::wstring IeMainAcl()
+{
+    wchar_t name[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    if (::GetNamedSecurityInfoW(name, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                                &descriptor) != ERROR_SUCCESS)
+        return L"(unreadable)";
+    qxt::UniqueLocalMemory owned(descriptor);
+    wchar_t* sddl = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                DACL_SECURITY_INFORMATION, &sddl, nullptr))
+        return L"(unconvertible)";
+    qxt::UniqueLocalMemory ownedText(sddl);
+    return sddl;
+}
+
+bool SetDword(const wchar_t* path, const wchar_t* name, DWORD value)
+{
+    qxt::UniqueHkey key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+           ERROR_SUCCESS;
+}
+
+// The "Install" values of the two .NET keys; -1 removes the value.
+void SetDotNetInstall(long long v40, long long v4)
+{
+    const long long values[2] = {v40, v4};
+    for (int i = 0; i < 2; ++i) {
+        if (values[i] >= 0) {
+            ASSERT_TRUE(SetDword(kDotNetKeys[i], L"Install", static_cast<DWORD>(values[i])));
+        } else {
+            qxt::UniqueHkey key;
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDotNetKeys[i], 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS)
+                ::RegDeleteValueW(key.Get(), L"Install");
+        }
+    }
+}
+
+std::wstring WindowsFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(path, MAX_PATH);
+    return path;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD WindowsUpdateState()
+{
+    qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    qxt::UniqueServiceHandle service(::OpenServiceW(manager.Get(), L"WuAuServ", SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    if (!::QueryServiceStatus(service.Get(), &status))
+        return 0;
+    return status.dwCurrentState;
+}
+
+bool StopWindowsUpdate()
+{
+    qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    qxt::UniqueServiceHandle service(
+        ::OpenServiceW(manager.Get(), L"WuAuServ", SERVICE_STOP | SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+    for (int i = 0; i < 1000 && WindowsUpdateState() != SERVICE_STOPPED; ++i)
+        ::Sleep(20);
+    return WindowsUpdateState() == SERVICE_STOPPED;
+}
+
+class PrerequisitesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        HKEY key = nullptr;
+        s_setupKeyExisted = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSetupKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (key)
+            ::RegCloseKey(key);
+        s_updateWasRunning = WindowsUpdateState() == SERVICE_RUNNING;
+    }
+    static void TearDownTestSuite()
+    {
+        // Only a key tree this test made is removed; values it changed in an
+        // existing one are put back by each test.
+        if (!s_setupKeyExisted)
+            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey);
+        // The service runs only if it ran before: no service process is left behind.
+        if (!s_updateWasRunning)
+            StopWindowsUpdate();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(s_setupKeyExisted) << "the prefix has a .NET Framework registration of its own";
+        m_aclBefore = IeMainAcl();
+        ASSERT_EQ(m_aclBefore.find(L"WD"), std::wstring::npos) << "Everyone already has access";
+        for (const wchar_t* name : {kDotNet, kWic}) {
+            ASSERT_TRUE(m_folder.AddProgram(name));
+            m_folder.Set(name, L"RecordAcl", L"1");
+        }
+        SetDotNetInstall(-1, -1);
+    }
+    void TearDown() override
+    {
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey);
+        if (m_expectNoBoxes) {
+            EXPECT_TRUE(m_watcher.Boxes().empty()) << "no message box when every installer starts";
+        }
+    }
+
+    BOOL Run()
+    {
+        InstallInfo info = m_folder.Record();
+        return InstallDotNetFramework(info);
+    }
+
+    // Every installer ran with the fixed parameters while Everyone had full
+    // access to the key, which afterwards has its old access list again.
+    void ExpectInstallerConditions()
+    {
+        for (const auto& run : m_folder.Runs()) {
+            EXPECT_EQ(run.parameters, L"/passive /promptrestart") << testing::PrintToString(run.name);
+            EXPECT_NE(run.acl.find(kEveryoneFullAccess), std::wstring::npos) << testing::PrintToString(run.acl);
+        }
+        EXPECT_EQ(IeMainAcl(), m_aclBefore);
+    }
+
+    static bool s_setupKeyExisted;
+    static bool s_updateWasRunning;
+    InstallerFolder m_folder;
+    std::wstring m_aclBefore;
+    MessageBoxWatcher m_watcher{L"", {IDOK}};
+    bool m_expectNoBoxes = true;
+};
+
+bool PrerequisitesTest::s_setupKeyExisted = false;
+bool PrerequisitesTest::s_updateWasRunning = false;
+
+// A scratch Windows Update cache with a file in it.
+class UpdateCache {
+public:
+    UpdateCache() : m_path(WindowsFolder() + L"\\SoftwareDistribution")
+    {
+        ::CreateDirectoryW(m_path.c_str(), nullptr);
+        ::CreateDirectoryW((m_path + L"\\Download").c_str(), nullptr);
+        qxt::test::WriteFileBytes(m_path + L"\\Download\\update.cab", "cab");
+    }
+    ~UpdateCache()
+    {
+        ::DeleteFileW((m_path + L"\\Download\\update.cab").c_str());
+        ::RemoveDirectoryW((m_path + L"\\Download").c_str());
+        ::RemoveDirectoryW(m_path.c_str());
+    }
+    bool Exists() const { return ::Exists(m_path); }
+
+private:
+    std::wstring m_path;
+};
+
+TEST_F(PrerequisitesTest, AnInstalledFrameworkRunsAndChangesNothing)
+{
+    static const struct {
+        const char* label;
+        long long v40, v4;
+    } kCases[] = {
+        {"v4.0 Client", 1, -1},
+        {"v4 Client", -1, 1},
+        {"v4.0 says 0, v4 says 1", 0, 1},
+    };
+    UpdateCache cache;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        SetDotNetInstall(c.v40, c.v4);
+        EXPECT_EQ(Run(), TRUE);
+        EXPECT_TRUE(m_folder.Runs().empty());
+        EXPECT_EQ(IeMainAcl(), m_aclBefore);
+        EXPECT_TRUE(cache.Exists());
+    }
+}
+
+TEST_F(PrerequisitesTest, TheInstallersRunInTheirOrderUntilOneSucceeds)
+{
+    static const struct {
+        const char* label;
+        long long v40, v4;  // "Install" values that do not say "installed"
+        const wchar_t* dotNetExits;
+        const wchar_t* wicExits;
+        Names runs;
+        BOOL result;
+        bool cacheReset;
+    } kCases[] = {
+        {"first .NET run succeeds", -1, -1, L"0", L"0", {kDotNet}, TRUE, false},
+        {"second .NET run after WIC", 0, 2, L"1,0", L"0", {kDotNet, kWic, kDotNet}, TRUE, false},
+        {"third .NET run after the cache reset", 2, 0, L"1,1,0", L"0", {kDotNet, kWic, kDotNet, kDotNet}, TRUE, true},
+        {"failed WIC skips the second .NET run", -1, 0, L"1,0", L"1603", {kDotNet, kWic, kDotNet}, TRUE, true},
+        {"every run fails", -1, -1, L"1,1,1", L"0", {kDotNet, kWic, kDotNet, kDotNet}, FALSE, true},
+        {"a restart request is a failure", -1, -1, L"3010", L"3010", {kDotNet, kWic, kDotNet}, FALSE, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        SetDotNetInstall(c.v40, c.v4);
+        m_folder.ClearRuns();
+        m_folder.SetExitCodes(kDotNet, c.dotNetExits);
+        m_folder.SetExitCodes(kWic, c.wicExits);
+        UpdateCache cache;
+
+        ConsoleCapture console;
+        EXPECT_EQ(Run(), c.result);
+        const Lines lines = console.Lines();
+
+        EXPECT_EQ(m_folder.RunNames(), c.runs);
+        ExpectInstallerConditions();
+        EXPECT_EQ(cache.Exists(), !c.cacheReset);
+        // The service is stopped and started only around the cache reset.
+        EXPECT_EQ(lines.empty(), !c.cacheReset) << testing::PrintToString(lines);
+    }
+}
+
+TEST_F(PrerequisitesTest, TheServiceIsRestartedAlsoWithoutACache)
+{
+    const std::wstring cache = WindowsFolder() + L"\\SoftwareDistribution";
+    ASSERT_FALSE(Exists(cache));
+    ASSERT_TRUE(StopWindowsUpdate());
+    m_folder.SetExitCodes(kDotNet, L"1,0");
+    m_folder.SetExitCodes(kWic, L"1");
+
+    ConsoleCapture console;
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n", "Service start pending...\n",
+                                      "Service started successfully.\n"}));
+    EXPECT_EQ(WindowsUpdateState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet}));
+    ExpectInstallerConditions();
+
+    // A running service is stopped for the reset and started again.
+    m_folder.ClearRuns();
+    m_folder.SetExitCodes(kDotNet, L"1,2");
+    ConsoleCapture again;
+    EXPECT_EQ(Run(), FALSE);
+    EXPECT_EQ(again.Lines(), Lines({"Service stopped successfully\n", "Service start pending...\n",
+                                    "Service started successfully.\n"}));
+    EXPECT_EQ(WindowsUpdateState(), static_cast<DWORD>(SERVICE_RUNNING));
+    ExpectInstallerConditions();
+}
+
+TEST_F(PrerequisitesTest, AMissingInstallerIsReportedAndCountsAsSuccess)
+{
+    ASSERT_TRUE(::DeleteFileW((m_folder / kDotNet).c_str()));
+    m_expectNoBoxes = false;
+
+    EXPECT_EQ(Run(), TRUE);
+
+    const auto boxes = m_watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, SystemErrorText(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(m_folder.Runs().empty());
+    EXPECT_EQ(IeMainAcl(), m_aclBefore);
+}
+
+TEST_F(PrerequisitesTest, WithoutTheKeysAccessListNoInstallerRuns)
+{
+    // The key itself is missing, so its access list cannot be read. It is
+    // moved aside and back with everything below it.
+    const wchar_t backupPath[] = L"Software\\QxtTestBackup";
+    qxt::UniqueHkey main;
+    qxt::UniqueHkey backup;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kIeMainKey, 0, KEY_ALL_ACCESS, main.Put()), ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, backupPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, backup.Put(),
+                                nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegCopyTreeW(main.Get(), nullptr, backup.Get()), ERROR_SUCCESS);
+    main.Reset();
+    ASSERT_EQ(::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kIeMainKey), ERROR_SUCCESS);
+
+    const BOOL result = Run();
+
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kIeMainKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, main.Put(),
+                                nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(::RegCopyTreeW(backup.Get(), nullptr, main.Get()), ERROR_SUCCESS);
+    backup.Reset();
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, backupPath);
+    EXPECT_EQ(result, FALSE);
+    EXPECT_TRUE(m_folder.Runs().empty());
+    EXPECT_EQ(IeMainAcl(), m_aclBefore);
+}
+
+}  // namespace
