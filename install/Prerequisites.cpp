@@ -1,10 +1,10 @@
 #include "install/Prerequisites.h"
 
 #include "install/ServiceControl.h"
+#include "install/ShellDelete.h"
 #include "install/SystemHelpers.h"
 
 #include <aclapi.h>
-#include <shellapi.h>
 
 #include <cwchar>
 #include <string>
@@ -36,21 +36,14 @@ DWORD RunInstaller(const std::wstring& path)
 // Deletes the Windows Update download cache while the service is stopped.
 void ResetWindowsUpdateCache()
 {
-    wchar_t cache[MAX_PATH] = {};  // zero-filled: the path ends with two NULs
-    const UINT length = ::GetWindowsDirectoryW(cache, MAX_PATH);
-    const wchar_t suffix[] = L"\\SoftwareDistribution";
-    const bool fits = length > 0 && length + std::wcslen(suffix) < MAX_PATH - 1;
-    if (fits)
-        std::wcscat(cache, suffix);
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const bool known = length > 0 && length < MAX_PATH;
+    const std::wstring cache = std::wstring(windows) + L"\\SoftwareDistribution";
 
     StopServiceAndWait();
-    if (fits && DirectoryExists(cache)) {
-        SHFILEOPSTRUCTW operation{};
-        operation.wFunc = FO_DELETE;
-        operation.pFrom = cache;
-        operation.fFlags = FOF_NOCONFIRMATION;
-        ::SHFileOperationW(&operation);
-    }
+    if (known && DirectoryExists(cache.c_str()))
+        ShellDelete(cache);
     StartServiceAndWait();
 }
 

@@ -1,0 +1,71 @@
+#include "install/ClientConfig.h"
+
+#include "install/SystemHelpers.h"
+
+#include <shlobj.h>
+
+#include <string>
+
+namespace {
+
+constexpr wchar_t kConfigFile[] = L"QXTClient.ini";
+constexpr wchar_t kSection[] = L"CONFIG";
+constexpr wchar_t kHostKey[] = L"HOST";
+
+void AppendBackslash(std::wstring& path)
+{
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+}
+
+void CreateFolderIfMissing(const std::wstring& path)
+{
+    if (!DirectoryExists(path.c_str()))
+        CreateDirectoryTree(path.c_str());
+}
+
+// The downloaded file is read-only; the profile writer could not replace it.
+void MakeWritable(const std::wstring& path)
+{
+    if (!FileExists(path.c_str()))
+        return;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    ::SetFileAttributesW(path.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
+
+std::wstring GetClientDataFolder()
+{
+    wchar_t appData[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE);
+    std::wstring folder = appData;
+    CreateFolderIfMissing(folder);
+
+    AppendBackslash(folder);
+    folder += L"Tarvenn";
+    CreateFolderIfMissing(folder);
+
+    AppendBackslash(folder);
+    folder += L"Quolix";
+    CreateFolderIfMissing(folder);
+
+    AppendBackslash(folder);
+    return folder;
+}
+
+BOOL WriteClientConfig(const wchar_t* host, InstallInfo& info)
+{
+    const std::wstring installed = InstallFilePath(info, kConfigFile);
+    MakeWritable(installed);
+    ::WritePrivateProfileStringW(kSection, kHostKey, host, installed.c_str());
+
+    std::wstring folder = GetClientDataFolder() + L"Config";
+    CreateFolderIfMissing(folder);
+    AppendBackslash(folder);
+    ::WritePrivateProfileStringW(kSection, kHostKey, host, (folder + kConfigFile).c_str());
+    return TRUE;
+}

@@ -1,0 +1,10 @@
+// Deleting a file or a folder with everything in it through the shell.
+#pragma once
+
+#include <string>
+
+// SHFileOperationW with FO_DELETE and FOF_NOCONFIRMATION only: permanent,
+// without asking. Returns the shell's result (0 on success). A path the shell
+// cannot take whole (MAX_PATH or longer) is refused rather than cut, since a
+// shortened path would name some other file.
+int ShellDelete(const std::wstring& path);

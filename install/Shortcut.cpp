@@ -1,0 +1,68 @@
+// Shell links and the all-users folders they go into.
+#include "install/FinishActions.h"
+
+#include "framework/Handles.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace {
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
+    return path;
+}
+
+void AppendBackslash(std::wstring& path)
+{
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+}
+
+}  // namespace
+
+bool CreateShortcut(const wchar_t* target, const wchar_t* workingFolder, const wchar_t* shortcutFile,
+                    const wchar_t* iconPath, const wchar_t* description)
+{
+    // Balanced per call; a thread already in another apartment keeps it and
+    // must not be uninitialised by us.
+    const HRESULT initialized = ::CoInitialize(nullptr);
+    HRESULT saved = E_FAIL;
+    {
+        qxt::ComPtr<IShellLinkW> link;
+        qxt::ComPtr<IPersistFile> file;
+        if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                         link.PutVoid())) &&
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) {
+            link->SetPath(target);
+            link->SetArguments(L"");
+            link->SetDescription(description);
+            link->SetWorkingDirectory(workingFolder);
+            link->SetIconLocation(iconPath, 0);
+            link->SetShowCmd(SW_SHOWNORMAL);
+            saved = file->Save(shortcutFile, TRUE);
+        }
+        // The persist-file interface goes first, then the link.
+        file.Reset();
+        link.Reset();
+    }
+    if (SUCCEEDED(initialized))
+        ::CoUninitialize();
+    return SUCCEEDED(saved);
+}
+
+std::wstring GetDesktopShortcutPath()
+{
+    std::wstring path = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    AppendBackslash(path);
+    return path + L"Quolix.lnk";
+}
+
+std::wstring GetProgramGroupPath()
+{
+    std::wstring path = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    AppendBackslash(path);
+    return path + L"QXTClient\\";
+}
