@@ -5,6 +5,8 @@
 #include <objidl.h>  // WIN32_LEAN_AND_MEAN leaves out what GDI+ needs
 #include <gdiplus.h>
 
+#include <climits>
+#include <cstdlib>
 #include <memory>
 
 namespace qxt::test {
@@ -88,7 +90,73 @@ HWND FindTopWindow(DWORD pid, const wchar_t* className, const wchar_t* caption)
 }
 
 constexpr int kMessageBoxTextId = 0xFFFF;
+
+// How far an icon control of another process is from showing that system
+// icon. Icon handles do not compare across processes, so the pixels do: the
+// icon drawn again over the control's own pixels changes fewest of them when
+// it is the icon already shown there.
+int IconDistance(HWND control, LPCWSTR systemIcon)
+{
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return INT_MAX;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* shownBits = nullptr;
+    void* redrawnBits = nullptr;
+    WindowDc screen(nullptr);
+    UniqueGdiObject shown(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &shownBits, nullptr, 0));
+    UniqueGdiObject redrawn(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &redrawnBits, nullptr, 0));
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen.Get()));
+    if (!shown || !redrawn || !memory)
+        return INT_MAX;
+    {
+        SelectObjectGuard select(memory.Get(), shown.Get());
+        ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
+    }
+    {
+        SelectObjectGuard select(memory.Get(), redrawn.Get());
+        ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
+        ::DrawIconEx(memory.Get(), 0, 0, ::LoadIconW(nullptr, systemIcon), 0, 0, 0, nullptr, DI_NORMAL);
+    }
+    ::GdiFlush();
+    const auto* a = static_cast<const BYTE*>(shownBits);
+    const auto* b = static_cast<const BYTE*>(redrawnBits);
+    int differing = 0;
+    for (int i = 0; i < width * height; ++i) {
+        for (int c = 0; c < 3; ++c) {
+            if (std::abs(a[i * 4 + c] - b[i * 4 + c]) > 48) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    return differing;
+}
+
+// The system icon the control shows (IDI_HAND, IDI_QUESTION, ...): the nearest one.
+LPCWSTR ShownSystemIcon(HWND control)
+{
+    LPCWSTR nearest = nullptr;
+    int best = INT_MAX;
+    for (LPCWSTR icon : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK}) {
+        const int distance = IconDistance(control, icon);
+        if (distance < best) {
+            best = distance;
+            nearest = icon;
+        }
+    }
+    return nearest;
+}
 constexpr int kMessageBoxIconId = 0x14;
+constexpr int kWineMessageBoxIconId = 0x440;  // Wine's message box numbers its icon control stc1
 
 }  // namespace
 
@@ -153,12 +221,14 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, DWORD timeoutMs)
         if (button && ::IsWindowVisible(button))
             box.buttons.push_back(id);
     }
-    // The system icons are shared, so the box's icon handle compares with our own.
     HWND icon = ::GetDlgItem(box.wnd, kMessageBoxIconId);
+    if (!icon)
+        icon = ::GetDlgItem(box.wnd, kWineMessageBoxIconId);
     if (icon && ::IsWindowVisible(icon)) {
-        auto shown = reinterpret_cast<HICON>(::SendMessageW(icon, STM_GETICON, 0, 0));
-        box.hasErrorIcon = shown == ::LoadIconW(nullptr, IDI_HAND);
-        box.hasQuestionIcon = shown == ::LoadIconW(nullptr, IDI_QUESTION);
+        ::RedrawWindow(box.wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const LPCWSTR shown = ShownSystemIcon(icon);
+        box.hasErrorIcon = shown == IDI_HAND;
+        box.hasQuestionIcon = shown == IDI_QUESTION;
     }
     return box;
 }
