@@ -1,0 +1,110 @@
+#include "controls/NiceEdit.h"
+
+#include <windowsx.h>
+
+#include "framework/Handles.h"
+
+CNiceEdit::~CNiceEdit()
+{
+    delete m_pHighlightPen;
+}
+
+void CNiceEdit::RedrawFrame()
+{
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+}
+
+void CNiceEdit::OnTrackHover()
+{
+    RedrawFrame();
+}
+
+void CNiceEdit::OnTrackLeave()
+{
+    RedrawFrame();
+}
+
+void CNiceEdit::OnTrackFocus()
+{
+    RedrawFrame();
+}
+
+void CNiceEdit::OnTrackKillFocus()
+{
+    RedrawFrame();
+}
+
+void CNiceEdit::PaintFrame(HDC dc, int width, int height)
+{
+    const bool writable = IsWindowEnabled() && !(GetStyle() & ES_READONLY);
+    qxt::UniqueGdiObject brush(::CreateSolidBrush(::GetSysColor(writable ? COLOR_WINDOW : COLOR_BTNFACE)));
+    qxt::SelectObjectGuard selectBrush(dc, brush.Get());
+    RECT rect{0, 0, width, height};
+    if (!m_bHover && !m_bFocus) {
+        ::Rectangle(dc, 0, 0, width, height);
+        ::DrawEdge(dc, &rect, EDGE_SUNKEN, BF_RECT | BF_FLAT);
+        return;
+    }
+    if (!m_pHighlightPen)
+        m_pHighlightPen = new CPen(PS_SOLID, 1, kHighlightColor);
+    qxt::SelectObjectGuard selectPen(dc, m_pHighlightPen->GetSafeHandle());
+    ::Rectangle(dc, 0, 0, width, height);
+}
+
+void CNiceEdit::OnNcPaint()
+{
+    HDC dc = ::GetWindowDC(m_hWnd);
+    if (!dc)
+        return;
+    RECT window{};
+    GetWindowRect(&window);
+    // The fill leaves the client area alone: the edit's text stays as it
+    // is, and no repaint is needed after the frame (asking for one with the
+    // frame included would paint the frame again, and again).
+    RECT client{};
+    GetClientRect(&client);
+    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    ::OffsetRect(&client, -window.left, -window.top);
+    ::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+    PaintFrame(dc, window.right - window.left, window.bottom - window.top);
+    ::ReleaseDC(m_hWnd, dc);
+}
+
+LRESULT CNiceEdit::OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS* params)
+{
+    const LRESULT result = Default();
+    TEXTMETRICW metrics{};
+    {
+        qxt::WindowDc dc(m_hWnd);
+        ::GetTextMetricsW(dc.Get(), &metrics);
+    }
+    RECT& proposed = params->rgrc[0];
+    const int margin = (proposed.bottom - proposed.top - metrics.tmExternalLeading - metrics.tmHeight) / 2;
+    proposed.top += margin;
+    proposed.bottom -= margin;
+    return result;
+}
+
+LRESULT CNiceEdit::OnNcHitTest(POINT point)
+{
+    RECT window{};
+    GetWindowRect(&window);
+    if (point.x > window.left && point.x < window.right && point.y > window.top && point.y < window.bottom)
+        return HTCLIENT;
+    return HTNOWHERE;
+}
+
+LRESULT CNiceEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_NCPAINT:
+        OnNcPaint();
+        return 0;
+    case WM_NCCALCSIZE:
+        return OnNcCalcSize(static_cast<BOOL>(wParam), reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam));
+    case WM_NCHITTEST:
+        return OnNcHitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    default:
+        return CTrackControl<CEdit>::WindowProc(message, wParam, lParam);
+    }
+}
