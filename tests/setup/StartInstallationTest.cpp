@@ -7,6 +7,7 @@
 #include "setup/SetupMessages.h"
 #include "setup/SetupSession.h"
 #include "tests/setup/StandInOperations.h"
+#include "tests/setup/WelcomePage.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestPaths.h"
 
@@ -25,49 +26,10 @@ using qxt::test::kNote;
 using qxt::test::MatchesSequence;
 using qxt::test::MessageRecorder;
 using qxt::test::StandInOperations;
+using qxt::test::kWelcomeControls;
+using qxt::test::WelcomePage;
 
 constexpr DWORD kRunTimeoutMs = 10000;
-const int kWelcomeControls[] = {IDC_INSTALL_PATH, IDC_START, IDC_BROWSE, IDC_CLOSE};
-
-// The folder edit and the three buttons as children of the recording window,
-// owned like a dialog's controls by the window's thread.
-class WelcomePage {
-public:
-    WelcomePage(const MessageRecorder& dialog, const wchar_t* folder) : m_recorder(dialog), m_dialog(dialog.Window())
-    {
-        m_recorder.RunOnWindowThread([&] {
-            Add(L"EDIT", folder, IDC_INSTALL_PATH);
-            Add(L"BUTTON", L"start", IDC_START);
-            Add(L"BUTTON", L"browse", IDC_BROWSE);
-            Add(L"BUTTON", L"close", IDC_CLOSE);
-        });
-    }
-    WelcomePage(const WelcomePage&) = delete;
-    WelcomePage& operator=(const WelcomePage&) = delete;
-    ~WelcomePage()
-    {
-        m_recorder.RunOnWindowThread([&] {
-            for (HWND control : m_controls)
-                ::DestroyWindow(control);
-        });
-    }
-
-    bool Enabled(int id) const { return ::IsWindowEnabled(::GetDlgItem(m_dialog, id)) != FALSE; }
-    void Enable(int id, bool enable) { ::EnableWindow(::GetDlgItem(m_dialog, id), enable); }
-
-private:
-    void Add(const wchar_t* cls, const wchar_t* text, int id)
-    {
-        HWND control = ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, m_dialog,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-        EXPECT_NE(control, nullptr) << "control " << id;
-        m_controls.push_back(control);
-    }
-
-    const MessageRecorder& m_recorder;
-    HWND m_dialog;
-    std::vector<HWND> m_controls;
-};
 
 class StartInstallationTest : public ::testing::Test {
 protected:
