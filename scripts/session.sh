@@ -28,7 +28,9 @@ qxt_session_start() {
   fi
   export WINEPREFIX=$prefix
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # winemenubuilder would turn every shortcut a test saves into a menu entry
+  # of the Linux user, outside the prefix (and keep the test's folder busy).
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   "$(dirname "${BASH_SOURCE[0]}")/wine-prefix" "$prefix"
   wineserver -p </dev/null >/dev/null 2>&1 || true
   # Start Wine's own background processes (services, explorer, device manager)
