@@ -415,6 +415,10 @@ LRESULT CQXTSetupDlg::OnSetupBegin()
     m_editInstallPath.ShowWindow(SW_HIDE);
     m_btnStart.ShowWindow(SW_HIDE);
     m_btnBrowse.ShowWindow(SW_HIDE);
+    // Paint the skin where the welcome controls were before the status line
+    // and the counter show: they keep the pixels under them as their
+    // background and would otherwise keep the folder edit's.
+    UpdateWindow();
     m_progress.ShowWindow(SW_SHOW);
     m_btnCancelInstall.ShowWindow(SW_SHOW);
     m_staticStatus.ShowWindow(SW_SHOW);
