@@ -1,0 +1,88 @@
+// The setup dialog: the only window of the program. It lays out and paints
+// the skin, shows the welcome, progress and finish pages, answers the
+// installation worker's reports and runs the finish actions.
+#pragma once
+
+#include "controls/ImageButton.h"
+#include "controls/ImageCheckButton.h"
+#include "controls/ImagePanel.h"
+#include "controls/ImageSwitch.h"
+#include "controls/NiceEdit.h"
+#include "controls/RichStatic.h"
+#include "controls/TextProgressCtrl.h"
+#include "framework/DialogEx.h"
+#include "framework/Image.h"
+#include "setup/SetupSession.h"
+
+class CQXTSetupDlg : public CDialogEx, public SetupSession {
+public:
+    // The operations of a run; the product passes the real ones.
+    explicit CQXTSetupDlg(SetupOperations operations = RealSetupOperations());
+    ~CQXTSetupDlg() override;
+
+    static constexpr int kSwitchCount = 5;
+    static constexpr UINT kRotationPeriodMs = 3000;
+
+protected:
+    void PreSubclassWindow() override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Commands.
+    void OnBnClickedMinimize();
+    void OnBnClickedClose();
+    void OnBnClickedStart();
+    void OnBnClickedBrowse();
+    void OnBnClickedCancelInstall();
+    void OnBnClickedFinish();
+
+    // Window messages.
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnLButtonDown(UINT flags, POINT point);
+    BOOL OnEraseBkgnd(HDC dc);
+    void OnTimer(UINT_PTR id);
+
+    // Private messages of the switches and of the installation worker.
+    LRESULT OnImageSwitchSelected(WPARAM wParam, LPARAM lParam);
+    LRESULT OnImageSwitchHover(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetupBegin();
+    LRESULT OnSetupComplete();
+    LRESULT OnSetupError(WPARAM code);
+    LRESULT OnSetupStep(WPARAM step, LPARAM ordinal);
+    LRESULT OnDownloadFileIndex(WPARAM index, LPARAM count);
+    LRESULT OnDownloadProgress(WPARAM position, LPARAM upper);
+    LRESULT OnSetupStatusText(WPARAM text);
+    LRESULT OnDownloadComplete();
+
+private:
+    // Refuses a folder whose paths would not fit the installation record.
+    bool AcceptInstallFolder(const std::wstring& folder);
+
+    HICON m_hIcon = nullptr;
+    int m_nWindowWidth = 0;
+    int m_nWindowHeight = 0;
+    CImage m_imgTitle;
+    CImage m_imgBackground;
+    CImageButton m_btnClose;
+    CImageButton m_btnMinimize;
+    CImageButton m_btnStart;
+    CImageButton m_btnCancelInstall;
+    CImageButton m_btnFinish;
+    CNiceEdit m_editInstallPath;
+    CImageButton m_btnBrowse;
+    CTextProgressCtrl m_progress;
+    CRichStatic m_staticStatus;
+    CRichStatic m_staticCounter;
+    CImageCheckButton m_checkAutorun;
+    CImageCheckButton m_checkDesktopShortcut;
+    CImageCheckButton m_checkProgramGroup;
+    CImageSwitch m_switches[kSwitchCount];
+    CImagePanel m_panel;
+    CImage m_imgPictures[kSwitchCount];
+    int m_nTimerId = 1;
+    int m_nSwitchIndex = 2;
+};

@@ -1,0 +1,489 @@
+// The real QXTSetup.exe, driven as a person would drive it, against the
+// reference download server (started by setup_program_e2e.sh) in a Wine
+// prefix of its own. Screenshots of the pages and boxes are written next to
+// the test results on every run.
+#include "app/InstallInfo.h"
+#include "install/ClientConfig.h"
+#include "install/FinishActions.h"
+#include "install/UninstallEntry.h"
+#include "res/resource.h"
+#include "setup/InstallLocation.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/UiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <string>
+
+using namespace qxt::test;
+
+namespace {
+
+constexpr DWORD kPageTimeoutMs = 60000;
+
+std::wstring Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (!value)
+        return {};
+    std::wstring wide;
+    for (const char* p = value; *p; ++p)
+        wide.push_back(static_cast<unsigned char>(*p));
+    return wide;
+}
+
+void DeleteTree(const std::wstring& path)
+{
+    std::wstring from = path;
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    ::SHFileOperationW(&op);
+}
+
+// Runs a Linux command through Wine (the sample server's control script).
+bool RunUnix(const std::wstring& commandLine)
+{
+    std::wstring line = L"start.exe /wait /unix " + commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &info))
+        return false;
+    ::CloseHandle(info.hThread);
+    const bool ended = ::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
+    ::CloseHandle(info.hProcess);
+    return ended;
+}
+
+// Whether something accepts connections on the loopback port.
+bool PortAnswers(unsigned short port)
+{
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(port);
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    const bool answered = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::closesocket(s);
+    ::WSACleanup();
+    return answered;
+}
+
+bool IsReadOnly(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[512] = {};
+    ::GetPrivateProfileStringW(section, key, L"<missing>", value, 512, file.c_str());
+    return value;
+}
+
+// Escape as the keyboard delivers it: the dialog's message loop turns it
+// into the cancel command.
+void PressEscape(HWND dialog)
+{
+    ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+class SetupProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(Env("QXT_SETUP_EXE").empty()) << "run through setup_program_e2e.sh";
+        m_installFolder = GetDefaultInstallPath(nullptr);
+        ResetMachine();
+    }
+
+    void TearDown() override
+    {
+        m_program.Kill();
+        ResetMachine();
+    }
+
+    // Nothing of an earlier installation is left: no files, no uninstall
+    // entry, no Run value, shortcuts or program group.
+    void ResetMachine()
+    {
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient");
+        RemoveRunEntry();
+        RemoveDesktopShortcut();
+        RemoveProgramGroup();
+        DeleteTree(m_installFolder);
+    }
+
+    // Starts a setup program and waits for its welcome page.
+    HWND StartSetup(const std::wstring& exe)
+    {
+        EXPECT_TRUE(m_program.Start(exe));
+        HWND dialog = nullptr;
+        WaitUntil(
+            [&] {
+                dialog = WaitForTopWindow(m_program.Pid(), L"#32770", L"QXTSetup", 0);
+                return dialog || m_program.WaitForExit(0);
+            },
+            kPageTimeoutMs);
+        EXPECT_NE(dialog, nullptr) << "no setup dialog";
+        if (dialog) {
+            EXPECT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+        }
+        return dialog;
+    }
+
+    void Screenshot(HWND wnd, const std::wstring& name)
+    {
+        const std::wstring folder = Env("QXT_SCREENSHOTS");
+        ::RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        WaitUntil([] { return false; }, 300);  // the panel's fade settles
+        EXPECT_TRUE(SaveWindowScreenshot(wnd, folder + L"\\" + name)) << name.c_str();
+    }
+
+    // Writes what the stand-in installers do into the install folder (the
+    // manifest does not list this file, so the download leaves it alone).
+    void ScriptInstallers(const std::string& ini)
+    {
+        ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+        ASSERT_TRUE(WriteFileBytes(InstallFilePath(m_installFolder, L"installers.ini"), ini));
+    }
+
+    std::string InstallerLog() { return ReadFileBytes(InstallFilePath(m_installFolder, L"installers.log")); }
+
+    static size_t Count(const std::string& text, const std::string& what)
+    {
+        size_t count = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++count;
+        return count;
+    }
+
+    static void ExpectWelcomePage(HWND dialog, bool existing, const std::wstring& folder)
+    {
+        const ControlState edit = ReadControl(dialog, IDC_INSTALL_PATH);
+        EXPECT_TRUE(edit.visible);
+        EXPECT_EQ(edit.enabled, !existing);
+        EXPECT_EQ(edit.text, folder);
+        const ControlState browse = ReadControl(dialog, IDC_BROWSE);
+        EXPECT_TRUE(browse.visible);
+        EXPECT_EQ(browse.enabled, !existing);
+        const ControlState start = ReadControl(dialog, IDC_START);
+        EXPECT_TRUE(start.visible);
+        EXPECT_TRUE(start.enabled);
+        EXPECT_TRUE(ReadControl(dialog, IDC_CLOSE).enabled);
+        EXPECT_FALSE(ReadControl(dialog, IDC_CANCEL_INSTALL).visible);
+        EXPECT_FALSE(ReadControl(dialog, IDC_PROGRESS).visible);
+        EXPECT_FALSE(ReadControl(dialog, IDC_STATUS).visible);
+        EXPECT_FALSE(ReadControl(dialog, IDC_FINISH).visible);
+        for (int id : {IDC_AUTORUN, IDC_DESKTOP_SHORTCUT, IDC_PROGRAM_GROUP})
+            EXPECT_FALSE(ReadControl(dialog, id).visible) << id;
+    }
+
+    static bool OnFinishPage(HWND dialog) { return ReadControl(dialog, IDC_FINISH).visible; }
+
+    // An error box of the run, checked and answered.
+    MessageBoxInfo ExpectErrorBox(const wchar_t* text, std::vector<int> buttons)
+    {
+        MessageBoxInfo box = WaitForMessageBox(m_program.Pid(), kPageTimeoutMs);
+        EXPECT_NE(box.wnd, nullptr) << "no error box";
+        EXPECT_EQ(box.caption, L"错误");
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.buttons, buttons);
+        EXPECT_TRUE(box.hasErrorIcon);
+        return box;
+    }
+
+    void WaitForBoxGone(const MessageBoxInfo& box)
+    {
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box.wnd); }));
+    }
+
+    std::wstring m_installFolder;
+    ProgramRun m_program;
+};
+
+TEST_F(SetupProgram, FreshInstallFromStartToFinish)
+{
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+
+    // The borderless window is the skin's size.
+    RECT window{};
+    ::GetWindowRect(dialog, &window);
+    EXPECT_EQ(window.right - window.left, 590);
+    EXPECT_EQ(window.bottom - window.top, 435);
+    EXPECT_EQ(::GetWindowLongW(dialog, GWL_STYLE) & WS_CAPTION, 0);
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    Screenshot(dialog, L"welcome.png");
+
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_PROGRESS).visible || OnFinishPage(dialog); },
+                          kPageTimeoutMs));
+    if (!OnFinishPage(dialog)) {
+        EXPECT_FALSE(ReadControl(dialog, IDC_START).visible);
+        EXPECT_FALSE(ReadControl(dialog, IDC_INSTALL_PATH).visible);
+        EXPECT_TRUE(ReadControl(dialog, IDC_STATUS).visible);
+        Screenshot(dialog, L"progress.png");
+    }
+
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs)) << "no finish page";
+    EXPECT_TRUE(ReadControl(dialog, IDC_FINISH).enabled);
+    EXPECT_TRUE(ReadControl(dialog, IDC_CLOSE).enabled);
+    EXPECT_FALSE(ReadControl(dialog, IDC_CANCEL_INSTALL).visible);
+    EXPECT_FALSE(ReadControl(dialog, IDC_PROGRESS).visible);
+    EXPECT_FALSE(ReadControl(dialog, IDC_PANEL).visible);
+    for (int id : {IDC_AUTORUN, IDC_DESKTOP_SHORTCUT, IDC_PROGRAM_GROUP})
+        EXPECT_TRUE(ReadControl(dialog, id).visible) << id;
+    for (int id = IDC_SWITCH1; id <= IDC_SWITCH5; ++id)
+        EXPECT_FALSE(ReadControl(dialog, id).enabled) << id;
+    Screenshot(dialog, L"finish.png");
+
+    // The files arrived, read-only, and the run registered the installation.
+    for (const wchar_t* name : {L"QXTClient.exe", L"QXTUnist.exe", L"readme.txt", L"x264vfw.exe"})
+        EXPECT_TRUE(IsReadOnly(InstallFilePath(m_installFolder, name))) << name;
+    InstallInfo entry{};
+    ASSERT_EQ(ReadUninstallEntry(entry), 1);
+    EXPECT_EQ(std::wstring(entry.InstallLocation), m_installFolder);
+    EXPECT_EQ(std::wstring(entry.DisplayName), L"Quolix");
+    EXPECT_EQ(std::wstring(entry.Publisher), L"Tarvenn");
+    EXPECT_EQ(std::wstring(entry.UninstallString), InstallFilePath(m_installFolder, L"QXTUnist.exe"));
+    EXPECT_GT(entry.EstimatedSize, 0u);
+    EXPECT_EQ(IniValue(InstallFilePath(m_installFolder, L"QXTClient.ini"), L"CONFIG", L"HOST"), Env("QXT_SERVER_HOST"));
+    EXPECT_EQ(IniValue(GetClientDataFolder() + L"Config\\QXTClient.ini", L"CONFIG", L"HOST"), Env("QXT_SERVER_HOST"));
+    // The prerequisites ran with their fixed parameters.
+    const std::string log = InstallerLog();
+    EXPECT_EQ(Count(log, "fp_pl_pfs_installer19.exe|/install /iv 8|"), 1u) << log;
+    EXPECT_EQ(Count(log, "x264vfw.exe|/S|"), 1u) << log;
+    EXPECT_EQ(Count(log, "QXTClient.exe|"), 0u) << "the client started before the finish button";
+
+    Click(dialog, IDC_FINISH);
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code)) << "the dialog did not close";
+    EXPECT_EQ(code, 0u);
+
+    EXPECT_TRUE(WaitUntil([&] { return Count(InstallerLog(), "QXTClient.exe|") == 1; })) << "the client did not start";
+    wchar_t run[MAX_PATH] = {};
+    DWORD size = sizeof run;
+    EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"QXTClient",
+                             RRF_RT_REG_SZ, nullptr, run, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(run), InstallFilePath(m_installFolder, L"QXTClient.exe"));
+    EXPECT_NE(::GetFileAttributesW(GetDesktopShortcutPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesW(GetProgramGroupPath().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(SetupProgram, SecondStartShowsTheExistingInstallation)
+{
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+    // Leaving on the finish page by Escape: no question, no finish actions.
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs));
+    EXPECT_EQ(Count(InstallerLog(), "QXTClient.exe|"), 0u);
+    m_program.Kill();
+
+    dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    ExpectWelcomePage(dialog, true, m_installFolder);
+    Screenshot(dialog, L"welcome-existing.png");
+
+    // A second instance in the same logon leaves at once without a window.
+    ProgramRun second;
+    ASSERT_TRUE(second.Start(Env("QXT_SETUP_EXE")));
+    DWORD code = 0xdeadbeef;
+    EXPECT_TRUE(second.WaitForExit(kPageTimeoutMs, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(NoTopWindow(second.Pid(), nullptr, nullptr));
+}
+
+TEST_F(SetupProgram, DownloadFailureReturnsToTheWelcomePageAndAnotherRunSucceeds)
+{
+    const std::wstring control = Env("QXT_SERVER_CONTROL");
+    const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
+    ASSERT_TRUE(RunUnix(control + L" stop " + Env("QXT_SERVER_STATE")));
+    ASSERT_TRUE(WaitUntil([&] { return !PortAnswers(port); }, 20000)) << "the server did not stop";
+
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
+    ASSERT_NE(box.wnd, nullptr);
+    Screenshot(box.wnd, L"error-download.png");
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+
+    ASSERT_TRUE(RunUnix(control + L" start " + Env("QXT_SERVER_SITE") + L" " + Env("QXT_SERVER_PORT") + L" " +
+                        Env("QXT_SERVER_STATE")));
+    // Wine's start does not wait for the Linux program it runs.
+    ASSERT_TRUE(WaitUntil([&] { return PortAnswers(port); }, 20000)) << "the server did not come back";
+    Click(dialog, IDC_START);
+    EXPECT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+}
+
+TEST_F(SetupProgram, FailingPluginInstallerRetriedThenIgnored)
+{
+    ScriptInstallers("[fp_pl_pfs_installer19.exe]\r\nExitCodes=1\r\n");
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+
+    MessageBoxInfo box = ExpectErrorBox(L"Flash插件安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE});
+    ASSERT_NE(box.wnd, nullptr);
+    Screenshot(box.wnd, L"error-flash.png");
+    EXPECT_TRUE(ReadControl(dialog, IDC_PROGRESS).visible);
+    AnswerMessageBox(box, IDRETRY);
+    WaitForBoxGone(box);
+
+    box = ExpectErrorBox(L"Flash插件安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE});
+    ASSERT_NE(box.wnd, nullptr);
+    EXPECT_EQ(Count(InstallerLog(), "fp_pl_pfs_installer19.exe|"), 2u) << "Retry runs the installer again";
+    AnswerMessageBox(box, IDIGNORE);
+    WaitForBoxGone(box);
+
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+    EXPECT_EQ(Count(InstallerLog(), "x264vfw.exe|"), 1u) << "Ignore goes on with the next step";
+}
+
+TEST_F(SetupProgram, AbortOnAFailedEncoderEndsTheRun)
+{
+    ScriptInstallers("[x264vfw.exe]\r\nExitCodes=1\r\n");
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+
+    MessageBoxInfo box = ExpectErrorBox(L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE});
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDABORT);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "an aborted run registers nothing";
+}
+
+TEST_F(SetupProgram, DotNetFailureEndsTheRunWithAnOkBox)
+{
+    ScriptInstallers("[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1\r\n[wic_x86_chs.exe]\r\nExitCodes=1\r\n");
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+
+    MessageBoxInfo box = ExpectErrorBox(L".Net framework 组件安装失败，请重试！", {IDOK});
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    EXPECT_EQ(Count(InstallerLog(), "fp_pl_pfs_installer19.exe|"), 0u) << "nothing after the .NET step runs";
+}
+
+TEST_F(SetupProgram, EscapeAsksBeforeLeaving)
+{
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+
+    PressEscape(dialog);
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(box.wnd, nullptr);
+    EXPECT_EQ(box.caption, L"提示");
+    EXPECT_EQ(box.text, L"您确定要退出安装过程吗？");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_TRUE(box.hasQuestionIcon);
+    Screenshot(box.wnd, L"question-exit.png");
+    AnswerMessageBox(box, IDNO);
+    WaitForBoxGone(box);
+    EXPECT_FALSE(m_program.WaitForExit(500));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+
+    PressEscape(dialog);
+    box = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDYES);
+    DWORD code = 0xdeadbeef;
+    EXPECT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(SetupProgram, TooLongFolderIsRefusedBeforeAnythingStarts)
+{
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    const std::wstring folder = L"C:\\" + std::wstring(250, L'a');
+    ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    Click(dialog, IDC_START);
+
+    MessageBoxInfo box = ExpectErrorBox(L"安装路径过长，请重新选择！", {IDOK});
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ExpectWelcomePage(dialog, false, folder);
+}
+
+// A slow download through the test's own server, so the run can be cancelled
+// while it downloads.
+TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone)
+{
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    const std::string big(4 * 1024 * 1024, 'q');
+    server.Serve("/Custom/DownloadClient?filename=files&dotnet=0", HttpReply::Ok("big.bin|0123456789ABCDEF0123456789ABCDEF\r\n"));
+    HttpReply slow = HttpReply::Ok(big);
+    slow.holdAfter = 65536;
+    server.Serve("/Custom/DownloadClient?filename=big.bin", slow);
+
+    // A copy of the setup program whose trailer names this server.
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    std::string image = ReadFileBytes(qxt::test::HelperPath(L"..\\QXTSetup.exe"));
+    ASSERT_FALSE(image.empty());
+    std::string host;
+    for (wchar_t c : server.Host())
+        host.push_back(static_cast<char>(c));
+    ASSERT_TRUE(WriteFileBytes(exe, image + "$" + host));
+
+    ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+    const std::wstring destination = InstallFilePath(m_installFolder, L"big.bin");
+    ASSERT_TRUE(WriteFileBytes(destination, "the file in place"));
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(server.WaitUntilHeld(kPageTimeoutMs));
+    EXPECT_FALSE(ReadControl(dialog, IDC_CLOSE).enabled) << "close stays disabled during the download";
+    EXPECT_TRUE(ReadControl(dialog, IDC_CANCEL_INSTALL).enabled);
+
+    Click(dialog, IDC_CANCEL_INSTALL);
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(box.wnd, nullptr);
+    EXPECT_EQ(box.text, L"您确定要取消安装吗？");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    AnswerMessageBox(box, IDYES);
+    WaitForBoxGone(box);
+    EXPECT_TRUE(WaitUntil([&] { return !ReadControl(dialog, IDC_CANCEL_INSTALL).enabled; }));
+    server.Release();
+
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"错误")) << "a cancel shows no box";
+    EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs the setup program's end-to-end tests: the sample client published on
+# the reference nginx server (loopback, free port), QXTSetup.exe stamped with
+# that address, and SetupProgramTest driving the program as a person would,
+# in a Wine prefix of its own so that installing the client touches nothing
+# the other tests use. Screenshots go to BUILD/screenshots.
+#   setup_program_e2e.sh SOURCE_DIR BUILD_DIR TEST_PROGRAM
+set -euo pipefail
+
+source_dir=$1
+build=$2
+program=$3
+work=$build/setup-e2e
+rm -rf "$work/site" "$work/state"
+mkdir -p "$work" "$build/screenshots"
+
+export WINEPREFIX=$build/setup-e2e-prefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  "$source_dir/server/sample-server" stop "$work/state" || true
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+"$source_dir/scripts/wine-prefix" "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1 || true
+# Wine's background processes start detached from ctest's output pipe.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+"$source_dir/server/sample-site" "$build" "$work/site"
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$source_dir/server/sample-server" start "$work/site" "$port" "$work/state"
+"$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$port" -o "$work/QXTSetup.exe"
+# A second copy points at a port where nothing listens.
+dead=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$dead" -o "$work/QXTSetupNoServer.exe"
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+export QXT_SETUP_EXE=$(winpath "$work/QXTSetup.exe")
+export QXT_SETUP_EXE_NO_SERVER=$(winpath "$work/QXTSetupNoServer.exe")
+export QXT_SERVER_HOST="127.0.0.1:$port"
+export QXT_SERVER_CONTROL="$source_dir/server/sample-server"
+export QXT_SERVER_SITE="$work/site" QXT_SERVER_PORT="$port" QXT_SERVER_STATE="$work/state"
+export QXT_SCREENSHOTS=$(winpath "$build/screenshots")
+wine "$program" --gtest_color=no
