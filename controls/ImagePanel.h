@@ -34,9 +34,10 @@ public:
     PauseFunction m_pfnPause = &SleepPause;
 
     CImagePanel() = default;
-    // Does not stop a fade: the owner calls StopAnimation before it destroys
-    // the panel or the pictures.
-    ~CImagePanel() override = default;
+    // The owner calls StopAnimation before it destroys the pictures; the
+    // panel stops a fade it was left with all the same, so that the fade
+    // thread never outlives the panel.
+    ~CImagePanel() override { StopAnimation(); }
 
     // Changes to the picture (not null, owned by the caller and outliving
     // every fade) with a cross-fade from the current one.
