@@ -101,9 +101,13 @@ void CRichStatic::DrawItem(DRAWITEMSTRUCT* item)
         ::SelectObject(dc, previousFont);
 }
 
-LRESULT CRichStatic::OnSetText()
+LRESULT CRichStatic::OnSetText(WPARAM wParam, LPARAM lParam)
 {
-    const LRESULT result = Default();
+    // Stored only, as the default window procedure does: the static control
+    // would also paint the new text at once (Wine's does), without erasing,
+    // and if that came before the first erase, the text would end up in the
+    // background snapshot and show under every later text.
+    const LRESULT result = ::DefWindowProcW(m_hWnd, WM_SETTEXT, wParam, lParam);
     // Erased and drawn at once: the old text goes under the fresh background.
     Invalidate(TRUE);
     UpdateWindow();
@@ -123,7 +127,7 @@ LRESULT CRichStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SETTEXT:
-        return OnSetText();
+        return OnSetText(wParam, lParam);
     case WM_ERASEBKGND:
         return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     default:

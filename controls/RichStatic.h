@@ -50,6 +50,6 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    LRESULT OnSetText();
+    LRESULT OnSetText(WPARAM wParam, LPARAM lParam);
     BOOL OnEraseBkgnd(HDC dc);
 };

@@ -214,6 +214,34 @@ TEST(RichStatic, ShowsNewTextAtOnceOverTheSnapshot)
     EXPECT_TRUE(ColourNear(WindowPixel(bench.text.m_hWnd, 110, 15), BackgroundAt(140, 55)));
 }
 
+TEST(RichStatic, TextSetBeforeTheFirstEraseStaysOutOfTheSnapshot)
+{
+    // A counter shown on a later page gets its first text before it has
+    // ever been erased; that text must not become part of its background.
+    ControlHost host;
+    CRichStatic counter;
+    ASSERT_TRUE(host.AddControl(L"STATIC", SS_LEFTNOWORDWRAP, kStaticId, RECT{0, 0, 40, 10}, L"Static"));
+    ASSERT_TRUE(counter.SubclassDlgItem(kStaticId, &host));
+    counter.SetTextColor(RGB(255, 255, 255));
+    counter.SetPosition(100, 60, 60);
+    counter.SetWindowText(L"");
+    PumpMessages();
+    ASSERT_FALSE(counter.m_bmpBackground.GetSafeHandle());  // hidden: never erased
+
+    // Visible, but not yet erased or painted (as when the text arrives
+    // before the paint of a control just shown): the static control itself
+    // would paint the text at once, onto the parent's pixels.
+    ::SetWindowLongW(counter.m_hWnd, GWL_STYLE, static_cast<LONG>(counter.GetStyle() | WS_VISIBLE));
+    counter.SetWindowText(L"1/10");
+    counter.SetWindowText(L"");
+    PumpMessages();
+    ASSERT_TRUE(counter.m_bmpBackground.GetSafeHandle());
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 60; ++x)
+            ASSERT_TRUE(ColourNear(WindowPixel(counter.m_hWnd, x, y), BackgroundAt(100 + x, 60 + y)))
+                << x << "," << y;
+}
+
 TEST(RichStatic, SolidBackgroundIsFilledByTheDrawing)
 {
     StaticBench bench;
