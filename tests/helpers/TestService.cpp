@@ -5,7 +5,8 @@
 //                                         whether its check point grows (1/0)
 //   start-end=running|stopped             the state after the start pending
 //   exit-code                             dwWin32ExitCode while starting/stopped
-//   stop-ms, stop-hint, stop-progress     the same for a stop request
+//   stop-ms, stop-hint, stop-progress     the same for a stop request (at
+//                                         least 100 ms; wait hint 100 unless set)
 //   accept-stop=0                         refuses SERVICE_CONTROL_STOP
 //   log=PATH                              appends "NAME start" and "NAME stop" lines
 // The user control 200 ends it at once whatever it is doing, so that a test
@@ -19,13 +20,15 @@
 namespace {
 
 constexpr DWORD kEndNowControl = 200;
+// Even an "immediate" stop stays pending this long (see the stop request).
+constexpr DWORD kShortestStopMs = 100;
 
 struct Settings {
     std::wstring name;
     DWORD startMs = 0, startHint = 0;
     bool startProgress = true, startEndsRunning = true;
     DWORD exitCode = 0;
-    DWORD stopMs = 0, stopHint = 0;
+    DWORD stopMs = 0, stopHint = 100;
     bool stopProgress = true, acceptStop = true;
     std::wstring log;
 } g_settings;
@@ -82,7 +85,9 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*)
             return ERROR_CALL_NOT_IMPLEMENTED;
         Log("stop");
         // Reported here already, so that ControlService sees the pending state.
-        Report(g_settings.stopMs ? SERVICE_STOP_PENDING : SERVICE_STOPPED, g_settings.stopHint, 1);
+        // Never STOPPED from here: the process could end before Wine's
+        // dispatcher has answered the request, which then fails with a broken pipe.
+        Report(SERVICE_STOP_PENDING, g_settings.stopHint, 1);
         ::SetEvent(g_stopRequested);
         return NO_ERROR;
     case kEndNowControl:
@@ -105,8 +110,9 @@ void WINAPI ServiceMain(DWORD, wchar_t**)
         g_settings.startEndsRunning) {
         Report(SERVICE_RUNNING);
         const HANDLE events[2] = {g_stopRequested, g_endNow};
-        if (::WaitForMultipleObjects(2, events, FALSE, 10 * 60 * 1000) == WAIT_OBJECT_0 && g_settings.stopMs)
-            Pending(SERVICE_STOP_PENDING, g_settings.stopMs, g_settings.stopHint, g_settings.stopProgress);
+        if (::WaitForMultipleObjects(2, events, FALSE, 10 * 60 * 1000) == WAIT_OBJECT_0)
+            Pending(SERVICE_STOP_PENDING, g_settings.stopMs ? g_settings.stopMs : kShortestStopMs,
+                    g_settings.stopHint, g_settings.stopProgress);
     }
     Report(SERVICE_STOPPED);
 }

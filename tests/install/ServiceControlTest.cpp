@@ -34,12 +34,13 @@ std::string Narrow(const std::wstring& text)
 // goes, so that no service or service process outlives the test.
 class TestService {
 public:
-    TestService(const std::wstring& settings, const std::wstring& log, const std::wstring& dependsOn = L"")
+    TestService(const std::wstring& settings, const std::wstring& log, const std::wstring& dependsOn = L"",
+                const std::wstring& program = HelperPath(L"testservice.exe"))
     {
         static std::atomic<unsigned> counter{0};
         m_name = L"QxtTestSvc" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(counter++);
         const std::wstring binary =
-            L"\"" + HelperPath(L"testservice.exe") + L"\" " + m_name + L" " + settings + L" log=" + log;
+            L"\"" + program + L"\" " + m_name + L" " + settings + L" log=" + log;
         std::wstring dependencies = dependsOn;
         dependencies.push_back(L'\0');  // a list of names, ended by an empty one
         qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -341,6 +342,26 @@ TEST_F(ServiceControlTest, AMissingServiceIsReportedByBothOperations)
     StopServiceAndWait(L"QxtNoSuchService");
     StartServiceAndWait(L"QxtNoSuchService");
     EXPECT_EQ(console.Lines(), Lines({"OpenService failed (1060)\n", "OpenService failed (1060)\n"}));
+}
+
+TEST_F(ServiceControlTest, RefusedRequestsAreReportedWithTheirError)
+{
+    // A running service that accepts no stop request.
+    TestService unstoppable(L"accept-stop=0", m_log);
+    ASSERT_TRUE(unstoppable);
+    ASSERT_TRUE(unstoppable.Start());
+    ASSERT_TRUE(unstoppable.WaitForState(SERVICE_RUNNING));
+    // A service whose program is missing cannot start.
+    TestService broken(L"", m_log, L"", L"Z:\\nonexistent\\QxtNoSuchProgram.exe");
+    ASSERT_TRUE(broken);
+
+    ConsoleCapture console;
+    StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents);
+    StartServiceAndWait(broken.Name().c_str());
+
+    EXPECT_EQ(console.Lines(), Lines({"ControlService failed (1052)\n", "StartService failed (2)\n"}));
+    EXPECT_EQ(unstoppable.State(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(broken.State(), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
 TEST_F(ServiceControlTest, StartingWaitsWhileTheServiceStarts)
