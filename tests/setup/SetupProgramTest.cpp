@@ -3,6 +3,7 @@
 // prefix of its own. Screenshots of the pages and boxes are written next to
 // the test results on every run.
 #include "app/InstallInfo.h"
+#include "download/MD5Checksum.h"
 #include "install/ClientConfig.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
@@ -77,6 +78,17 @@ bool PortAnswers(unsigned short port)
     ::closesocket(s);
     ::WSACleanup();
     return answered;
+}
+
+// Writes a copy of the built setup program whose trailer names the server.
+bool CopySetupForServer(const TestHttpServer& server, const std::wstring& exe)
+{
+    const std::string image = ReadFileBytes(qxt::test::HelperPath(L"..\\QXTSetup.exe"));
+    std::string host;
+    for (wchar_t c : server.Host())
+        host.push_back(static_cast<char>(c));
+    // Zero bytes first push any "$" of the image out of the trailer's window.
+    return !image.empty() && WriteFileBytes(exe, image + std::string(260, '\0') + "$" + host);
 }
 
 bool IsReadOnly(const std::wstring& path)
@@ -432,6 +444,62 @@ TEST_F(SetupProgram, TooLongFolderIsRefusedBeforeAnythingStarts)
     ExpectWelcomePage(dialog, false, folder);
 }
 
+// The sample client served by the test's own server, with a codec whose
+// registration fails in place of the product's codec.
+TEST_F(SetupProgram, CodecFailureEndsTheRunWithAnOkBox)
+{
+    const std::wstring site = Env("QXT_SERVER_SITE");
+    const std::string manifest = ReadFileBytes(site + L"\\manifest\\dotnet0\\Client.txt");
+    ASSERT_NE(manifest.find("qxtcodec.dll|"), std::string::npos) << "the sample client has no codec";
+    const std::wstring failing = qxt::test::HelperPath(L"testcodec_failing.dll");
+    std::string failingDigest;
+    for (wchar_t c : CMD5Checksum::DigestFile(failing.c_str()))
+        failingDigest.push_back(static_cast<char>(c));
+    ASSERT_EQ(failingDigest.size(), 32u);
+
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    std::string list;
+    size_t start = 0;
+    while (start < manifest.size()) {
+        size_t end = manifest.find("\r\n", start);
+        if (end == std::string::npos)
+            end = manifest.size();
+        std::string line = manifest.substr(start, end - start);
+        start = end + 2;
+        const std::string name = line.substr(0, line.find('|'));
+        if (name.empty())
+            continue;
+        std::wstring wideName(name.begin(), name.end());
+        std::string body = ReadFileBytes(site + L"\\files\\" + wideName);
+        if (name == "qxtcodec.dll") {
+            body = ReadFileBytes(failing);
+            line = name + "|" + failingDigest;
+        }
+        server.Serve("/Custom/DownloadClient?filename=" + name, HttpReply::Ok(body));
+        list += line + "\r\n";
+    }
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, HttpReply::Ok(list));
+
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    MessageBoxInfo box = ExpectErrorBox(L"编解码器安装失败，请重试！", {IDOK});
+    ASSERT_NE(box.wnd, nullptr);
+    Screenshot(box.wnd, L"error-codecs.png");
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "a failed codec step registers nothing";
+}
+
 // A slow download through the test's own server, so the run can be cancelled
 // while it downloads.
 TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone)
@@ -450,13 +518,7 @@ TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone
     // A copy of the setup program whose trailer names this server.
     TempDir temp;
     const std::wstring exe = temp / L"QXTSetup.exe";
-    std::string image = ReadFileBytes(qxt::test::HelperPath(L"..\\QXTSetup.exe"));
-    ASSERT_FALSE(image.empty());
-    std::string host;
-    for (wchar_t c : server.Host())
-        host.push_back(static_cast<char>(c));
-    // Zero bytes first push any "$" of the image out of the trailer's window.
-    ASSERT_TRUE(WriteFileBytes(exe, image + std::string(260, '\0') + "$" + host));
+    ASSERT_TRUE(CopySetupForServer(server, exe));
 
     ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
     const std::wstring destination = InstallFilePath(m_installFolder, L"big.bin");

@@ -68,5 +68,6 @@ export QXT_SETUP_EXE_NO_SERVER=$(winpath "$work/QXTSetupNoServer.exe")
 export QXT_SERVER_HOST="127.0.0.1:$port"
 export QXT_SERVER_CONTROL=$(winpath "$control")
 export QXT_SERVER_PORT="$port"
+export QXT_SERVER_SITE=$(winpath "$work/site")
 export QXT_SCREENSHOTS=$(winpath "$build/screenshots")
 wine "$program" --gtest_color=no
