@@ -47,10 +47,37 @@ bool Visible(HWND dialog, int id)
 
 }  // namespace
 
+// qxtdriver --startup-time SETUP_EXE RUNS: prints the milliseconds from
+// starting the program to its dialog being visible, for every run.
+int MeasureStartup(const std::wstring& setup, int runs)
+{
+    for (int run = 0; run < runs; ++run) {
+        ProgramRun program;
+        LARGE_INTEGER frequency, start, shown;
+        ::QueryPerformanceFrequency(&frequency);
+        ::QueryPerformanceCounter(&start);
+        if (!program.Start(setup))
+            return 1;
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = WaitForTopWindow(program.Pid(), L"#32770", L"QXTSetup", 0)) != nullptr; },
+                  60000);
+        ::QueryPerformanceCounter(&shown);
+        if (!dialog)
+            return 1;
+        const double ms = 1000.0 * static_cast<double>(shown.QuadPart - start.QuadPart) /
+                          static_cast<double>(frequency.QuadPart);
+        Say(L"startup_ms %ls\n", std::to_wstring(static_cast<long>(ms)));
+        program.Kill();
+    }
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 4 && std::wstring(argv[1]) == L"--startup-time")
+        return MeasureStartup(argv[2], _wtoi(argv[3]));
     if (argc != 3) {
-        Say(L"usage: qxtdriver SETUP_EXE SCREENSHOT_FOLDER\n");
+        Say(L"usage: qxtdriver SETUP_EXE SCREENSHOT_FOLDER | --startup-time SETUP_EXE RUNS\n");
         return 2;
     }
     const std::wstring setup = argv[1];

@@ -51,20 +51,18 @@ void DeleteTree(const std::wstring& path)
     ::SHFileOperationW(&op);
 }
 
-// Runs a Linux command through Wine (the sample server's control script).
-bool RunUnix(const std::wstring& commandLine)
+// Asks the test's script to stop or start the download server ("stop",
+// "start") and waits until it has.
+bool ControlServer(const std::wstring& request)
 {
-    std::wstring line = L"start.exe /wait /unix " + commandLine;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                          &startup, &info))
+    const std::wstring folder = Env("QXT_SERVER_CONTROL");
+    const std::wstring done = folder + L"\\" + request + L".done";
+    ::DeleteFileW(done.c_str());
+    if (!WriteFileBytes(folder + L"\\" + request, ""))
         return false;
-    ::CloseHandle(info.hThread);
-    const bool ended = ::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
-    ::CloseHandle(info.hProcess);
-    return ended;
+    const bool answered = WaitUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+    ::DeleteFileW(done.c_str());
+    return answered;
 }
 
 // Whether something accepts connections on the loopback port.
@@ -330,9 +328,8 @@ TEST_F(SetupProgram, SecondStartShowsTheExistingInstallation)
 
 TEST_F(SetupProgram, DownloadFailureReturnsToTheWelcomePageAndAnotherRunSucceeds)
 {
-    const std::wstring control = Env("QXT_SERVER_CONTROL");
     const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
-    ASSERT_TRUE(RunUnix(control + L" stop " + Env("QXT_SERVER_STATE")));
+    ASSERT_TRUE(ControlServer(L"stop"));
     ASSERT_TRUE(WaitUntil([&] { return !PortAnswers(port); }, 20000)) << "the server did not stop";
 
     HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
@@ -346,9 +343,7 @@ TEST_F(SetupProgram, DownloadFailureReturnsToTheWelcomePageAndAnotherRunSucceeds
     ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
     ExpectWelcomePage(dialog, false, m_installFolder);
 
-    ASSERT_TRUE(RunUnix(control + L" start " + Env("QXT_SERVER_SITE") + L" " + Env("QXT_SERVER_PORT") + L" " +
-                        Env("QXT_SERVER_STATE")));
-    // Wine's start does not wait for the Linux program it runs.
+    ASSERT_TRUE(ControlServer(L"start"));
     ASSERT_TRUE(WaitUntil([&] { return PortAnswers(port); }, 20000)) << "the server did not come back";
     Click(dialog, IDC_START);
     EXPECT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));

@@ -15,8 +15,12 @@ rm -rf "$work/site" "$work/state"
 mkdir -p "$work" "$build/screenshots"
 
 export WINEPREFIX=$build/setup-e2e-prefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+control=$work/control
+watcher=""
 cleanup() {
+  rm -rf "$control"
+  [ -z "$watcher" ] || { kill "$watcher" 2>/dev/null || true; wait "$watcher" 2>/dev/null || true; }
   "$source_dir/server/sample-server" stop "$work/state" || true
   wineserver -k 2>/dev/null || true
 }
@@ -31,6 +35,29 @@ wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 "$source_dir/server/sample-server" start "$work/site" "$port" "$work/state"
 "$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$port" -o "$work/QXTSetup.exe"
+
+# The tests stop and start the server by dropping a request file into the
+# control folder; the answer file tells them it is done. (A server started
+# through Wine would be ended with the Wine process that started it.)
+rm -rf "$control"
+mkdir -p "$control"
+(
+  while [ -d "$control" ]; do
+    for request in stop start; do
+      if [ -f "$control/$request" ]; then
+        rm -f "$control/$request"
+        if [ $request = stop ]; then
+          "$source_dir/server/sample-server" stop "$work/state" || true
+        else
+          "$source_dir/server/sample-server" start "$work/site" "$port" "$work/state" || true
+        fi
+        touch "$control/$request.done"
+      fi
+    done
+    sleep 0.05
+  done
+) &
+watcher=$!
 # A second copy points at a port where nothing listens.
 dead=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 "$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$dead" -o "$work/QXTSetupNoServer.exe"
@@ -39,7 +66,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export QXT_SETUP_EXE=$(winpath "$work/QXTSetup.exe")
 export QXT_SETUP_EXE_NO_SERVER=$(winpath "$work/QXTSetupNoServer.exe")
 export QXT_SERVER_HOST="127.0.0.1:$port"
-export QXT_SERVER_CONTROL="$source_dir/server/sample-server"
-export QXT_SERVER_SITE="$work/site" QXT_SERVER_PORT="$port" QXT_SERVER_STATE="$work/state"
+export QXT_SERVER_CONTROL=$(winpath "$control")
+export QXT_SERVER_PORT="$port"
 export QXT_SCREENSHOTS=$(winpath "$build/screenshots")
 wine "$program" --gtest_color=no
