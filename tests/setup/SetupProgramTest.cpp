@@ -20,7 +20,9 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <vector>
 
 using namespace qxt::test;
 
@@ -110,6 +112,20 @@ void PressEscape(HWND dialog)
 {
     ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+// Moves the real cursor (the X pointer under Wine), so the control under it
+// hears the move, the rest and the leave as it would from a person.
+void MoveCursor(POINT screen)
+{
+    ::SetCursorPos(screen.x, screen.y);
+}
+
+POINT CentreOf(HWND wnd)
+{
+    RECT rect{};
+    ::GetWindowRect(wnd, &rect);
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 class SetupProgram : public ::testing::Test {
@@ -545,6 +561,151 @@ TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone
     ExpectWelcomePage(dialog, false, m_installFolder);
     EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"错误")) << "a cancel shows no box";
     EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+}
+
+constexpr int kSwitchIds[] = {IDC_SWITCH1, IDC_SWITCH2, IDC_SWITCH3, IDC_SWITCH4, IDC_SWITCH5};
+
+// The five feature switches read from the screen. A switch shows the upper
+// frame of its strip until it is selected and the lower one while it is, so a
+// switch is selected when it looks clearly different from how it looked
+// before anything was selected.
+class SwitchesOnScreen {
+public:
+    explicit SwitchesOnScreen(HWND dialog)
+    {
+        for (int id : kSwitchIds)
+            m_switches.push_back(::GetDlgItem(dialog, id));
+    }
+
+    // Takes the unselected look once the switches have been painted: the
+    // program paints into its own window surface and Wine copies that to the
+    // display a little later, so a look counts once it shows a thumbnail
+    // (not the bare, single-coloured window) and has held still for a while.
+    bool TakeUnselectedLook(HWND dialog)
+    {
+        ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        std::vector<ScreenPixels> previous = Capture();
+        ULONGLONG stillSince = ::GetTickCount64();
+        return WaitUntil([&] {
+            std::vector<ScreenPixels> now = Capture();
+            bool same = true;
+            for (size_t n = 0; n < now.size(); ++n)
+                same = same && ShowsAPicture(now[n]) && DifferingShare(now[n], previous[n]) == 0.0;
+            if (!same)
+                stillSince = ::GetTickCount64();
+            previous = std::move(now);
+            if (::GetTickCount64() - stillSince < kStillMs)
+                return false;
+            m_unselected = previous;
+            return true;
+        });
+    }
+
+    // The ids of the switches shown selected; empty while one of them is
+    // between the two looks (still being painted).
+    std::vector<int> Selected() const
+    {
+        std::vector<int> selected;
+        const std::vector<ScreenPixels> now = Capture();
+        for (size_t n = 0; n < now.size(); ++n) {
+            const double share = DifferingShare(now[n], m_unselected[n]);
+            if (share >= kSelectedShare)
+                selected.push_back(kSwitchIds[n]);
+            else if (share > kUnselectedShare)
+                return {};
+        }
+        return selected;
+    }
+
+    // Waits until exactly that switch is shown selected.
+    bool WaitForOnlySelected(int id, DWORD timeoutMs) const
+    {
+        return WaitUntil([&] { return Selected() == std::vector<int>{id}; }, timeoutMs);
+    }
+
+    HWND Switch(int id) const { return m_switches[static_cast<size_t>(id - IDC_SWITCH1)]; }
+
+private:
+    // The lit frame changes most of a thumbnail; the dark one matches the
+    // first look but for a few anti-aliased edge pixels.
+    static constexpr double kSelectedShare = 0.25;
+    static constexpr double kUnselectedShare = 0.05;
+    static constexpr ULONGLONG kStillMs = 250;
+
+    static bool ShowsAPicture(const ScreenPixels& capture)
+    {
+        std::set<DWORD> colours(capture.pixels.begin(), capture.pixels.end());
+        return colours.size() > 16;
+    }
+
+    std::vector<ScreenPixels> Capture() const
+    {
+        std::vector<ScreenPixels> captures;
+        for (HWND wnd : m_switches)
+            captures.push_back(CaptureScreenPixels(wnd));
+        return captures;
+    }
+
+    std::vector<HWND> m_switches;
+    std::vector<ScreenPixels> m_unselected;
+};
+
+// A point on no test's window, where the cursor rests between the steps.
+POINT AwayFromWindows()
+{
+    return POINT{::GetSystemMetrics(SM_CXSCREEN) - 1, 0};
+}
+
+// Brings the cursor back where it disturbs no window, however the test ends.
+struct CursorAway {
+    CursorAway() { MoveCursor(AwayFromWindows()); }
+    ~CursorAway() { MoveCursor(AwayFromWindows()); }
+};
+
+// The feature switches take turns on the rotation timer's ticks, and a rest
+// of the mouse on the fifth switch makes the rotation go on with the first.
+// The timer keeps ticking every 3 s in the program, so each step posts its
+// own tick right after the timer was (re)started and expects its switch
+// well before the timer's own next tick could come.
+TEST_F(SetupProgram, RotationTakesTurnsAndRestartsAtTheFirstSwitchAfterTheFifthIsHovered)
+{
+    CursorAway cursor;
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    // Where the other test programs open no windows: their windows on the
+    // shared display would hide the switches from the screen and the mouse.
+    ::SetWindowPos(dialog, nullptr, 680, 580, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SwitchesOnScreen switches(dialog);
+    ASSERT_TRUE(switches.TakeUnselectedLook(dialog)) << "the switches did not settle";
+
+    struct Step {
+        const char* what;
+        int hovered;  // 0: no hover before the tick
+        int selectedAfterTick;
+    };
+    const Step steps[] = {
+        {"the first tick selects the fourth switch", 0, IDC_SWITCH4},
+        {"after a rest on the fifth switch the first comes next", IDC_SWITCH5, IDC_SWITCH1},
+        {"a rest on another switch keeps the order", IDC_SWITCH3, IDC_SWITCH2},
+        {"a rest on the switch before the current one keeps the order", IDC_SWITCH1, IDC_SWITCH3},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.hovered) {
+            MoveCursor(CentreOf(switches.Switch(step.hovered)));
+            ASSERT_TRUE(switches.WaitForOnlySelected(step.hovered, 5000)) << "moving onto a switch selects it";
+            // The resting mouse itself: the switch reports the hover after
+            // 50 ms without movement, which nothing outside the program can
+            // observe, so the cursor stays put well beyond that.
+            ::Sleep(400);
+            MoveCursor(AwayFromWindows());
+            EXPECT_EQ(switches.Selected(), std::vector<int>{step.hovered}) << "leaving keeps the selection";
+        }
+        ::PostMessageW(dialog, WM_TIMER, 1, 0);
+        EXPECT_TRUE(switches.WaitForOnlySelected(step.selectedAfterTick, 1500))
+            << "selected instead: " << ::testing::PrintToString(switches.Selected());
+    }
+    Screenshot(dialog, L"rotation.png");
 }
 
 }  // namespace

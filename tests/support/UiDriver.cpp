@@ -239,6 +239,58 @@ void AnswerMessageBox(const MessageBoxInfo& box, int buttonId)
                    reinterpret_cast<LPARAM>(::GetDlgItem(box.wnd, buttonId)));
 }
 
+ScreenPixels CaptureScreenPixels(HWND wnd)
+{
+    ScreenPixels capture;
+    RECT rect{};
+    if (!::GetWindowRect(wnd, &rect) || rect.right <= rect.left || rect.bottom <= rect.top)
+        return capture;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    WindowDc screen(nullptr);
+    UniqueGdiObject bitmap(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen.Get()));
+    if (!bitmap || !memory)
+        return capture;
+    {
+        SelectObjectGuard select(memory.Get(), bitmap.Get());
+        ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
+    }
+    ::GdiFlush();
+    const auto* first = static_cast<const DWORD*>(bits);
+    capture.width = width;
+    capture.height = height;
+    capture.pixels.reserve(static_cast<size_t>(width) * height);
+    for (int i = 0; i < width * height; ++i)
+        capture.pixels.push_back(first[i] & 0x00FFFFFF);
+    return capture;
+}
+
+double DifferingShare(const ScreenPixels& a, const ScreenPixels& b)
+{
+    if (a.pixels.empty() || a.width != b.width || a.height != b.height)
+        return 1.0;
+    size_t differing = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+        for (int shift : {0, 8, 16}) {
+            const int x = static_cast<int>((a.pixels[i] >> shift) & 0xFF);
+            const int y = static_cast<int>((b.pixels[i] >> shift) & 0xFF);
+            if (std::abs(x - y) > 32) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    return static_cast<double>(differing) / static_cast<double>(a.pixels.size());
+}
+
 namespace {
 
 bool PngEncoder(CLSID* clsid)

@@ -82,6 +82,19 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, DWORD timeoutMs = 10000);
 // Presses a button of a message box.
 void AnswerMessageBox(const MessageBoxInfo& box, int buttonId);
 
+// A window's pixels as the screen shows them, rows top-down, 0x00RRGGBB.
+// Owner-drawn state of another process (which frame a control shows) can
+// only be read this way.
+struct ScreenPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+};
+ScreenPixels CaptureScreenPixels(HWND wnd);
+// The share, 0 to 1, of pixels that differ clearly between two captures of
+// the same window; 1 when their sizes differ or either is empty.
+double DifferingShare(const ScreenPixels& a, const ScreenPixels& b);
+
 // Writes the window's pixels as it is on the screen to a PNG file.
 bool SaveWindowScreenshot(HWND wnd, const std::wstring& pngPath);
 
