@@ -12,6 +12,8 @@
 //     FlashPath=PATH     registers the Flash plug-in: "Path" = PATH in the key
 //                        HKLM\SOFTWARE\MozillaPlugins\@adobe.com/FlashPlayer
 //     StayRunning=1      keeps running until it is ended (at most ten minutes)
+#include "HelperText.h"
+
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
@@ -20,35 +22,6 @@
 #include <vector>
 
 namespace {
-
-std::string Utf8(const std::wstring& text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                          nullptr);
-    return bytes;
-}
-
-// The command line after the program's name (quoted or not) and one blank.
-std::wstring Parameters()
-{
-    const wchar_t* p = ::GetCommandLineW();
-    if (*p == L'"') {
-        ++p;
-        while (*p && *p != L'"')
-            ++p;
-        if (*p)
-            ++p;
-    } else {
-        while (*p && *p != L' ' && *p != L'\t')
-            ++p;
-    }
-    if (*p == L' ' || *p == L'\t')
-        ++p;
-    return p;
-}
 
 std::wstring IeMainAcl()
 {
@@ -134,7 +107,7 @@ int wmain()
 
     wchar_t current[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, current);
-    std::wstring line = name + L"|" + Parameters() + L"|" + current;
+    std::wstring line = name + L"|" + ProcessParameters() + L"|" + current;
     if (read(L"RecordAcl") == L"1")
         line += L"|" + IeMainAcl();
     Append(log, Utf8(line) + "\n");

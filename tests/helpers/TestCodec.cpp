@@ -4,6 +4,8 @@
 //     FILE NAME|register or unregister|PARAMETERS OF THE HOST PROCESS
 // testcodec_failing.dll (QXT_CODEC_FAILS) records the same and then reports
 // failure, as a codec whose registration breaks.
+#include "HelperText.h"
+
 #include <windows.h>
 
 #include <string>
@@ -11,35 +13,6 @@
 namespace {
 
 HMODULE g_module = nullptr;
-
-std::string Utf8(const std::wstring& text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                          nullptr);
-    return bytes;
-}
-
-// The host's command line after its program name (quoted or not) and one blank.
-std::wstring HostParameters()
-{
-    const wchar_t* p = ::GetCommandLineW();
-    if (*p == L'"') {
-        ++p;
-        while (*p && *p != L'"')
-            ++p;
-        if (*p)
-            ++p;
-    } else {
-        while (*p && *p != L' ' && *p != L'\t')
-            ++p;
-    }
-    if (*p == L' ' || *p == L'\t')
-        ++p;
-    return p;
-}
 
 HRESULT Record(const wchar_t* what)
 {
@@ -49,7 +22,7 @@ HRESULT Record(const wchar_t* what)
     const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
     folder.resize(folder.find_last_of(L'\\') + 1);
 
-    const std::string line = Utf8(name + L"|" + what + L"|" + HostParameters()) + "\n";
+    const std::string line = Utf8(name + L"|" + what + L"|" + ProcessParameters()) + "\n";
     HANDLE file = ::CreateFileW((folder + L"codecs.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
