@@ -12,6 +12,9 @@ qxt_session_stop() {
   fi
 }
 
+# shellcheck source=scripts/wine-env.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
 qxt_session_start() {
   local prefix=$1
   trap qxt_session_stop EXIT

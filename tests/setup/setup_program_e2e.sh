@@ -14,6 +14,8 @@ work=$build/setup-e2e
 rm -rf "$work/site" "$work/state"
 mkdir -p "$work" "$build/screenshots"
 
+# shellcheck source=scripts/wine-env.sh
+. "$source_dir/scripts/wine-env.sh"
 export WINEPREFIX=$build/setup-e2e-prefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 control=$work/control
