@@ -58,7 +58,7 @@ void RegistryKey::Close()
     m_root = nullptr;
 }
 
-bool ReadRegistryDword(const wchar_t* subKey, DWORD* value)
+bool ReadRegistryInstallValue(const wchar_t* subKey, DWORD* value)
 {
     qxt::UniqueHkey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)

@@ -28,4 +28,4 @@ private:
 };
 
 // Reads the DWORD value "Install" of HKEY_LOCAL_MACHINE\subKey.
-bool ReadRegistryDword(const wchar_t* subKey, DWORD* value);
+bool ReadRegistryInstallValue(const wchar_t* subKey, DWORD* value);

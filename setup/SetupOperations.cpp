@@ -8,7 +8,7 @@
 SetupOperations RealSetupOperations()
 {
     SetupOperations ops;
-    ops.KillProcessesByName = [](const wchar_t* exeName) { ::KillProcessesByName(exeName); };
+    ops.KillFirstProcessByName = [](const wchar_t* exeName) { ::KillFirstProcessByName(exeName); };
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) { ::ReadServerHost(host); };
     ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info) {

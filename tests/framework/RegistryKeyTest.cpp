@@ -49,7 +49,7 @@ protected:
 };
 
 using RegistryKeyTest = ScratchKeys;
-using ReadRegistryDwordTest = ScratchKeys;
+using ReadRegistryInstallValueTest = ScratchKeys;
 
 TEST_F(RegistryKeyTest, ANewKeyIsEmpty)
 {
@@ -156,7 +156,7 @@ TEST_F(RegistryKeyTest, ASubKeyTooLongForThePathFieldIsRefused)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, m_path));
 }
 
-TEST_F(ReadRegistryDwordTest, ReadsTheValueInstallOfAKeyUnderLocalMachine)
+TEST_F(ReadRegistryInstallValueTest, ReadsTheValueInstallOfAKeyUnderLocalMachine)
 {
     const DWORD one = 1, big = 0x12345678;
     const BYTE fourBytes[4] = {0x78, 0x56, 0x34, 0x12};
@@ -182,22 +182,22 @@ TEST_F(ReadRegistryDwordTest, ReadsTheValueInstallOfAKeyUnderLocalMachine)
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_path.c_str());
         MakeKey(HKEY_LOCAL_MACHINE, m_path + L"\\Profile", c.valueName, c.type, c.data, c.size);
         DWORD value = 0xdeadbeef;
-        EXPECT_EQ(ReadRegistryDword((m_path + L"\\Profile").c_str(), &value), c.read);
+        EXPECT_EQ(ReadRegistryInstallValue((m_path + L"\\Profile").c_str(), &value), c.read);
         if (c.read) {
             EXPECT_EQ(value, c.expected);
         }
     }
 }
 
-TEST_F(ReadRegistryDwordTest, AMissingKeyIsFalseAndTheOutputUntouched)
+TEST_F(ReadRegistryInstallValueTest, AMissingKeyIsFalseAndTheOutputUntouched)
 {
     DWORD value = 0xdeadbeef;
-    EXPECT_FALSE(ReadRegistryDword((m_path + L"\\Missing").c_str(), &value));
+    EXPECT_FALSE(ReadRegistryInstallValue((m_path + L"\\Missing").c_str(), &value));
     EXPECT_EQ(value, 0xdeadbeefu);
     // The key is read under HKEY_LOCAL_MACHINE only.
     const DWORD one = 1;
     MakeKey(HKEY_CURRENT_USER, m_path + L"\\Profile", L"Install", REG_DWORD, &one, 4);
-    EXPECT_FALSE(ReadRegistryDword((m_path + L"\\Profile").c_str(), &value));
+    EXPECT_FALSE(ReadRegistryInstallValue((m_path + L"\\Profile").c_str(), &value));
     EXPECT_EQ(value, 0xdeadbeefu);
 }
 
