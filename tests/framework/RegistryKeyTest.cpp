@@ -97,31 +97,36 @@ TEST_F(RegistryKeyTest, OpenOfAMissingKeyFailsAndCreateThenMakesIt)
     }
 }
 
-TEST_F(RegistryKeyTest, OpenWithoutSubKeyUsesTheRootAndNeverClosesIt)
+TEST_F(RegistryKeyTest, ARootIsBorrowedAndNeverClosedWhileAnOwnedKeyIs)
 {
     // A root of our own, so that a wrongful RegCloseKey on it shows.
     qxt::UniqueHkey root;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Put(),
                                 nullptr),
               ERROR_SUCCESS);
+    HKEY child = nullptr;
     {
+        const BorrowedRegistryKey borrowed(root.Get());
+        EXPECT_EQ(borrowed.Key(), root.Get());
+
         RegistryKey key;
-        ASSERT_TRUE(key.Open(root.Get()));
-        EXPECT_EQ(key.Key(), root.Get());
-        EXPECT_EQ(key.Root(), root.Get());
-        EXPECT_STREQ(key.Path(), L"");
-        key.Close();
+        EXPECT_FALSE(key.Open(root.Get(), nullptr)) << "the root itself is never an owned key";
         EXPECT_EQ(key.Key(), nullptr);
-        ASSERT_TRUE(key.Open(root.Get()));
-        // Reopening a sub-key releases the root-held key without closing the root.
-        ASSERT_TRUE(key.Create(root.Get(), L"Child"));
-    }  // the destructor closes the child only
+        EXPECT_STREQ(key.Path(), L"");
+        ASSERT_TRUE(key.Create(borrowed.Key(), L"Child"));
+        child = key.Key();
+        EXPECT_NE(child, root.Get());
+    }  // the owned child is closed, the borrowed root is not
     DWORD subKeys = 0;
     EXPECT_EQ(::RegQueryInfoKeyW(root.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr),
               ERROR_SUCCESS)
         << "the caller's root is still open";
     EXPECT_EQ(subKeys, 1u);
+    EXPECT_NE(::RegQueryInfoKeyW(child, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr),
+              ERROR_SUCCESS)
+        << "the owned key was closed";
 }
 
 TEST_F(RegistryKeyTest, ReopeningMovesToTheNewKey)
