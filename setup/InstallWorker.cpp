@@ -1,5 +1,6 @@
 #include "setup/InstallWorker.h"
 
+#include "core/SetupLog.h"
 #include "setup/SetupMessages.h"
 #include "setup/SetupSession.h"
 
@@ -113,5 +114,7 @@ unsigned InstallRun::Run()
 unsigned __stdcall InstallWorker(void* session)
 {
     InstallRun run(*static_cast<SetupSession*>(session));
-    return run.Run();
+    const unsigned result = run.Run();
+    LogRunOutcome(result);
+    return result;
 }

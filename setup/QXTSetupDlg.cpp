@@ -104,7 +104,8 @@ BOOL CQXTSetupDlg::OnInitDialog()
 {
     m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1;
     const std::wstring folder =
-        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation) : GetDefaultInstallPath(m_hWnd);
+        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation)
+                           : m_strInitialFolder.value_or(GetDefaultInstallPath(m_hWnd));
 
     CDialogEx::OnInitDialog();
     AfxSetMainWnd(m_hWnd);
@@ -306,7 +307,8 @@ void CQXTSetupDlg::OnBnClickedFinish()
         CreateDesktopShortcut(m_installInfo);
     else
         RemoveDesktopShortcut();
-    LaunchClient(m_installInfo);
+    if (m_bLaunchClient)
+        LaunchClient(m_installInfo);
     SendMessage(WM_CLOSE);
 }
 

@@ -1,0 +1,60 @@
+#include "core/SetupLog.h"
+
+#include "framework/LogFile.h"
+#include "setup/SetupMessages.h"
+
+std::wstring DefaultSetupLogPath()
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    std::wstring path(folder, length <= MAX_PATH ? length : 0);
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+    return path + L"QXTSetup.log";
+}
+
+std::wstring SetupLogPath(const std::wstring& requested)
+{
+    return requested.empty() ? DefaultSetupLogPath() : requested;
+}
+
+bool OpenSetupLog(const std::wstring& path)
+{
+    const std::wstring logPath = SetupLogPath(path);
+    return ProcessLog().Open(logPath, PreviousLogPath(logPath));
+}
+
+const wchar_t* SetupResultName(UINT result)
+{
+    switch (result) {
+    case SETUP_OK: return L"success";
+    case SETUP_ERR_CODECS: return L"codec registration (InstallCodecs)";
+    case SETUP_ERR_AAC_DECODER: return L"AAC decoder";
+    case SETUP_ERR_AAC_ENCODER: return L"AAC encoder";
+    case SETUP_ERR_MP4_DECODER: return L"MP4 decoder";
+    case SETUP_ERR_MP4_ENCODER: return L"MP4 encoder";
+    case SETUP_ERR_AVC_DECODER: return L"AVC decoder (InstallAvcDecoder)";
+    case SETUP_ERR_MP3_ENCODER: return L"MP3 encoder";
+    case SETUP_ERR_X264: return L"x264 encoder (InstallX264Encoder)";
+    case SETUP_ERR_FLASH: return L"Flash plug-in (InstallFlashPlugin)";
+    case SETUP_ERR_DOTNET: return L".NET Framework (InstallDotNetFramework)";
+    case SETUP_ERR_DOWNLOAD: return L"download of the client's files (DownloadClientFiles)";
+    case SETUP_CANCELLED: return L"cancelled by the user";
+    default: return L"unknown";
+    }
+}
+
+void LogRunOutcome(UINT result)
+{
+    if (result == SETUP_OK) {
+        LogLine(L"Installation completed (exit code 0)");
+        return;
+    }
+    if (result == SETUP_CANCELLED) {
+        LogLine(L"Installation cancelled by the user (exit code 255)");
+        return;
+    }
+    const std::wstring reason = LastLoggedError();
+    LogLine(L"Installation failed at step: %ls (exit code %u): %ls", SetupResultName(result), result,
+            reason.empty() ? L"no error was logged" : reason.c_str());
+}
