@@ -122,7 +122,6 @@ int RunSilentInstall(const SilentInstallOptions& options, SetupOperations operat
             return kExitFolderRefused;
         }
     }
-    LogLine(L"Install folder: %ls", folder.c_str());
 
     const SetupOperations& ops = session.m_operations;
     ops.KillProcessesByName(L"QXTClient.exe");
