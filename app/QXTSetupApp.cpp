@@ -102,6 +102,9 @@ BOOL CQXTSetupApp::InitInstance()
     dialog->DoModal();
     m_pMainWnd = nullptr;
     AfxSetMainWnd(nullptr);
+    // The run's result code, as a silent run gives it: 0 once installed, or
+    // when no run was started at all.
+    m_nExitCode = dialog->m_bInstallComplete ? 0 : static_cast<int>(LastRunOutcome());
     LogLine(L"Exit code %d", m_nExitCode);
     return FALSE;
 }

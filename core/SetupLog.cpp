@@ -44,8 +44,25 @@ const wchar_t* SetupResultName(UINT result)
     }
 }
 
+namespace {
+// Written by the worker, read by the dialog's thread after the dialog closed.
+volatile LONG g_lastRunOutcome = SETUP_OK;
+}  // namespace
+
+void LogRunStart()
+{
+    ::InterlockedExchange(&g_lastRunOutcome, SETUP_CANCELLED);
+    LogLine(L"Installation run started");
+}
+
+UINT LastRunOutcome()
+{
+    return static_cast<UINT>(::InterlockedCompareExchange(&g_lastRunOutcome, 0, 0));
+}
+
 void LogRunOutcome(UINT result)
 {
+    ::InterlockedExchange(&g_lastRunOutcome, static_cast<LONG>(result));
     if (result == SETUP_OK) {
         LogLine(L"Installation completed (exit code 0)");
         return;
@@ -57,4 +74,11 @@ void LogRunOutcome(UINT result)
     const std::wstring reason = LastLoggedError();
     LogLine(L"Installation failed at step: %ls (exit code %u): %ls", SetupResultName(result), result,
             reason.empty() ? L"no error was logged" : reason.c_str());
+}
+
+void LogFinishActions(bool autorun, bool programGroup, bool desktopShortcut, bool launchClient)
+{
+    LogLine(L"Finish actions: start with Windows %ls, program group %ls, desktop shortcut %ls, start the client %ls",
+            autorun ? L"yes" : L"no", programGroup ? L"yes" : L"no", desktopShortcut ? L"yes" : L"no",
+            launchClient ? L"yes" : L"no");
 }

@@ -22,6 +22,15 @@ bool OpenSetupLog(const std::wstring& path);
 // its code stands for ("download of the client's files").
 const wchar_t* SetupResultName(UINT result);
 
-// The last line of a run: success, or which step failed and why (the last
-// error logged before).
+// The first and the last line of an installation run. The last one says
+// success, or which step failed and why (the last error logged before).
+void LogRunStart();
 void LogRunOutcome(UINT result);
+
+// The outcome of the last run, for the program's exit code: 0 before any
+// run, SETUP_CANCELLED while one is going (a program closed during a run has
+// not installed), then the SetupResult the last run ended with.
+UINT LastRunOutcome();
+
+// The finish page's choices as they are carried out.
+void LogFinishActions(bool autorun, bool programGroup, bool desktopShortcut, bool launchClient);

@@ -1,9 +1,32 @@
 #include "download/DownloadLog.h"
 
+#include "framework/Handles.h"
 #include "framework/LogFile.h"
 #include "framework/SystemErrorText.h"
 
+#include <wininet.h>
+
 #include <cwchar>
+
+namespace {
+
+// WinInet's own codes (12000 to 12175) have their texts in wininet.dll, not
+// in the system's message table.
+std::wstring RequestErrorText(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const HMODULE wininet = ::GetModuleHandleW(L"wininet.dll");
+    if (error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST && wininet &&
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         wininet, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0 &&
+        text) {
+        qxt::UniqueLocalMemory owner(text);
+        return text;
+    }
+    return SystemErrorText(error);
+}
+
+}  // namespace
 
 RequestLog::RequestLog(const wchar_t* url) : m_url(url ? url : L""), m_start(::GetTickCount64()) {}
 
@@ -19,8 +42,12 @@ RequestLog::~RequestLog()
         return;
     }
     std::wstring reason;
-    if (error != 0)
-        reason = SystemErrorText(error);
+    if (error != 0) {
+        reason = RequestErrorText(error);
+        while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
+            reason.pop_back();
+        reason += L" (" + std::to_wstring(error) + L")";
+    }
     else if (status != 0 && status / 100 != 2)
         reason = L"the server did not answer 2xx";
     else if (status != 0 && !hasLength)

@@ -113,6 +113,7 @@ unsigned InstallRun::Run()
 
 unsigned __stdcall InstallWorker(void* session)
 {
+    LogRunStart();
     InstallRun run(*static_cast<SetupSession*>(session));
     const unsigned result = run.Run();
     LogRunOutcome(result);

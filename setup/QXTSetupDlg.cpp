@@ -1,6 +1,7 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "controls/LoadPngResource.h"
+#include "core/SetupLog.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "install/FinishActions.h"
@@ -295,6 +296,8 @@ void CQXTSetupDlg::OnBnClickedCancelInstall()
 
 void CQXTSetupDlg::OnBnClickedFinish()
 {
+    LogFinishActions(m_checkAutorun.m_nCheck == 1, m_checkProgramGroup.m_nCheck == 1,
+                     m_checkDesktopShortcut.m_nCheck == 1, m_bLaunchClient);
     if (m_checkAutorun.m_nCheck == 1)
         AddRunEntry(m_installInfo);
     else

@@ -26,10 +26,6 @@ LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         // Nobody is there to retry or skip: the run ends with this step's code.
         LogLine(L"Answer to the failure of %ls: abort", SetupResultName(static_cast<UINT>(wParam)));
         return IDABORT;
-    case WM_SETUP_STATUS_TEXT:
-        if (wParam)
-            LogLine(L"Status: %ls", reinterpret_cast<const std::wstring*>(wParam)->c_str());
-        return 0;
     case WM_DOWNLOAD_FAILED:
         if (wParam)
             LogError(L"%ls", reinterpret_cast<const std::wstring*>(wParam)->c_str());
@@ -80,20 +76,22 @@ DWORD RunWorker(SetupSession& session)
     return result;
 }
 
+// In the order of the finish page's button.
 void RunFinishActions(const SilentInstallOptions& options, const InstallInfo& info)
 {
-    LogLine(L"Finish actions: start with Windows %ls, program group %ls, desktop shortcut %ls, start the client %ls",
-            options.autorun ? L"yes" : L"no", options.programGroup ? L"yes" : L"no",
-            options.desktopShortcut ? L"yes" : L"no", options.launchClient ? L"yes" : L"no");
-    // The order of the finish page's button.
-    const BOOL autorun = options.autorun ? AddRunEntry(info) : RemoveRunEntry();
-    LogLine(L"%ls the Run value QXTClient: %ls", options.autorun ? L"Write" : L"Remove", autorun ? L"done" : L"failed");
-    const BOOL group = options.programGroup ? CreateProgramGroup(info) : RemoveProgramGroup();
-    LogLine(L"%ls the program group %ls: %ls", options.programGroup ? L"Create" : L"Remove",
-            GetProgramGroupPath().c_str(), group ? L"done" : L"failed");
-    const BOOL desktop = options.desktopShortcut ? CreateDesktopShortcut(info) : RemoveDesktopShortcut();
-    LogLine(L"%ls the desktop shortcut %ls: %ls", options.desktopShortcut ? L"Create" : L"Remove",
-            GetDesktopShortcutPath().c_str(), desktop ? L"done" : L"failed");
+    LogFinishActions(options.autorun, options.programGroup, options.desktopShortcut, options.launchClient);
+    if (options.autorun)
+        AddRunEntry(info);
+    else
+        RemoveRunEntry();
+    if (options.programGroup)
+        CreateProgramGroup(info);
+    else
+        RemoveProgramGroup();
+    if (options.desktopShortcut)
+        CreateDesktopShortcut(info);
+    else
+        RemoveDesktopShortcut();
     if (options.launchClient)
         LaunchClient(info);
 }
@@ -138,8 +136,8 @@ int RunSilentInstall(const SilentInstallOptions& options, SetupOperations operat
     const DWORD result = RunWorker(session);
     ::DestroyWindow(replies);
 
+    // The worker has logged the run's outcome.
     if (result == SETUP_OK)
         RunFinishActions(options, session.m_installInfo);
-    LogRunOutcome(result);
     return static_cast<int>(result);
 }

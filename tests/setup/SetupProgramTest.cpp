@@ -19,6 +19,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <set>
@@ -838,6 +839,7 @@ TEST_F(SilentSetupProgram, InstallsIntoAFolderWithSpacesWithoutAWindow)
     ASSERT_GE(lines.size(), 2u);
     EXPECT_NE(lines[lines.size() - 1].find("Exit code 0"), std::string::npos) << LogText();
     EXPECT_TRUE(LogHasLine({"Installation completed"})) << LogText();
+    ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-install.log").c_str(), FALSE);
 }
 
 TEST_F(SilentSetupProgram, SecondSilentRunKeepsTheFilesAndLeavesOutTheFinishActionsItIsToldTo)
@@ -914,6 +916,7 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
     ASSERT_EQ(RunToEnd(Env("QXT_SETUP_EXE_NO_SERVER"), L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u);
     EXPECT_TRUE(LogHasLine({"error: GET http://", "/Custom/DownloadClient?filename=files&dotnet=", "failed: "}))
         << LogText();
+    ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-no-server.log").c_str(), FALSE);
     // Abort ran the plug-in installer once and nothing after it.
     ResetMachine();
     ScriptInstallers("[fp_pl_pfs_installer19.exe]\r\nExitCodes=1\r\n");
@@ -951,6 +954,27 @@ TEST_F(SilentSetupProgram, WithoutSilentTheFolderShowsOnTheWelcomePageAfterTheUn
     ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
     ExpectWelcomePage(dialog, false, m_spacedFolder);
     EXPECT_TRUE(LogHasLine({"error: Unknown switch: /BOGUS"})) << LogText();
+
+    // The run goes into that folder; a run that failed and was left gives
+    // the program its failure's code.
+    ASSERT_EQ(::SHCreateDirectoryExW(nullptr, m_spacedFolder.c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileBytes(InstallFilePath(m_spacedFolder, L"installers.ini"), "[x264vfw.exe]\r\nExitCodes=1\r\n"));
+    Click(dialog, IDC_START);
+    box = ExpectErrorBox(L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE});
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDABORT);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    PressEscape(dialog);
+    box = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDYES);
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
+    EXPECT_EQ(code, 251u);
+    EXPECT_TRUE(LogHasLine({"Install folder: " + Narrow(m_spacedFolder)})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Installation failed at step: x264 encoder", "(exit code 251)"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Exit code 251"})) << LogText();
 }
 
 TEST_F(SilentSetupProgram, QuestionMarkListsTheSwitchesAndEnds)
