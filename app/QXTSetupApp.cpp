@@ -2,9 +2,9 @@
 
 #include "app/CommandLine.h"
 #include "core/SetupLog.h"
+#include "framework/FileVersion.h"
 #include "framework/LogFile.h"
 #include "framework/MessageBox.h"
-#include "install/SystemHelpers.h"
 #include "setup/QXTSetupDlg.h"
 #include "setup/SilentInstall.h"
 

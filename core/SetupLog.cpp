@@ -1,7 +1,7 @@
 #include "core/SetupLog.h"
 
+#include "core/SetupMessages.h"
 #include "framework/LogFile.h"
-#include "setup/SetupMessages.h"
 
 std::wstring DefaultSetupLogPath()
 {

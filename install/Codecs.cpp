@@ -1,8 +1,9 @@
 #include "install/Codecs.h"
 
+#include "framework/FileSystem.h"
 #include "framework/LogFile.h"
-#include "install/RegistryKey.h"
-#include "install/SystemHelpers.h"
+#include "framework/Process.h"
+#include "framework/RegistryKey.h"
 
 #include <string>
 

@@ -1,14 +1,12 @@
 #include "install/UninstallEntry.h"
 
 #include "framework/LogFile.h"
-#include "install/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 #include <cstring>
 #include <cwchar>
 
 namespace {
-
-constexpr wchar_t kClientExe[] = L"QXTClient.exe";
 
 using StringField = WCHAR (InstallInfo::*)[MAX_PATH];
 

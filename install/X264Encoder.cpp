@@ -1,8 +1,8 @@
 #include "install/X264Encoder.h"
 
 #include "framework/LogFile.h"
-#include "install/RegistryKey.h"
-#include "install/SystemHelpers.h"
+#include "framework/Process.h"
+#include "framework/RegistryKey.h"
 
 #include <cwchar>
 #include <string>

@@ -1,6 +1,6 @@
 #include "setup/InstallFolderCheck.h"
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <cwctype>
 

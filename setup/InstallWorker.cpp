@@ -1,7 +1,7 @@
 #include "setup/InstallWorker.h"
 
 #include "core/SetupLog.h"
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 #include "setup/SetupSession.h"
 
 namespace {

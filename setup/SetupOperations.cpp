@@ -3,8 +3,8 @@
 #include "download/DownloadClientFiles.h"
 #include "download/ServerHost.h"
 #include "framework/LogFile.h"
+#include "framework/Process.h"
 #include "install/InstallSteps.h"
-#include "install/SystemHelpers.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
 #include "setup/SilentInstall.h"
 
+#include "core/ProductNames.h"
+#include "core/SetupLog.h"
+#include "core/SetupMessages.h"
 #include "framework/LogFile.h"
+#include "framework/SystemErrorText.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
 #include "setup/InstallFolderCheck.h"
 #include "setup/InstallLocation.h"
 #include "setup/InstallWorker.h"
-#include "setup/SetupMessages.h"
-#include "core/SetupLog.h"
-#include "framework/SystemErrorText.h"
 #include "setup/SetupSession.h"
 
 #include <process.h>
@@ -122,7 +123,7 @@ int RunSilentInstall(const SilentInstallOptions& options, SetupOperations operat
     }
 
     const SetupOperations& ops = session.m_operations;
-    ops.KillProcessesByName(L"QXTClient.exe");
+    ops.KillProcessesByName(kClientExe);
     if (!session.m_bExistingInstall)
         ops.FillInstallInfo(session.m_installInfo, folder);
 

@@ -4,8 +4,8 @@
 // are covered end to end by the setup program's tests.)
 #include "setup/SilentInstall.h"
 
+#include "core/SetupMessages.h"
 #include "framework/LogFile.h"
-#include "setup/SetupMessages.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
