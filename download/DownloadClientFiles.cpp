@@ -36,10 +36,10 @@ void SendText(HWND window, UINT message, const std::wstring& text)
 bool DotNetClientInstalled()
 {
     DWORD installed = 0;
-    if (ReadRegistryDword(kDotNetClientKey, &installed) && installed == 1)
+    if (ReadRegistryInstallValue(kDotNetClientKey, &installed) && installed == 1)
         return true;
     installed = 0;
-    return ReadRegistryDword(kDotNet4ClientKey, &installed) && installed == 1;
+    return ReadRegistryInstallValue(kDotNet4ClientKey, &installed) && installed == 1;
 }
 
 bool LocalFileFound(const std::wstring& path)
@@ -70,7 +70,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
                          InstallInfo& info)
 {
     const std::wstring folder = InstallFilePath(info, L"");
-    if (DirectoryExists(folder.c_str()) == 0)
+    if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(folder.c_str());
 
     const std::wstring baseUrl = std::wstring(L"http://") + host + L"/Custom/DownloadClient?filename=";

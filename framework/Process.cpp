@@ -46,7 +46,7 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
     return exitCode;
 }
 
-bool KillProcessesByName(const wchar_t* exeName)
+bool KillFirstProcessByName(const wchar_t* exeName)
 {
     qxt::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {

@@ -25,10 +25,10 @@ constexpr wchar_t kInternetExplorerMainKey[] = L"MACHINE\\SOFTWARE\\Microsoft\\I
 bool DotNetClientInstalled()
 {
     DWORD install = 0;
-    if (ReadRegistryDword(kDotNetClientKey, &install) && install == 1)
+    if (ReadRegistryInstallValue(kDotNetClientKey, &install) && install == 1)
         return true;
     install = 0;
-    return ReadRegistryDword(kDotNet4ClientKey, &install) && install == 1;
+    return ReadRegistryInstallValue(kDotNet4ClientKey, &install) && install == 1;
 }
 
 DWORD RunInstaller(const std::wstring& path)
@@ -45,7 +45,9 @@ void ResetWindowsUpdateCache()
     const std::wstring cache = std::wstring(windows) + L"\\SoftwareDistribution";
 
     StopServiceAndWait();
-    if (known && DirectoryExists(cache.c_str()))
+    // A cache path the check cannot judge is handed to the shell all the same;
+    // deleting what is not there does no harm.
+    if (known && DirectoryExists(cache.c_str()) != DirectoryState::Missing)
         ShellDelete(cache);
     StartServiceAndWait();
 }

@@ -25,7 +25,7 @@ BOOL LoggedStep(const wchar_t* name, BOOL (*step)(InstallInfo&), InstallInfo& in
 SetupOperations RealSetupOperations()
 {
     SetupOperations ops;
-    ops.KillProcessesByName = [](const wchar_t* exeName) { ::KillProcessesByName(exeName); };
+    ops.KillFirstProcessByName = [](const wchar_t* exeName) { ::KillFirstProcessByName(exeName); };
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) {
         const bool fromTrailer = ::ReadServerHost(host);
