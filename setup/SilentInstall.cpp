@@ -123,7 +123,7 @@ int RunSilentInstall(const SilentInstallOptions& options, SetupOperations operat
     }
 
     const SetupOperations& ops = session.m_operations;
-    ops.KillProcessesByName(kClientExe);
+    ops.KillFirstProcessByName(kClientExe);
     if (!session.m_bExistingInstall)
         ops.FillInstallInfo(session.m_installInfo, folder);
 

@@ -33,7 +33,7 @@ struct CountingOperations {
                 return failing == name ? FALSE : TRUE;
             };
         };
-        ops.KillProcessesByName = [this](const wchar_t*) { ++calls["KillProcessesByName"]; };
+        ops.KillFirstProcessByName = [this](const wchar_t*) { ++calls["KillFirstProcessByName"]; };
         ops.FillInstallInfo = [this](InstallInfo& info, const std::wstring& folder) {
             ++calls["FillInstallInfo"];
             ::FillInstallInfo(info, folder);
