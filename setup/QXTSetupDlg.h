@@ -12,6 +12,7 @@
 #include "controls/TextProgressCtrl.h"
 #include "framework/DialogEx.h"
 #include "framework/Image.h"
+#include "setup/DialogLayout.h"
 #include "setup/SetupSession.h"
 
 class CQXTSetupDlg : public CDialogEx, public SetupSession {
@@ -20,7 +21,7 @@ public:
     explicit CQXTSetupDlg(SetupOperations operations = RealSetupOperations());
     ~CQXTSetupDlg() override;
 
-    static constexpr int kSwitchCount = 5;
+    static constexpr int kSwitchCount = dialog_layout::kSwitchCount;
     static constexpr UINT kRotationPeriodMs = 3000;
 
 protected:
@@ -59,6 +60,8 @@ protected:
     LRESULT OnDownloadComplete();
 
 private:
+    // The image button with the given control id.
+    CImageButton& ImageButton(UINT id);
     // Refuses a folder whose paths would not fit the installation record.
     bool AcceptInstallFolder(const std::wstring& folder);
 

@@ -1,6 +1,7 @@
 #include "setup/StartInstallation.h"
 
 #include "res/resource.h"
+#include "setup/DialogLayout.h"
 #include "setup/InstallWorker.h"
 #include "setup/SetupSession.h"
 
@@ -41,10 +42,10 @@ void StartInstallation(HWND dialog, SetupSession& session)
             return;
     }
 
-    static const int kWelcomeControls[] = {IDC_INSTALL_PATH, IDC_START, IDC_BROWSE, IDC_CLOSE};
-    BOOL wasEnabled[std::size(kWelcomeControls)] = {};
-    for (size_t i = 0; i < std::size(kWelcomeControls); ++i) {
-        const HWND control = ::GetDlgItem(dialog, kWelcomeControls[i]);
+    const auto& welcomeControls = dialog_layout::kStartDisables;
+    BOOL wasEnabled[welcomeControls.size()] = {};
+    for (size_t i = 0; i < welcomeControls.size(); ++i) {
+        const HWND control = ::GetDlgItem(dialog, welcomeControls.ids[i]);
         wasEnabled[i] = ::IsWindowEnabled(control);
         ::EnableWindow(control, FALSE);
     }
@@ -64,6 +65,6 @@ void StartInstallation(HWND dialog, SetupSession& session)
         return;
     }
     // No worker, so no message will ever bring the welcome page back.
-    for (size_t i = 0; i < std::size(kWelcomeControls); ++i)
-        ::EnableWindow(::GetDlgItem(dialog, kWelcomeControls[i]), wasEnabled[i]);
+    for (size_t i = 0; i < welcomeControls.size(); ++i)
+        ::EnableWindow(::GetDlgItem(dialog, welcomeControls.ids[i]), wasEnabled[i]);
 }
