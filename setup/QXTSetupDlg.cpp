@@ -78,12 +78,6 @@ CQXTSetupDlg::CQXTSetupDlg(SetupOperations operations)
     LoadPngResource(m_imgBackground, MAKEINTRESOURCEW(IDB_BACKGROUND));
     m_nWindowWidth = m_imgTitle.GetWidth();
     m_nWindowHeight = m_imgTitle.GetHeight() + m_imgBackground.GetHeight();
-
-    if (!m_operations.AcceptInstallFolder) {
-        m_operations.AcceptInstallFolder = [this](HWND, const std::wstring& folder) {
-            return AcceptInstallFolder(folder);
-        };
-    }
 }
 
 CQXTSetupDlg::~CQXTSetupDlg() = default;
@@ -284,7 +278,7 @@ void CQXTSetupDlg::OnBnClickedClose()
 
 void CQXTSetupDlg::OnBnClickedStart()
 {
-    StartInstallation(m_hWnd, *this);
+    StartInstallation(m_hWnd, *this, [this](const std::wstring& folder) { return AcceptInstallFolder(folder); });
 }
 
 void CQXTSetupDlg::OnBnClickedBrowse()

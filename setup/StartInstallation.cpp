@@ -23,7 +23,7 @@ std::wstring ControlText(HWND dialog, int id)
 
 }  // namespace
 
-void StartInstallation(HWND dialog, SetupSession& session)
+void StartInstallation(HWND dialog, SetupSession& session, const InstallFolderCheck& acceptFolder)
 {
     const SetupOperations& ops = session.m_operations;
 
@@ -38,7 +38,7 @@ void StartInstallation(HWND dialog, SetupSession& session)
     std::wstring folder;
     if (!session.m_bExistingInstall) {
         folder = ControlText(dialog, IDC_INSTALL_PATH);
-        if (ops.AcceptInstallFolder && !ops.AcceptInstallFolder(dialog, folder))
+        if (!acceptFolder(folder))
             return;
     }
 
