@@ -17,6 +17,11 @@ std::wstring GetDefaultInstallPath(HWND owner);
 // (a drive root comes back from the shell with its own backslash).
 std::wstring InstallPathForChosenFolder(const wchar_t* chosen);
 
+// True for an absolute local or network folder: a drive letter, a colon and a
+// backslash, or \\server\share. Empty, blank and relative texts, a drive
+// without its backslash and device paths (\\?\, \\.\) are not.
+bool IsAbsoluteInstallFolder(const std::wstring& folder);
+
 // Runs the folder browser; true when the user confirmed a file-system folder,
 // whose path is then in path (MAX_PATH characters).
 bool BrowseForInstallFolder(const wchar_t* title, wchar_t* path, HWND owner);

@@ -25,6 +25,7 @@ constexpr wchar_t kErrorCaption[] = L"错误";
 constexpr wchar_t kQuestionCaption[] = L"提示";
 constexpr wchar_t kBrowseTitle[] = L"请选择Quolix安装位置";
 constexpr wchar_t kFolderTooLong[] = L"安装路径过长，请重新选择！";
+constexpr wchar_t kFolderInvalid[] = L"请选择有效的安装路径！";
 constexpr wchar_t kCancelQuestion[] = L"您确定要取消安装吗？";
 constexpr wchar_t kExitQuestion[] = L"您确定要退出安装过程吗？";
 
@@ -92,7 +93,14 @@ void CQXTSetupDlg::PreSubclassWindow()
 
 BOOL CQXTSetupDlg::OnInitDialog()
 {
-    m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1;
+    // An entry without a folder the installation could go back into (the
+    // value missing, not a string, too long, relative) counts as none: the
+    // user then chooses a folder as for a fresh installation.
+    m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1 &&
+                         IsAbsoluteInstallFolder(m_installInfo.InstallLocation) &&
+                         InstallFolderFits(m_installInfo.InstallLocation);
+    if (!m_bExistingInstall)
+        m_installInfo = InstallInfo{};
     const std::wstring folder =
         m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation) : GetDefaultInstallPath(m_hWnd);
 
@@ -212,10 +220,16 @@ CImageButton& CQXTSetupDlg::ImageButton(UINT id)
 
 bool CQXTSetupDlg::AcceptInstallFolder(const std::wstring& folder)
 {
-    if (InstallFolderFits(folder))
-        return true;
-    ::MessageBoxW(m_hWnd, kFolderTooLong, kErrorCaption, MB_OK | MB_ICONERROR);
-    return false;
+    // A relative or empty folder would install into the current drive's root.
+    if (!IsAbsoluteInstallFolder(folder)) {
+        ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    if (!InstallFolderFits(folder)) {
+        ::MessageBoxW(m_hWnd, kFolderTooLong, kErrorCaption, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return true;
 }
 
 LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
