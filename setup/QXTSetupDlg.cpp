@@ -28,6 +28,7 @@ constexpr wchar_t kFolderTooLong[] = L"安装路径过长，请重新选择！";
 constexpr wchar_t kFolderInvalid[] = L"请选择有效的安装路径！";
 constexpr wchar_t kCancelQuestion[] = L"您确定要取消安装吗？";
 constexpr wchar_t kExitQuestion[] = L"您确定要退出安装过程吗？";
+constexpr wchar_t kExiting[] = L"正在退出，请稍候...";
 
 // How a failed run is reported: the box's text and buttons, and what the
 // worker is told. An empty text means no box.
@@ -81,7 +82,15 @@ CQXTSetupDlg::CQXTSetupDlg(SetupOperations operations)
     m_nWindowHeight = m_imgTitle.GetHeight() + m_imgBackground.GetHeight();
 }
 
-CQXTSetupDlg::~CQXTSetupDlg() = default;
+CQXTSetupDlg::~CQXTSetupDlg()
+{
+    // The worker works on this object. Without the window its reports return
+    // at once, so it reaches its next step boundary and ends there.
+    ::InterlockedExchange(&m_bExitRequested, 1);
+    ::InterlockedExchange(&m_bCancelRequested, 1);
+    if (m_workerThread)
+        ::WaitForSingleObject(m_workerThread.Get(), INFINITE);
+}
 
 void CQXTSetupDlg::PreSubclassWindow()
 {
@@ -336,12 +345,48 @@ void CQXTSetupDlg::OnOK()
 
 void CQXTSetupDlg::OnCancel()
 {
+    // Already leaving, and waiting for the worker.
+    if (m_bExitRequested)
+        return;
     if (m_bInstallComplete == 0 &&
         ::MessageBoxW(m_hWnd, kExitQuestion, kQuestionCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
+    WaitForWorkerToStop();
     KillTimer(m_nTimerId);
     m_panel.StopAnimation();
     CDialogEx::OnCancel();
+}
+
+void CQXTSetupDlg::WaitForWorkerToStop()
+{
+    ::InterlockedExchange(&m_bExitRequested, 1);
+    if (!m_workerThread || ::WaitForSingleObject(m_workerThread.Get(), 0) == WAIT_OBJECT_0)
+        return;
+
+    // During the download this is the cancel the cancel button makes; later
+    // the worker ends after its current step has put back what it changed.
+    ::InterlockedExchange(&m_bCancelRequested, 1);
+    m_btnCancelInstall.EnableWindow(FALSE);
+    m_btnClose.EnableWindow(FALSE);
+    if (m_staticStatus.IsWindowVisible())
+        m_staticStatus.SetWindowText(kExiting);
+
+    // The worker reports with SendMessageW: the wait must go on delivering
+    // messages, or both threads would wait for each other.
+    const HANDLE thread = m_workerThread.Get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // Left for the loop that runs the dialog; the destructor
+                // still waits for the worker.
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
 }
 
 void CQXTSetupDlg::OnPaint()
@@ -492,13 +537,15 @@ LRESULT CQXTSetupDlg::OnDownloadProgress(WPARAM position, LPARAM upper)
 
 LRESULT CQXTSetupDlg::OnSetupStatusText(WPARAM text)
 {
-    if (text)
+    // While the program waits to end, the status line says so.
+    if (text && !m_bExitRequested)
         m_staticStatus.SetWindowText(*reinterpret_cast<const std::wstring*>(text));
     return 0;
 }
 
 LRESULT CQXTSetupDlg::OnDownloadComplete()
 {
-    m_btnClose.EnableWindow(TRUE);
+    if (!m_bExitRequested)
+        m_btnClose.EnableWindow(TRUE);
     return 0;
 }

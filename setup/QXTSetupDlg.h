@@ -62,6 +62,10 @@ protected:
 private:
     // The image button with the given control id.
     CImageButton& ImageButton(UINT id);
+    // Lets the worker end at its next step boundary and waits for it,
+    // delivering messages meanwhile; the status line says so.
+    void WaitForWorkerToStop();
+
     // Refuses a folder whose paths would not fit the installation record.
     bool AcceptInstallFolder(const std::wstring& folder);
 

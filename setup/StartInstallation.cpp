@@ -57,11 +57,16 @@ void StartInstallation(HWND dialog, SetupSession& session, const InstallFolderCh
     ::InterlockedExchange(&session.m_bCancelRequested, 0);
     session.m_hDialog = dialog;
 
-    // Nobody waits for the worker: it reports everything by message, and if
-    // the dialog is closed while it runs it ends with the process.
+    // The last run's worker has sent its last report before the start button
+    // came back; it only has to return.
+    if (session.m_workerThread) {
+        ::WaitForSingleObject(session.m_workerThread.Get(), INFINITE);
+        session.m_workerThread.Reset();
+    }
     const uintptr_t thread = ::_beginthreadex(nullptr, 0, InstallWorker, &session, 0, nullptr);
     if (thread) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+        // Kept, so that the dialog can wait for the worker before it goes.
+        session.m_workerThread.Reset(reinterpret_cast<HANDLE>(thread));
         return;
     }
     // No worker, so no message will ever bring the welcome page back.
