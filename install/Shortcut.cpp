@@ -1,7 +1,9 @@
 // Shell links and the all-users folders they go into.
 #include "install/FinishActions.h"
 
+#include "core/ProductNames.h"
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -50,6 +52,7 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* workingFolder, const w
     }
     if (SUCCEEDED(initialized))
         ::CoUninitialize();
+    LogLine(L"Shortcut %ls -> %ls: %ls", shortcutFile, target, SUCCEEDED(saved) ? L"saved" : L"not saved");
     return SUCCEEDED(saved);
 }
 
@@ -57,12 +60,12 @@ std::wstring GetDesktopShortcutPath()
 {
     std::wstring path = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     AppendBackslash(path);
-    return path + L"Quolix.lnk";
+    return path + kClientShortcutFile;
 }
 
 std::wstring GetProgramGroupPath()
 {
     std::wstring path = SpecialFolder(CSIDL_COMMON_PROGRAMS);
     AppendBackslash(path);
-    return path + L"QXTClient\\";
+    return path + kClientFolderName + L"\\";
 }

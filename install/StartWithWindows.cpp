@@ -1,22 +1,18 @@
 // The client's value in the machine's Run key.
 #include "install/FinishActions.h"
 
-#include "install/RegistryKey.h"
-
-namespace {
-
-constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kRunValue[] = L"QXTClient";
-
-}  // namespace
+#include "core/ProductNames.h"
+#include "framework/LogFile.h"
+#include "framework/RegistryKey.h"
 
 BOOL AddRunEntry(const InstallInfo& info)
 {
     // A plain path, without quotes or arguments, also when it has blanks.
-    const std::wstring client = InstallFilePath(info, L"QXTClient.exe");
+    const std::wstring client = InstallFilePath(info, kClientExe);
     RegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kRunKey))
         return FALSE;
+    LogLine(L"Registry write HKLM\\%ls: %ls = %ls", kRunKey, kRunValue, client.c_str());
     ::RegSetValueExW(key.Key(), kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(client.c_str()),
                      static_cast<DWORD>((client.size() + 1) * sizeof(wchar_t)));
     key.Close();
@@ -28,6 +24,7 @@ BOOL RemoveRunEntry()
     RegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kRunKey))
         return FALSE;
+    LogLine(L"Registry delete HKLM\\%ls: %ls", kRunKey, kRunValue);
     ::RegDeleteValueW(key.Key(), kRunValue);  // a missing value is no error
     key.Close();
     return TRUE;

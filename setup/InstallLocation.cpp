@@ -1,13 +1,12 @@
 #include "setup/InstallLocation.h"
 
+#include "core/ProductNames.h"
 #include "framework/Handles.h"
 
 #include <shlobj.h>
 
 #include <cstdio>
 #include <memory>
-
-const wchar_t CLIENT_FOLDER_NAME[] = L"QXTClient";
 
 namespace {
 
@@ -18,28 +17,6 @@ struct ItemIdListDeleter {
 
 }  // namespace
 
-bool IsAbsoluteInstallFolder(const std::wstring& folder)
-{
-    const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
-    if (folder.size() >= 3 && isLetter(folder[0]) && folder[1] == L':' && folder[2] == L'\\')
-        return true;
-
-    // A name of a UNC path: not empty, not only blanks, no separator.
-    const auto isName = [](const std::wstring& name) {
-        return name.find_first_not_of(L" \t") != std::wstring::npos && name.find(L'/') == std::wstring::npos;
-    };
-    if (folder.compare(0, 2, L"\\\\") != 0)
-        return false;
-    const size_t serverEnd = folder.find(L'\\', 2);
-    if (serverEnd == std::wstring::npos)
-        return false;
-    const std::wstring server = folder.substr(2, serverEnd - 2);
-    const size_t shareEnd = folder.find(L'\\', serverEnd + 1);
-    const std::wstring share = folder.substr(serverEnd + 1, shareEnd == std::wstring::npos ? std::wstring::npos
-                                                                                           : shareEnd - serverEnd - 1);
-    return isName(server) && server != L"?" && server != L"." && isName(share);
-}
-
 std::wstring GetDefaultInstallPath(HWND owner)
 {
     wchar_t folder[MAX_PATH] = {};
@@ -48,13 +25,13 @@ std::wstring GetDefaultInstallPath(HWND owner)
         folder[0] = L'\0';
 
     wchar_t path[2 * MAX_PATH] = {};
-    std::swprintf(path, 2 * MAX_PATH, L"%ls\\%ls", folder, CLIENT_FOLDER_NAME);
+    std::swprintf(path, 2 * MAX_PATH, L"%ls\\%ls", folder, kClientFolderName);
     return path;
 }
 
 std::wstring InstallPathForChosenFolder(const wchar_t* chosen)
 {
-    std::wstring path = std::wstring(chosen) + L"\\" + CLIENT_FOLDER_NAME;
+    std::wstring path = std::wstring(chosen) + L"\\" + kClientFolderName;
     for (size_t at = path.find(L"\\\\"); at != std::wstring::npos; at = path.find(L"\\\\", at))
         path.erase(at, 1);
     return path;

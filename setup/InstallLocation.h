@@ -5,9 +5,6 @@
 #include <windows.h>
 #include <string>
 
-// Appended to every parent folder, the default one and a chosen one.
-extern const wchar_t CLIENT_FOLDER_NAME[];
-
 // The 32-bit program files folder (or the program files folder), a backslash
 // and the client folder name.
 std::wstring GetDefaultInstallPath(HWND owner);
@@ -16,11 +13,6 @@ std::wstring GetDefaultInstallPath(HWND owner);
 // backslash, the client folder name, with doubled backslashes made single
 // (a drive root comes back from the shell with its own backslash).
 std::wstring InstallPathForChosenFolder(const wchar_t* chosen);
-
-// True for an absolute local or network folder: a drive letter, a colon and a
-// backslash, or \\server\share. Empty, blank and relative texts, a drive
-// without its backslash and device paths (\\?\, \\.\) are not.
-bool IsAbsoluteInstallFolder(const std::wstring& folder);
 
 // Runs the folder browser; true when the user confirmed a file-system folder,
 // whose path is then in path (MAX_PATH characters).

@@ -1,6 +1,7 @@
 #include "setup/InstallWorker.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupLog.h"
+#include "core/SetupMessages.h"
 #include "setup/SetupSession.h"
 
 namespace {
@@ -140,6 +141,9 @@ unsigned InstallRun::Run()
 
 unsigned __stdcall InstallWorker(void* session)
 {
+    LogRunStart();
     InstallRun run(*static_cast<SetupSession*>(session));
-    return run.Run();
+    const unsigned result = run.Run();
+    LogRunOutcome(result);
+    return result;
 }

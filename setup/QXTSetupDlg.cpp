@@ -1,14 +1,16 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "controls/LoadPngResource.h"
+#include "core/SetupLog.h"
+#include "core/SetupMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
 #include "res/resource.h"
 #include "setup/DialogLayout.h"
+#include "setup/InstallFolderCheck.h"
 #include "setup/InstallLocation.h"
-#include "setup/SetupMessages.h"
 #include "setup/StartInstallation.h"
 
 #include <commctrl.h>
@@ -106,12 +108,12 @@ BOOL CQXTSetupDlg::OnInitDialog()
     // value missing, not a string, too long, relative) counts as none: the
     // user then chooses a folder as for a fresh installation.
     m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1 &&
-                         IsAbsoluteInstallFolder(m_installInfo.InstallLocation) &&
-                         InstallFolderFits(m_installInfo.InstallLocation);
+                         CheckInstallFolder(m_installInfo.InstallLocation) == InstallFolderVerdict::Accepted;
     if (!m_bExistingInstall)
         m_installInfo = InstallInfo{};
     const std::wstring folder =
-        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation) : GetDefaultInstallPath(m_hWnd);
+        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation)
+                           : m_strInitialFolder.value_or(GetDefaultInstallPath(m_hWnd));
 
     CDialogEx::OnInitDialog();
     AfxSetMainWnd(m_hWnd);
@@ -229,16 +231,19 @@ CImageButton& CQXTSetupDlg::ImageButton(UINT id)
 
 bool CQXTSetupDlg::AcceptInstallFolder(const std::wstring& folder)
 {
-    // A relative or empty folder would install into the current drive's root.
-    if (!IsAbsoluteInstallFolder(folder)) {
-        ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);
-        return false;
-    }
-    if (!InstallFolderFits(folder)) {
+    switch (CheckInstallFolder(folder)) {
+    case InstallFolderVerdict::Accepted:
+        return true;
+    case InstallFolderVerdict::TooLong:
         ::MessageBoxW(m_hWnd, kFolderTooLong, kErrorCaption, MB_OK | MB_ICONERROR);
         return false;
+    case InstallFolderVerdict::Empty:
+    case InstallFolderVerdict::NotAbsolute:
+        // Such a folder would install into the root of the current drive.
+        break;
     }
-    return true;
+    ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);
+    return false;
 }
 
 LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -322,6 +327,8 @@ void CQXTSetupDlg::OnBnClickedCancelInstall()
 
 void CQXTSetupDlg::OnBnClickedFinish()
 {
+    LogFinishActions(m_checkAutorun.m_nCheck == 1, m_checkProgramGroup.m_nCheck == 1,
+                     m_checkDesktopShortcut.m_nCheck == 1, m_bLaunchClient);
     if (m_checkAutorun.m_nCheck == 1)
         AddRunEntry(m_installInfo);
     else
@@ -334,7 +341,8 @@ void CQXTSetupDlg::OnBnClickedFinish()
         CreateDesktopShortcut(m_installInfo);
     else
         RemoveDesktopShortcut();
-    LaunchClient(m_installInfo);
+    if (m_bLaunchClient)
+        LaunchClient(m_installInfo);
     SendMessage(WM_CLOSE);
 }
 

@@ -15,11 +15,20 @@
 #include "setup/DialogLayout.h"
 #include "setup/SetupSession.h"
 
+#include <optional>
+#include <string>
+
 class CQXTSetupDlg : public CDialogEx, public SetupSession {
 public:
     // The operations of a run; the product passes the real ones.
     explicit CQXTSetupDlg(SetupOperations operations = RealSetupOperations());
     ~CQXTSetupDlg() override;
+
+    // Set before DoModal from the command line: the folder the welcome page
+    // offers instead of the default one (an existing installation keeps its
+    // own), and whether the finish button starts the client.
+    std::optional<std::wstring> m_strInitialFolder;
+    bool m_bLaunchClient = true;
 
     static constexpr int kSwitchCount = dialog_layout::kSwitchCount;
     static constexpr UINT kRotationPeriodMs = 3000;

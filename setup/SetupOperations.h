@@ -4,7 +4,7 @@
 // steps, retries and pauses can be checked without installing anything.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 
@@ -13,7 +13,7 @@
 
 struct SetupOperations {
     // Start command.
-    std::function<void(const wchar_t* exeName)> KillProcessesByName;
+    std::function<void(const wchar_t* exeName)> KillFirstProcessByName;
     std::function<void(InstallInfo& info, const std::wstring& folder)> FillInstallInfo;
 
     // Worker. The step results are non-zero on success.

@@ -5,7 +5,7 @@
 // that answers its messages.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 #include "download/ServerHost.h"
 #include "framework/Handles.h"
 #include "setup/SetupOperations.h"

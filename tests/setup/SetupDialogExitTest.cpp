@@ -4,8 +4,8 @@
 // finished what it was in; the dialog is gone only after the worker.
 #include "setup/QXTSetupDlg.h"
 
+#include "core/SetupMessages.h"
 #include "res/resource.h"
-#include "setup/SetupMessages.h"
 #include "tests/setup/StandInOperations.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/UiDriver.h"

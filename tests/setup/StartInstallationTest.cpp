@@ -3,8 +3,8 @@
 // going only ends the client.
 #include "setup/StartInstallation.h"
 
+#include "core/SetupMessages.h"
 #include "res/resource.h"
-#include "setup/SetupMessages.h"
 #include "setup/SetupSession.h"
 #include "tests/setup/StandInOperations.h"
 #include "tests/setup/WelcomePage.h"
@@ -84,7 +84,7 @@ TEST_F(StartInstallationTest, FreshInstallationFillsTheRecordFromTheFolderText)
     const auto messages = recorder.Messages();
     ASSERT_GE(messages.size(), 5u);
     const std::vector<ExpectedMessage> start = {
-        {kNote, L"KillProcessesByName QXTClient.exe", 0},
+        {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
         {kNote, L"AcceptInstallFolder C:\\Program Files (x86)\\QXT 测试", 0},
         {kNote, L"FillInstallInfo C:\\Program Files (x86)\\QXT 测试", 0},
         {kNote, L"ReadServerHost preset.example", 0},
@@ -121,7 +121,7 @@ TEST_F(StartInstallationTest, ExistingInstallationKeepsItsRecordAndOnlyResetsThe
     const auto messages = recorder.Messages();
     ASSERT_GE(messages.size(), 4u);
     const std::vector<ExpectedMessage> start = {
-        {kNote, L"KillProcessesByName QXTClient.exe", 0},
+        {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
         {kNote, L"ReadServerHost preset.example", 0},
         {WM_SETUP_BEGIN, 0, 0},
         {kNote, L"DownloadClientFiles trailer.example", 0},  // size reset before the download
@@ -142,7 +142,7 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingOnlyEndsTheClient)
 
     StartInstallation(recorder.Window(), session, FolderCheck());
 
-    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillProcessesByName QXTClient.exe", 0}}));
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0}}));
     EXPECT_TRUE(page.Enabled(IDC_INSTALL_PATH));
     EXPECT_TRUE(page.Enabled(IDC_BROWSE));
     EXPECT_TRUE(page.Enabled(IDC_CLOSE));
@@ -214,7 +214,7 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingEndsARealClient)
     RunningClient client(folder);
     ASSERT_NE(client.Process(), nullptr);
     ASSERT_TRUE(client.Listed());
-    session.m_operations.KillProcessesByName = RealSetupOperations().KillProcessesByName;
+    session.m_operations.KillFirstProcessByName = RealSetupOperations().KillFirstProcessByName;
     page.Enable(IDC_START, false);
 
     StartInstallation(recorder.Window(), session, FolderCheck());
@@ -233,7 +233,7 @@ TEST_F(StartInstallationTest, RefusedFolderLeavesTheWelcomePageAsItWas)
 
     for (int id : kWelcomeControls)
         EXPECT_TRUE(page.Enabled(id)) << "control " << id;
-    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillProcessesByName QXTClient.exe", 0},
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0},
                                                       {kNote, L"AcceptInstallFolder C:\\Program Files (x86)\\QXT 测试", 0}}));
     EXPECT_STREQ(session.m_installInfo.InstallLocation, L"D:\\Earlier");
     EXPECT_FALSE(recorder.WaitFor(WM_SETUP_BEGIN, 1, 300));
@@ -262,7 +262,7 @@ TEST_F(StartInstallationTest, FailedRunCanBeStartedAgainFromTheBeginning)
     ASSERT_GE(messages.size(), 5u);
     EXPECT_TRUE(MatchesSequence({messages.begin(), messages.begin() + 5},
                                 {
-                                    {kNote, L"KillProcessesByName QXTClient.exe", 0},
+                                    {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
                                     {kNote, L"AcceptInstallFolder C:\\Program Files (x86)\\QXT 测试", 0},
                                     {kNote, L"FillInstallInfo C:\\Program Files (x86)\\QXT 测试", 0},
                                     {kNote, L"ReadServerHost trailer.example", 0},
