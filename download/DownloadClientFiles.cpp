@@ -50,12 +50,7 @@ bool LocalFileFound(const std::wstring& path)
 // again, just like one that cannot be opened at all.
 bool HasDigest(const std::wstring& path, const std::wstring& digest)
 {
-    std::wstring local;
-    try {
-        local = CMD5Checksum::DigestFile(path.c_str());
-    } catch (const CFileException&) {
-        return false;
-    }
+    const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
     return !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
@@ -82,22 +77,20 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         CStdioFile manifest;
         if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
             return 0;
-        try {
-            std::wstring line;
-            while (manifest.ReadString(line)) {
-                line = TrimManifestWhiteSpace(line);
-                if (line.empty())
-                    break;
-                if (CancelRequested(cancel)) {
-                    manifest.Close();
-                    ::Sleep(kCancelPauseMs);
-                    return 0;
-                }
-                lines.push_back(line);
+        std::wstring line;
+        while (manifest.ReadString(line)) {
+            line = TrimManifestWhiteSpace(line);
+            if (line.empty())
+                break;
+            if (CancelRequested(cancel)) {
+                manifest.Close();
+                ::Sleep(kCancelPauseMs);
+                return 0;
             }
-        } catch (const CFileException&) {
-            return 0;
+            lines.push_back(line);
         }
+        if (manifest.Failed())
+            return 0;
         manifest.Close();
     }
 
@@ -124,10 +117,9 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         if (LocalFileFound(localPath) && HasDigest(localPath, entry.digest)) {
             CFile kept;
             if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::typeBinary)) {
-                try {
-                    info.EstimatedSize += static_cast<DWORD>(kept.GetLength());
-                } catch (const CFileException&) {
-                }
+                ULONGLONG length = 0;
+                if (kept.GetLength(length))
+                    info.EstimatedSize += static_cast<DWORD>(length);
                 kept.Close();
             }
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);

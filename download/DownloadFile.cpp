@@ -3,7 +3,6 @@
 #include "framework/File.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
-#include "framework/InternetException.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
 #include "install/SystemHelpers.h"
@@ -18,6 +17,8 @@ namespace {
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
 constexpr DWORD kCancelPauseMs = 100;
+
+enum class Outcome { Stored, Failed, Cancelled };
 
 bool CancelRequested(const volatile LONG* cancel)
 {
@@ -38,6 +39,25 @@ DWORD SetReadOnly(const wchar_t* path, bool readOnly)
     return attributes;
 }
 
+// Puts the complete temporary file in the destination's place, read-only.
+// A destination that cannot be removed stays with the attributes it had.
+bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
+{
+    if (FileExists(destination)) {
+        const DWORD before = SetReadOnly(destination, false);
+        if (!::DeleteFileW(destination)) {
+            // In use: the old file stays in place with the attributes it had.
+            if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
+                SetReadOnly(destination, true);
+            return false;
+        }
+    }
+    if (!::MoveFileW(temporary, destination))
+        return false;
+    SetReadOnly(destination, true);
+    return true;
+}
+
 }  // namespace
 
 DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
@@ -49,129 +69,92 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         return 0;
     const std::wstring temporary = std::wstring(destination) + L".tmp";
 
-    DWORD serviceType = 0;
-    std::wstring server;
-    std::wstring object;
-    INTERNET_PORT port = 0;
-    if (!AfxParseURL(url, serviceType, server, object, port) ||
-        (serviceType != AFX_INET_SERVICE_HTTP && serviceType != AFX_INET_SERVICE_HTTPS))
-        return 0;
-
-    INTERNET_PROXY_INFO proxy{};
-    proxy.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
-    session.SetOption(INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
-
     std::unique_ptr<CHttpConnection> connection;
     std::unique_ptr<CHttpFile> request;
     CFile file;
-    bool fileOpen = false;
     bool fileCreated = false;
-    auto closeInternet = [&] {
-        if (request)
-            request->Close();
-        if (connection)
-            connection->Close();
-        session.Close();
-    };
-    // Whatever stops a transfer half-way leaves the destination as it was and
-    // takes away the temporary file this call made.
-    auto abandon = [&] {
-        closeInternet();
-        if (fileOpen) {
-            file.Close();
-            fileOpen = false;
-        }
-        if (fileCreated)
-            ::DeleteFileW(temporary.c_str());
-        return DWORD{0};
-    };
+    DWORD declared = 0;
 
-    try {
+    // Every step that can fail returns its outcome here; the one way out
+    // below releases what the steps opened.
+    const Outcome outcome = [&] {
+        DWORD serviceType = 0;
+        std::wstring server;
+        std::wstring object;
+        INTERNET_PORT port = 0;
+        if (!AfxParseURL(url, serviceType, server, object, port) ||
+            (serviceType != AFX_INET_SERVICE_HTTP && serviceType != AFX_INET_SERVICE_HTTPS))
+            return Outcome::Failed;
+
+        INTERNET_PROXY_INFO proxy{};
+        proxy.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
+        session.SetOption(INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
+
         connection = session.GetHttpConnection(server.c_str(), port, nullptr, nullptr);
-        if (!connection) {
-            session.Close();
-            return 0;
-        }
+        if (!connection)
+            return Outcome::Failed;
         request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1,
                                           nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
-        if (!request) {
-            closeInternet();
-            return 0;
-        }
+        if (!request)
+            return Outcome::Failed;
 
         char empty[1] = {0};
         request->SetOption(INTERNET_OPTION_PROXY_USERNAME, empty, sizeof empty);
         request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, empty, sizeof empty);
         if (!request->AddRequestHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW,
-                                        static_cast<DWORD>(std::size(kRequestHeaders) - 1))) {
-            closeInternet();
-            return 0;
-        }
-        request->SendRequest();
+                                        static_cast<DWORD>(std::size(kRequestHeaders) - 1)))
+            return Outcome::Failed;
+        if (!request->SendRequest())
+            return Outcome::Failed;
         DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status / 100 != 2) {
-            closeInternet();
-            return 0;
-        }
+        if (!request->QueryInfoStatusCode(status) || status / 100 != 2)
+            return Outcome::Failed;
 
-        if (!file.Open(temporary.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
-            closeInternet();
-            return 0;
-        }
-        fileOpen = true;
+        if (!file.Open(temporary.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
+            return Outcome::Failed;
         fileCreated = true;
 
         // Without a declared length a complete body cannot be told from one
         // cut short, so such an answer is not stored.
-        DWORD declared = 0;
         DWORD lengthSize = sizeof declared;
         if (!request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &lengthSize))
-            return abandon();
+            return Outcome::Failed;
         ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 0, declared);
 
         BYTE buffer[kChunkSize];
         DWORD received = 0;
         for (;;) {
-            const UINT read = request->Read(buffer, kChunkSize);
+            UINT read = 0;
+            if (!request->Read(buffer, kChunkSize, read))
+                return Outcome::Failed;
             if (read == 0)
                 break;
-            if (CancelRequested(cancel)) {
-                // The incomplete temporary file stays; the next attempt truncates it.
-                ::Sleep(kCancelPauseMs);
-                closeInternet();
-                file.Close();
-                return 0;
-            }
-            file.Write(buffer, read);
+            if (CancelRequested(cancel))
+                return Outcome::Cancelled;
+            // A write error, a full disk among them.
+            if (!file.Write(buffer, read))
+                return Outcome::Failed;
             received += read;
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, received, declared);
         }
         file.Close();
-        fileOpen = false;
 
         // A server that closes before the declared length has sent a cut body.
         if (received != declared)
-            return abandon();
+            return Outcome::Failed;
+        return PutInPlace(temporary.c_str(), destination) ? Outcome::Stored : Outcome::Failed;
+    }();
 
-        if (FileExists(destination)) {
-            const DWORD before = SetReadOnly(destination, false);
-            if (!::DeleteFileW(destination)) {
-                // In use: the old file stays in place with the attributes it had.
-                if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
-                    SetReadOnly(destination, true);
-                return abandon();
-            }
-        }
-        if (!::MoveFileW(temporary.c_str(), destination))
-            return abandon();
-        SetReadOnly(destination, true);
-
-        closeInternet();
-        return declared;
-    } catch (const CInternetException&) {
-        return abandon();
-    } catch (const CFileException&) {
-        // A write error on the temporary file, a full disk among them.
-        return abandon();
-    }
+    // The incomplete temporary file of a cancel stays (the next attempt
+    // truncates it); any other failure takes it away, and the destination is
+    // left as it was.
+    if (outcome == Outcome::Cancelled)
+        ::Sleep(kCancelPauseMs);
+    request.reset();
+    connection.reset();
+    session.Close();
+    file.Close();
+    if (outcome == Outcome::Failed && fileCreated)
+        ::DeleteFileW(temporary.c_str());
+    return outcome == Outcome::Stored ? declared : 0;
 }

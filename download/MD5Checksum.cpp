@@ -57,7 +57,9 @@ std::wstring CMD5Checksum::DigestFile(const wchar_t* path)
     CMD5Checksum checksum;
     BYTE chunk[kChunkSize];
     for (;;) {
-        const UINT got = file.Read(chunk, kChunkSize);
+        UINT got = 0;
+        if (!file.Read(chunk, kChunkSize, got))
+            return std::wstring();
         if (got == 0)
             break;
         checksum.Update(chunk, got);

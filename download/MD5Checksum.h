@@ -6,8 +6,8 @@
 
 class CMD5Checksum {
 public:
-    // The digest of the file, or an empty text when it cannot be opened.
-    // A read error after opening is passed on as CFileException.
+    // The digest of the file, or an empty text when it cannot be opened or a
+    // read fails: either way the file cannot be shown to hold these bytes.
     static std::wstring DigestFile(const wchar_t* path);
 
     CMD5Checksum();
