@@ -116,7 +116,7 @@ BOOL CQXTSetupDlg::OnInitDialog()
                    SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
     m_editInstallPath.SubclassDlgItem(IDC_INSTALL_PATH, this);
-    m_editInstallPath.m_pHighlightPen = new CPen(PS_SOLID, 1, kEditHighlight);
+    m_editInstallPath.SetHighlightColor(kEditHighlight);
     m_editInstallPath.SetWindowText(folder);
     m_editInstallPath.MoveWindow(20, 385, 380, 30);
     m_editInstallPath.EnableWindow(!m_bExistingInstall);

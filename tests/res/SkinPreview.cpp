@@ -58,7 +58,7 @@ void SkinPreview::LayOut(bool existing)
     SetWindowPos(nullptr, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
     m_edit.SubclassDlgItem(IDC_INSTALL_PATH, this);
-    m_edit.m_pHighlightPen = new CPen(PS_SOLID, 1, RGB(14, 103, 176));
+    m_edit.SetHighlightColor(RGB(14, 103, 176));
     m_edit.SetWindowText(existing ? L"D:\\Games\\QXTClient" : L"C:\\Program Files\\QXTClient");
     m_edit.MoveWindow(20, 385, 380, 30);
     m_edit.EnableWindow(!existing);
