@@ -46,12 +46,11 @@ bool LocalFileFound(const std::wstring& path)
     return static_cast<bool>(find);
 }
 
-// An unreadable local file cannot be shown to be current, so it is fetched
-// again, just like one that cannot be opened at all.
-bool HasDigest(const std::wstring& path, const std::wstring& digest)
+// A manifest saved with a UTF-8 byte-order mark: the mark is not part of the first name.
+void SkipByteOrderMark(std::wstring& line)
 {
-    const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
-    return !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+    if (line.size() >= 3 && line[0] == 0xEF && line[1] == 0xBB && line[2] == 0xBF)
+        line.erase(0, 3);
 }
 
 }  // namespace
@@ -78,7 +77,11 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
             return 0;
         std::wstring line;
+        bool first = true;
         while (manifest.ReadString(line)) {
+            if (first)
+                SkipByteOrderMark(line);
+            first = false;
             line = TrimManifestWhiteSpace(line);
             if (line.empty())
                 break;
@@ -114,12 +117,14 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         }
 
         const std::wstring localPath = folder + entry.name;
-        if (LocalFileFound(localPath) && HasDigest(localPath, entry.digest)) {
+        // An unreadable local file cannot be shown to be current, so it is
+        // fetched again, just like a missing one.
+        if (LocalFileFound(localPath) && CMD5Checksum::FileHasDigest(localPath.c_str(), entry.digest.c_str())) {
             CFile kept;
-            if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::typeBinary)) {
+            if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
                 ULONGLONG length = 0;
                 if (kept.GetLength(length))
-                    info.EstimatedSize += static_cast<DWORD>(length);
+                    info.EstimatedSize += length;
                 kept.Close();
             }
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
@@ -129,7 +134,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
 
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
-        const DWORD length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel);
+        const ULONGLONG length =
+            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, entry.digest.c_str());
         if (length == 0) {
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);

@@ -5,7 +5,7 @@
 #include "framework/HttpFile.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
-#include "install/SystemHelpers.h"
+#include "download/MD5Checksum.h"
 #include "setup/SetupMessages.h"
 
 #include <memory>
@@ -39,29 +39,53 @@ DWORD SetReadOnly(const wchar_t* path, bool readOnly)
     return attributes;
 }
 
-// Puts the complete temporary file in the destination's place, read-only.
-// A destination that cannot be removed stays with the attributes it had.
+// Puts the complete temporary file in the destination's place in one step,
+// read-only. A destination that cannot be replaced stays as it was, with the
+// attributes it had.
 bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
 {
-    if (FileExists(destination)) {
-        const DWORD before = SetReadOnly(destination, false);
-        if (!::DeleteFileW(destination)) {
-            // In use: the old file stays in place with the attributes it had.
-            if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
-                SetReadOnly(destination, true);
-            return false;
-        }
-    }
-    if (!::MoveFileW(temporary, destination))
+    const DWORD before = SetReadOnly(destination, false);
+    if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
+        if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
+            SetReadOnly(destination, true);
         return false;
+    }
     SetReadOnly(destination, true);
     return true;
 }
 
+// The declared length as a 64-bit count; false without a usable header.
+bool QueryDeclaredLength(const CHttpFile& request, ULONGLONG& length)
+{
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text, &size))
+        return false;
+    length = 0;
+    const wchar_t* digit = text;
+    for (; *digit >= L'0' && *digit <= L'9'; ++digit) {
+        if (length > (~0ULL - 9) / 10)
+            return false;
+        length = length * 10 + static_cast<ULONGLONG>(*digit - L'0');
+    }
+    return digit != text && *digit == 0;
+}
+
+// WM_DOWNLOAD_PROGRESS carries 32-bit numbers and the bar takes a signed
+// range, so a file past 2 GiB reports both numbers scaled alike.
+void ReportProgress(HWND window, ULONGLONG position, ULONGLONG upper)
+{
+    while (upper > 0x7FFFFFFF) {
+        upper >>= 1;
+        position >>= 1;
+    }
+    ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(position), static_cast<LPARAM>(upper));
+}
+
 }  // namespace
 
-DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                   const volatile LONG* cancel)
+ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
+                       const volatile LONG* cancel, const wchar_t* expectedDigest)
 {
     // A session that cannot be opened is a failed download like any other.
     CInternetSession session(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
@@ -73,7 +97,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
     std::unique_ptr<CHttpFile> request;
     CFile file;
     bool fileCreated = false;
-    DWORD declared = 0;
+    ULONGLONG declared = 0;
 
     // Every step that can fail returns its outcome here; the one way out
     // below releases what the steps opened.
@@ -98,7 +122,8 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         if (!request)
             return Outcome::Failed;
 
-        char empty[1] = {0};
+        // The wide option calls read a wide string: an empty one, terminator included.
+        wchar_t empty[1] = {L'\0'};
         request->SetOption(INTERNET_OPTION_PROXY_USERNAME, empty, sizeof empty);
         request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, empty, sizeof empty);
         if (!request->AddRequestHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW,
@@ -116,13 +141,12 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
 
         // Without a declared length a complete body cannot be told from one
         // cut short, so such an answer is not stored.
-        DWORD lengthSize = sizeof declared;
-        if (!request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &lengthSize))
+        if (!QueryDeclaredLength(*request, declared))
             return Outcome::Failed;
-        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 0, declared);
+        ReportProgress(window, 0, declared);
 
         BYTE buffer[kChunkSize];
-        DWORD received = 0;
+        ULONGLONG received = 0;
         for (;;) {
             UINT read = 0;
             if (!request->Read(buffer, kChunkSize, read))
@@ -135,12 +159,16 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
             if (!file.Write(buffer, read))
                 return Outcome::Failed;
             received += read;
-            ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, received, declared);
+            ReportProgress(window, received, declared);
         }
         file.Close();
 
         // A server that closes before the declared length has sent a cut body.
         if (received != declared)
+            return Outcome::Failed;
+        // A body that is not the listed file (a stale mirror, an error page
+        // served as 200) never takes the destination's place.
+        if (expectedDigest && !CMD5Checksum::FileHasDigest(temporary.c_str(), expectedDigest))
             return Outcome::Failed;
         return PutInPlace(temporary.c_str(), destination) ? Outcome::Stored : Outcome::Failed;
     }();

@@ -9,6 +9,8 @@ public:
     // The digest of the file, or an empty text when it cannot be opened or a
     // read fails: either way the file cannot be shown to hold these bytes.
     static std::wstring DigestFile(const wchar_t* path);
+    // Whether the file can be read and its digest is this text, in either case.
+    static bool FileHasDigest(const wchar_t* path, const wchar_t* digest);
 
     CMD5Checksum();
     virtual ~CMD5Checksum() = default;
