@@ -1,12 +1,12 @@
 #include "download/DownloadFile.h"
 
+#include "core/SetupMessages.h"
+#include "download/MD5Checksum.h"
 #include "framework/File.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
-#include "download/MD5Checksum.h"
-#include "setup/SetupMessages.h"
 
 #include <memory>
 #include <string>

@@ -3,10 +3,10 @@
 // dialog receives, from WM_DOWNLOAD_BEGIN to the last message.
 #include "download/DownloadClientFiles.h"
 
+#include "core/SetupMessages.h"
 #include "download/ClientFileEntry.h"
 #include "download/MD5Checksum.h"
 #include "framework/Handles.h"
-#include "setup/SetupMessages.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"

@@ -5,7 +5,7 @@
 #include "download/MD5Checksum.h"
 #include "framework/Handles.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"
