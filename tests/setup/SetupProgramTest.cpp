@@ -89,8 +89,8 @@ bool CopySetupForServer(const TestHttpServer& server, const std::wstring& exe)
     std::string host;
     for (wchar_t c : server.Host())
         host.push_back(static_cast<char>(c));
-    // Zero bytes first push any "$" of the image out of the trailer's window.
-    return !image.empty() && WriteFileBytes(exe, image + std::string(260, '\0') + "$" + host);
+    // Appended straight after the image, as a publisher may do by hand.
+    return !image.empty() && WriteFileBytes(exe, image + "$" + host);
 }
 
 bool IsReadOnly(const std::wstring& path)

@@ -107,6 +107,24 @@ for host in "$long"h "two words" $'tab\there' "" "http://host/path" "$(printf 'c
 done
 cmp -s "$work/a.exe" "$work/before.exe" || fail "stamp-host changed the file of a refused host"
 
+# The built setup programs (the test build and the shipped 32-bit one beside
+# it) end in 260 bytes without a "$": unstamped they keep the default host, a
+# "$host" appended by hand is found, and stamp-host needs no padding.
+built=("$QXT_BUILD_DIR/QXTSetup.exe")
+[ -f "$QXT_BUILD_DIR/i686/QXTSetup.exe" ] && built+=("$QXT_BUILD_DIR/i686/QXTSetup.exe")
+for exe in "${built[@]}"; do
+  [ -s "$exe" ] || { fail "$exe is not built"; continue; }
+  tail -c 260 "$exe" | grep -q '\$' && fail "$exe: a \$ in the last 260 bytes of the image"
+  cat "$exe" >"$work/appended.exe"
+  printf '$%s' 127.0.0.1:8080 >>"$work/appended.exe"
+  # What the setup program reads: from the first "$" of the last 260 bytes on.
+  first=$(/usr/bin/python3 -c 'import sys; d = open(sys.argv[1], "rb").read()[-260:]; print(d[d.find(b"$"):].decode("latin-1") if b"$" in d else "")' "$work/appended.exe")
+  [ "$first" = '$127.0.0.1:8080' ] ||
+    fail "$exe: a plain appended trailer is not the first \$ of the last 260 bytes"
+  "$tools/stamp-host" "$exe" 127.0.0.1:8080 -o "$work/stamped.exe" || fail "stamp-host refused $exe"
+  cmp -s "$work/stamped.exe" "$work/appended.exe" || fail "stamp-host padded $exe"
+done
+
 # Data after the image that is not a trailer (an overlay) is never cut off.
 cp "$work/plain.exe" "$work/overlay.exe"
 printf 'PK\003\004 archive data' >>"$work/overlay.exe"
