@@ -41,6 +41,9 @@ refused_cases=(
   "trailing dot:printf x >'name.'"
   "reserved device name:printf x >CON.dll"
   "manifest's own name:printf x >client.txt"
+  "manifest's own name, as written:printf x >Client.txt"
+  "manifest's temporary file:printf x >Client.txt.tmp"
+  "manifest's temporary file, other case:printf x >CLIENT.TXT.tmp"
   "manifest request name:printf x >files"
   "case twins:printf x >Good.dll"
   "temporary name:printf x >good.dll.tmp"
@@ -58,7 +61,16 @@ for case in "${refused_cases[@]}"; do
   fi
   [ -z "$out" ] && [ ! -e "$dir.txt" ] || fail "make-manifest wrote something for: $label"
   [ -s "$dir.err" ] || fail "make-manifest gave no reason for: $label"
+  grep -q "^make-manifest: good.dll:" "$dir.err" && fail "make-manifest blamed the good file for: $label"
 done
+
+# The refusal names the file and says why.
+mkdir "$work/own-temp"
+printf 'good' >"$work/own-temp/good.dll"
+printf 'x' >"$work/own-temp/Client.txt.tmp"
+"$tools/make-manifest" "$work/own-temp" >/dev/null 2>"$work/own-temp.err" && fail "make-manifest accepted Client.txt.tmp"
+grep -q '^make-manifest: Client.txt.tmp: the setup program downloads its manifest into this file' "$work/own-temp.err" ||
+  fail "make-manifest: unclear refusal of Client.txt.tmp: $(cat "$work/own-temp.err")"
 
 # ---- stamp-host ----------------------------------------------------------
 cp "$host_report" "$work/plain.exe"
