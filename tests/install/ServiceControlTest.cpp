@@ -202,7 +202,7 @@ TEST_F(ServiceControlTest, StoppingAStoppedServiceSendsNoStopRequest)
     ASSERT_TRUE(service);
 
     ConsoleCapture console;
-    StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
 
     EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n"}));
     EXPECT_EQ(g_enumerateCalls, 0);
@@ -218,7 +218,7 @@ TEST_F(ServiceControlTest, StoppingARunningServiceWaitsUntilItHasStopped)
     ASSERT_TRUE(service.WaitForState(SERVICE_RUNNING));
 
     ConsoleCapture console;
-    StopServiceAndWait(service.Name().c_str());
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str()));
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -237,7 +237,7 @@ TEST_F(ServiceControlTest, AnEarlierPendingStopIsWaitedForWithoutANewRequest)
 
     ConsoleCapture console;
     const DWORD begin = ::GetTickCount();
-    StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
     const DWORD took = ::GetTickCount() - begin;
 
     const Lines lines = console.Lines();
@@ -264,7 +264,7 @@ TEST_F(ServiceControlTest, ActiveDependentsAreStoppedFirstInTheirOrder)
     g_dependents = {first.Name(), second.Name()};
 
     ConsoleCapture console;
-    StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(g_enumerateCalls, 2);
@@ -307,7 +307,7 @@ TEST_F(ServiceControlTest, ADependentThatCannotBeStoppedEndsTheDependentsButNotT
     }
 
     ConsoleCapture console;
-    StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(main.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -339,7 +339,7 @@ TEST_F(ServiceControlTest, DependentsAreFoundByTheRealEnumerationOrNotAtAll)
 TEST_F(ServiceControlTest, AMissingServiceIsReportedByBothOperations)
 {
     ConsoleCapture console;
-    StopServiceAndWait(L"QxtNoSuchService");
+    EXPECT_FALSE(StopServiceAndWait(L"QxtNoSuchService"));
     StartServiceAndWait(L"QxtNoSuchService");
     EXPECT_EQ(console.Lines(), Lines({"OpenService failed (1060)\n", "OpenService failed (1060)\n"}));
 }
@@ -356,7 +356,7 @@ TEST_F(ServiceControlTest, RefusedRequestsAreReportedWithTheirError)
     ASSERT_TRUE(broken);
 
     ConsoleCapture console;
-    StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents);
+    EXPECT_FALSE(StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents));
     StartServiceAndWait(broken.Name().c_str());
 
     EXPECT_EQ(console.Lines(), Lines({"ControlService failed (1052)\n", "StartService failed (2)\n"}));
@@ -451,7 +451,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
     {
         ConsoleCapture console;
         const DWORD begin = ::GetTickCount();
-        StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+        EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
         const DWORD took = ::GetTickCount() - begin;
         EXPECT_EQ(console.Lines(), Lines({"Wait timed out\n"}));
         EXPECT_GT(took, 30000u);
@@ -460,7 +460,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
 
     // Now the stop is an earlier one that is still pending.
     ConsoleCapture console;
-    StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+    EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
     const Lines lines = console.Lines();
     ASSERT_GE(lines.size(), 2u);
     for (size_t i = 0; i + 1 < lines.size(); ++i)
