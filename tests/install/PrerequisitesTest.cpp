@@ -9,6 +9,7 @@
 #include "tests/install/InstallerFolder.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,11 @@ DWORD WindowsUpdateState()
     return status.dwCurrentState;
 }
 
+bool WaitForUpdateState(DWORD state)
+{
+    return qxt::test::WaitUntil([&] { return WindowsUpdateState() == state; }, 20000);
+}
+
 bool StopWindowsUpdate()
 {
     qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -110,9 +116,7 @@ bool StopWindowsUpdate()
         ::OpenServiceW(manager.Get(), L"WuAuServ", SERVICE_STOP | SERVICE_QUERY_STATUS));
     SERVICE_STATUS status{};
     ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 1000 && WindowsUpdateState() != SERVICE_STOPPED; ++i)
-        ::Sleep(20);
-    return WindowsUpdateState() == SERVICE_STOPPED;
+    return WaitForUpdateState(SERVICE_STOPPED);
 }
 
 bool StartWindowsUpdate()
@@ -120,9 +124,7 @@ bool StartWindowsUpdate()
     qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     qxt::UniqueServiceHandle service(::OpenServiceW(manager.Get(), L"WuAuServ", SERVICE_START));
     ::StartServiceW(service.Get(), 0, nullptr);
-    for (int i = 0; i < 1000 && WindowsUpdateState() != SERVICE_RUNNING; ++i)
-        ::Sleep(20);
-    return WindowsUpdateState() == SERVICE_RUNNING;
+    return WaitForUpdateState(SERVICE_RUNNING);
 }
 
 class PrerequisitesTest : public ::testing::Test {
@@ -239,7 +241,7 @@ public:
                                            SERVICE_NO_CHANGE, binary.c_str(), nullptr, nullptr, nullptr, nullptr,
                                            nullptr, nullptr) != FALSE;
         m_started = m_changed && ::StartServiceW(m_service.Get(), 0, nullptr) &&
-                    WaitUntil(SERVICE_RUNNING);
+                    WaitForUpdateState(SERVICE_RUNNING);
     }
     StandInUpdateService(const StandInUpdateService&) = delete;
     StandInUpdateService& operator=(const StandInUpdateService&) = delete;
@@ -247,7 +249,7 @@ public:
     {
         SERVICE_STATUS status{};
         ::ControlService(m_service.Get(), 200, &status);  // testservice.exe ends at once on it
-        EXPECT_TRUE(WaitUntil(SERVICE_STOPPED)) << "the stand-in service did not end";
+        EXPECT_TRUE(WaitForUpdateState(SERVICE_STOPPED)) << "the stand-in service did not end";
         if (m_changed) {
             EXPECT_TRUE(::ChangeServiceConfigW(m_service.Get(), m_type, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                                                m_program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -261,13 +263,6 @@ public:
     bool Running() const { return m_started; }
 
 private:
-    static bool WaitUntil(DWORD state)
-    {
-        for (int i = 0; i < 1000 && WindowsUpdateState() != state; ++i)
-            ::Sleep(20);
-        return WindowsUpdateState() == state;
-    }
-
     qxt::UniqueServiceHandle m_manager, m_service;
     std::wstring m_program;
     DWORD m_type = SERVICE_WIN32_SHARE_PROCESS;

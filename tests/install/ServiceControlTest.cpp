@@ -6,6 +6,7 @@
 #include "framework/Handles.h"
 #include "tests/install/ConsoleCapture.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -96,13 +97,7 @@ public:
 
     bool WaitForState(DWORD state, DWORD timeoutMs = 20000) const
     {
-        const DWORD begin = ::GetTickCount();
-        while (State() != state) {
-            if (::GetTickCount() - begin > timeoutMs)
-                return false;
-            ::Sleep(20);
-        }
-        return true;
+        return qxt::test::WaitUntil([&] { return State() == state; }, timeoutMs);
     }
 
 private:
