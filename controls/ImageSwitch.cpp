@@ -7,7 +7,6 @@
 #include "controls/FrameStrip.h"
 #include "controls/LoadPngResource.h"
 #include "framework/Handles.h"
-#include "setup/SetupMessages.h"
 
 BOOL CImageSwitch::SetImage(UINT resourceId)
 {

@@ -9,6 +9,10 @@
 #include "framework/Image.h"
 #include "framework/Static.h"
 
+// Image switch -> parent: the switch's window in wParam, the new state in lParam.
+constexpr UINT WM_IMAGESWITCH_SELECTED = WM_USER + 100;
+constexpr UINT WM_IMAGESWITCH_HOVER = WM_USER + 101;
+
 class CImageSwitch : public CStatic {
 public:
     int m_nFrameHeight = 0;    // image height / 2; set by SetImage

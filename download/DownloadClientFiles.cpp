@@ -1,13 +1,14 @@
 #include "download/DownloadClientFiles.h"
 
+#include "core/SetupMessages.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
+#include "framework/FileSystem.h"
 #include "framework/Handles.h"
+#include "framework/RegistryKey.h"
 #include "framework/StdioFile.h"
-#include "install/SystemHelpers.h"
-#include "setup/SetupMessages.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // Brings the install folder up to date with the download server's manifest.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

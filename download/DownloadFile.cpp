@@ -1,13 +1,13 @@
 #include "download/DownloadFile.h"
 
+#include "core/SetupMessages.h"
 #include "framework/File.h"
+#include "framework/FileSystem.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
 #include "framework/InternetException.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
-#include "install/SystemHelpers.h"
-#include "setup/SetupMessages.h"
 
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 #include "install/FinishActions.h"
 
 #include "framework/Handles.h"
+#include "framework/ShellDelete.h"
 #include "install/ClientConfig.h"
-#include "install/ShellDelete.h"
 
 #include <cwchar>
 

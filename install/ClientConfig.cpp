@@ -1,6 +1,7 @@
 #include "install/ClientConfig.h"
 
-#include "install/SystemHelpers.h"
+#include "core/ProductNames.h"
+#include "framework/FileSystem.h"
 
 #include <shlobj.h>
 
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr wchar_t kConfigFile[] = L"QXTClient.ini";
 constexpr wchar_t kSection[] = L"CONFIG";
 constexpr wchar_t kHostKey[] = L"HOST";
 
@@ -46,11 +46,11 @@ std::wstring GetClientDataFolder()
     CreateFolderIfMissing(folder);
 
     AppendBackslash(folder);
-    folder += L"Tarvenn";
+    folder += kPublisher;
     CreateFolderIfMissing(folder);
 
     AppendBackslash(folder);
-    folder += L"Quolix";
+    folder += kDisplayName;
     CreateFolderIfMissing(folder);
 
     AppendBackslash(folder);
@@ -59,13 +59,13 @@ std::wstring GetClientDataFolder()
 
 BOOL WriteClientConfig(const wchar_t* host, InstallInfo& info)
 {
-    const std::wstring installed = InstallFilePath(info, kConfigFile);
+    const std::wstring installed = InstallFilePath(info, kClientConfigFile);
     MakeWritable(installed);
     ::WritePrivateProfileStringW(kSection, kHostKey, host, installed.c_str());
 
     std::wstring folder = GetClientDataFolder() + L"Config";
     CreateFolderIfMissing(folder);
     AppendBackslash(folder);
-    ::WritePrivateProfileStringW(kSection, kHostKey, host, (folder + kConfigFile).c_str());
+    ::WritePrivateProfileStringW(kSection, kHostKey, host, (folder + kClientConfigFile).c_str());
     return TRUE;
 }

@@ -1,7 +1,7 @@
 // The client's configuration file QXTClient.ini and its per-user data folder.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

@@ -1,7 +1,8 @@
 #include "install/Codecs.h"
 
-#include "install/RegistryKey.h"
-#include "install/SystemHelpers.h"
+#include "framework/FileSystem.h"
+#include "framework/Process.h"
+#include "framework/RegistryKey.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // and the product's own codec with its MP3 encoder settings.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

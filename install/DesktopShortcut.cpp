@@ -1,15 +1,16 @@
 // The client's shortcut on the all-users desktop.
 #include "install/FinishActions.h"
 
-#include "install/ShellDelete.h"
-#include "install/SystemHelpers.h"
+#include "core/ProductNames.h"
+#include "framework/FileSystem.h"
+#include "framework/ShellDelete.h"
 
 BOOL CreateDesktopShortcut(const InstallInfo& info)
 {
-    const std::wstring client = InstallFilePath(info, L"QXTClient.exe");
+    const std::wstring client = InstallFilePath(info, kClientExe);
     // The working folder is the install folder exactly as recorded.
     CreateShortcut(client.c_str(), info.InstallLocation, GetDesktopShortcutPath().c_str(), client.c_str(),
-                   L"Quolix");
+                   kDisplayName);
     return TRUE;
 }
 

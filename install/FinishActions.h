@@ -3,7 +3,7 @@
 // client, and the clean-up of the client's data folder after an installation.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

@@ -1,7 +1,9 @@
 #include "install/FlashPlugin.h"
 
-#include "install/RegistryKey.h"
-#include "install/SystemHelpers.h"
+#include "core/ProductNames.h"
+#include "framework/FileSystem.h"
+#include "framework/Process.h"
+#include "framework/RegistryKey.h"
 
 #include <cwchar>
 #include <string>
@@ -46,6 +48,6 @@ BOOL InstallFlashPlugin(InstallInfo& info)
     // The installer cannot replace a plug-in that a browser or the client has loaded.
     KillProcessesByName(L"plugin-container.exe");
     KillProcessesByName(L"firefox.exe");
-    KillProcessesByName(L"QXTClient.exe");
+    KillProcessesByName(kClientExe);
     return RunAndWait(installer.c_str(), L"/install /iv 8", false, true) == 0 ? TRUE : FALSE;
 }

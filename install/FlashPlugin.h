@@ -1,7 +1,7 @@
 // The Flash Player plug-in for Mozilla-based browsers.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

@@ -1,8 +1,10 @@
 #include "install/Prerequisites.h"
 
+#include "framework/FileSystem.h"
+#include "framework/Process.h"
+#include "framework/RegistryKey.h"
+#include "framework/ShellDelete.h"
 #include "install/ServiceControl.h"
-#include "install/ShellDelete.h"
-#include "install/SystemHelpers.h"
 
 #include <aclapi.h>
 

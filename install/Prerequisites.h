@@ -2,7 +2,7 @@
 // Imaging Component and a Windows Update cache reset as fallbacks.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

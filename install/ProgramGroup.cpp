@@ -1,8 +1,9 @@
 // The "QXTClient" folder of the all-users Programs menu.
 #include "install/FinishActions.h"
 
-#include "install/ShellDelete.h"
-#include "install/SystemHelpers.h"
+#include "core/ProductNames.h"
+#include "framework/FileSystem.h"
+#include "framework/ShellDelete.h"
 
 BOOL CreateProgramGroup(const InstallInfo& info)
 {
@@ -11,11 +12,11 @@ BOOL CreateProgramGroup(const InstallInfo& info)
         CreateDirectoryTree(group.c_str());
 
     const std::wstring folder = InstallFilePath(info, L"");  // with its trailing backslash
-    const std::wstring client = InstallFilePath(info, L"QXTClient.exe");
-    const std::wstring uninstaller = InstallFilePath(info, L"QXTUnist.exe");
-    CreateShortcut(client.c_str(), folder.c_str(), (group + L"Quolix.lnk").c_str(), client.c_str(), L"Quolix");
-    CreateShortcut(uninstaller.c_str(), folder.c_str(), (group + L"卸载Quolix.lnk").c_str(), uninstaller.c_str(),
-                   L"卸载Quolix");
+    const std::wstring client = InstallFilePath(info, kClientExe);
+    const std::wstring uninstaller = InstallFilePath(info, kUninstallerExe);
+    CreateShortcut(client.c_str(), folder.c_str(), (group + kClientShortcutFile).c_str(), client.c_str(), kDisplayName);
+    CreateShortcut(uninstaller.c_str(), folder.c_str(), (group + kUninstallShortcutFile).c_str(), uninstaller.c_str(),
+                   kUninstallShortcutDescription);
     return TRUE;
 }
 

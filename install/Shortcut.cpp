@@ -1,6 +1,7 @@
 // Shell links and the all-users folders they go into.
 #include "install/FinishActions.h"
 
+#include "core/ProductNames.h"
 #include "framework/Handles.h"
 
 #include <objbase.h>
@@ -57,12 +58,12 @@ std::wstring GetDesktopShortcutPath()
 {
     std::wstring path = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     AppendBackslash(path);
-    return path + L"Quolix.lnk";
+    return path + kClientShortcutFile;
 }
 
 std::wstring GetProgramGroupPath()
 {
     std::wstring path = SpecialFolder(CSIDL_COMMON_PROGRAMS);
     AppendBackslash(path);
-    return path + L"QXTClient\\";
+    return path + kClientFolderName + L"\\";
 }

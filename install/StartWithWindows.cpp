@@ -1,19 +1,13 @@
 // The client's value in the machine's Run key.
 #include "install/FinishActions.h"
 
-#include "install/RegistryKey.h"
-
-namespace {
-
-constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kRunValue[] = L"QXTClient";
-
-}  // namespace
+#include "core/ProductNames.h"
+#include "framework/RegistryKey.h"
 
 BOOL AddRunEntry(const InstallInfo& info)
 {
     // A plain path, without quotes or arguments, also when it has blanks.
-    const std::wstring client = InstallFilePath(info, L"QXTClient.exe");
+    const std::wstring client = InstallFilePath(info, kClientExe);
     RegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kRunKey))
         return FALSE;

@@ -1,13 +1,11 @@
 #include "install/UninstallEntry.h"
 
-#include "install/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 #include <cstring>
 #include <cwchar>
 
 namespace {
-
-constexpr wchar_t kClientExe[] = L"QXTClient.exe";
 
 using StringField = WCHAR (InstallInfo::*)[MAX_PATH];
 

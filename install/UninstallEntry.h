@@ -1,11 +1,10 @@
 // The installation's entry "QXTClient" in the list of installed programs.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
+#include "core/ProductNames.h"
 
 #include <windows.h>
-
-inline constexpr wchar_t kUninstallEntryKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
 
 // Fills the record from an existing entry (the version from the client
 // executable in the entry's install folder). 1 when the entry exists; 0 and an

@@ -1,7 +1,7 @@
 #include "install/X264Encoder.h"
 
-#include "install/RegistryKey.h"
-#include "install/SystemHelpers.h"
+#include "framework/Process.h"
+#include "framework/RegistryKey.h"
 
 #include <cwchar>
 #include <string>

@@ -1,7 +1,7 @@
 // The x264 Video for Windows encoder and its settings for the current user.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

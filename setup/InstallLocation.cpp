@@ -1,13 +1,12 @@
 #include "setup/InstallLocation.h"
 
+#include "core/ProductNames.h"
 #include "framework/Handles.h"
 
 #include <shlobj.h>
 
 #include <cstdio>
 #include <memory>
-
-const wchar_t CLIENT_FOLDER_NAME[] = L"QXTClient";
 
 namespace {
 
@@ -26,13 +25,13 @@ std::wstring GetDefaultInstallPath(HWND owner)
         folder[0] = L'\0';
 
     wchar_t path[2 * MAX_PATH] = {};
-    std::swprintf(path, 2 * MAX_PATH, L"%ls\\%ls", folder, CLIENT_FOLDER_NAME);
+    std::swprintf(path, 2 * MAX_PATH, L"%ls\\%ls", folder, kClientFolderName);
     return path;
 }
 
 std::wstring InstallPathForChosenFolder(const wchar_t* chosen)
 {
-    std::wstring path = std::wstring(chosen) + L"\\" + CLIENT_FOLDER_NAME;
+    std::wstring path = std::wstring(chosen) + L"\\" + kClientFolderName;
     for (size_t at = path.find(L"\\\\"); at != std::wstring::npos; at = path.find(L"\\\\", at))
         path.erase(at, 1);
     return path;

@@ -5,9 +5,6 @@
 #include <windows.h>
 #include <string>
 
-// Appended to every parent folder, the default one and a chosen one.
-extern const wchar_t CLIENT_FOLDER_NAME[];
-
 // The 32-bit program files folder (or the program files folder), a backslash
 // and the client folder name.
 std::wstring GetDefaultInstallPath(HWND owner);

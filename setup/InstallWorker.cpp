@@ -1,6 +1,6 @@
 #include "setup/InstallWorker.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 #include "setup/SetupSession.h"
 
 namespace {

@@ -1,13 +1,13 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "controls/LoadPngResource.h"
+#include "core/SetupMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
 #include "res/resource.h"
 #include "setup/InstallLocation.h"
-#include "setup/SetupMessages.h"
 #include "setup/StartInstallation.h"
 
 #include <commctrl.h>

@@ -2,8 +2,8 @@
 
 #include "download/DownloadClientFiles.h"
 #include "download/ServerHost.h"
+#include "framework/Process.h"
 #include "install/InstallSteps.h"
-#include "install/SystemHelpers.h"
 
 SetupOperations RealSetupOperations()
 {

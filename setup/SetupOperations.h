@@ -4,7 +4,7 @@
 // steps, retries and pauses can be checked without installing anything.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include <windows.h>
 

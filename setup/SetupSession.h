@@ -4,7 +4,7 @@
 // controls, so it also runs against any window that answers its messages.
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 #include "download/ServerHost.h"
 #include "setup/SetupOperations.h"
 

@@ -1,5 +1,6 @@
 #include "setup/StartInstallation.h"
 
+#include "core/ProductNames.h"
 #include "res/resource.h"
 #include "setup/InstallWorker.h"
 #include "setup/SetupSession.h"
@@ -28,7 +29,7 @@ void StartInstallation(HWND dialog, SetupSession& session)
 
     // The client's files must not be in use when they are replaced; this runs
     // on every start, also on an Enter pressed while a run is going.
-    ops.KillProcessesByName(L"QXTClient.exe");
+    ops.KillProcessesByName(kClientExe);
 
     // A disabled start button means a run is going (or done): Enter does nothing more.
     if (!::IsWindowEnabled(::GetDlgItem(dialog, IDC_START)))

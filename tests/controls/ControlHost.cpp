@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "setup/SetupMessages.h"
+#include "controls/ImageSwitch.h"
 
 namespace qxt::test {
 

@@ -6,10 +6,9 @@
 #include <windows.h>
 
 #include "controls/ImageSwitch.h"
-#include "setup/SetupMessages.h"
 #include "tests/controls/ControlHost.h"
-#include "tests/controls/FrameColours.h"
 #include "tests/controls/fixtures/FixtureIds.h"
+#include "tests/controls/FrameColours.h"
 
 namespace {
 

@@ -9,10 +9,9 @@
 #include "controls/ImageButton.h"
 #include "controls/ImageSwitch.h"
 #include "controls/NiceEdit.h"
-#include "setup/SetupMessages.h"
 #include "tests/controls/ControlHost.h"
-#include "tests/controls/FrameColours.h"
 #include "tests/controls/fixtures/FixtureIds.h"
+#include "tests/controls/FrameColours.h"
 #include "tests/support/Cursor.h"
 
 namespace {

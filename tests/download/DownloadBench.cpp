@@ -8,12 +8,12 @@
 //   download_bench.exe URL DESTINATION [nowindow | bare | messages SIZE]
 #include "download/DownloadFile.h"
 
+#include "core/SetupMessages.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
 #include "framework/InternetException.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
-#include "setup/SetupMessages.h"
 
 #include <windows.h>
 #include <psapi.h>

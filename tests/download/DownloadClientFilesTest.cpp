@@ -3,8 +3,8 @@
 // dialog receives, from WM_DOWNLOAD_BEGIN to the last message.
 #include "download/DownloadClientFiles.h"
 
+#include "core/SetupMessages.h"
 #include "download/MD5Checksum.h"
-#include "setup/SetupMessages.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"

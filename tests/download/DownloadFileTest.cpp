@@ -4,7 +4,7 @@
 
 #include "framework/Handles.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"

@@ -6,7 +6,7 @@
 //   QXT_E2E_MANIFEST  Windows path of the manifest the server hands out
 #include "download/DownloadClientFiles.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestPaths.h"

@@ -4,7 +4,7 @@
 // tests/helpers/FakeInstaller.cpp).
 #pragma once
 
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 #include "tests/support/TestPaths.h"
 
 #include <string>

@@ -3,7 +3,7 @@
 // failures and cancels.
 #include "setup/InstallWorker.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 #include "setup/SetupSession.h"
 #include "tests/setup/StandInOperations.h"
 #include "tests/support/MessageRecorder.h"

@@ -2,7 +2,7 @@
 // sequence test built on it proves nothing.
 #include "tests/support/MessageRecorder.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 
 #include <gtest/gtest.h>
 

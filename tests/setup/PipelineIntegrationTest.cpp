@@ -3,9 +3,9 @@
 // stand-in installers and COM servers run by the real steps (regsvr32.exe
 // included), and the closing writes into the registry, the INI files and the
 // client data folder of the test prefix.
+#include "core/SetupMessages.h"
 #include "download/MD5Checksum.h"
 #include "install/InstallSteps.h"
-#include "setup/SetupMessages.h"
 #include "setup/SetupSession.h"
 #include "setup/StartInstallation.h"
 #include "tests/setup/WelcomePage.h"

@@ -2,7 +2,7 @@
 // reference download server (started by setup_program_e2e.sh) in a Wine
 // prefix of its own. Screenshots of the pages and boxes are written next to
 // the test results on every run.
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 #include "download/MD5Checksum.h"
 #include "install/ClientConfig.h"
 #include "install/FinishActions.h"

@@ -1,6 +1,6 @@
 #include "tests/setup/StandInOperations.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // going only ends the client.
 #include "setup/StartInstallation.h"
 
+#include "core/SetupMessages.h"
 #include "res/resource.h"
-#include "setup/SetupMessages.h"
 #include "setup/SetupSession.h"
 #include "tests/setup/StandInOperations.h"
 #include "tests/setup/WelcomePage.h"

@@ -1,6 +1,7 @@
 #include "tests/support/MessageRecorder.h"
 
-#include "setup/SetupMessages.h"
+#include "controls/ImageSwitch.h"
+#include "core/SetupMessages.h"
 
 #include <algorithm>
 #include <chrono>

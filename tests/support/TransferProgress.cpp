@@ -1,6 +1,6 @@
 #include "tests/support/TransferProgress.h"
 
-#include "setup/SetupMessages.h"
+#include "core/SetupMessages.h"
 
 namespace qxt::test {
 

@@ -1,5 +1,5 @@
 // The private window messages between the installation worker, the download
-// code, the skinned switches and the setup dialog, and the codes they carry.
+// code and the setup dialog, and the codes they carry.
 // Every sender and the dialog include this one definition.
 #pragma once
 
@@ -17,10 +17,6 @@ constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 206;    // position, upper end o
 constexpr UINT WM_SETUP_STATUS_TEXT = WM_USER + 207;    // const std::wstring* (valid during the call), 0
 constexpr UINT WM_DOWNLOAD_COMPLETE = WM_USER + 208;    // 0, 0
 constexpr UINT WM_DOWNLOAD_FAILED = WM_USER + 209;      // const std::wstring* (valid during the call), 0
-
-// Image switch -> parent.
-constexpr UINT WM_IMAGESWITCH_SELECTED = WM_USER + 100;
-constexpr UINT WM_IMAGESWITCH_HOVER = WM_USER + 101;
 
 // Outcome of an installation run: WM_SETUP_ERROR's wParam and the worker's exit code.
 enum SetupResult : UINT {

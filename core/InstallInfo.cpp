@@ -1,15 +1,13 @@
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
-#include "install/SystemHelpers.h"
+#include "core/ProductNames.h"
+#include "framework/FileVersion.h"
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 
 namespace {
-
-constexpr wchar_t kClientExe[] = L"QXTClient.exe";
-constexpr wchar_t kUninstallerExe[] = L"QXTUnist.exe";
 
 // Copies text into a record field only when it fits whole; a path cut short
 // would name some other file, so a value that does not fit leaves the field empty.
@@ -67,9 +65,9 @@ void FillInstallInfo(InstallInfo& info, const std::wstring& folder)
 {
     std::memset(&info, 0, sizeof info);
 
-    SetField(info.DisplayName, L"Quolix");
+    SetField(info.DisplayName, kDisplayName);
     SetField(info.HelpLink, L"");
-    SetField(info.Publisher, L"Tarvenn");
+    SetField(info.Publisher, kPublisher);
     SetField(info.URLInfoAbout, L"");
     SetField(info.URLUpdateInfo, L"");
     SetField(info.InstallLocation, folder);

@@ -1,4 +1,6 @@
-#include "install/SystemHelpers.h"
+#include "framework/FileSystem.h"
+#include "framework/FileVersion.h"
+#include "framework/Process.h"
 
 #include "framework/Handles.h"
 #include "tests/support/MessageBoxWatcher.h"

@@ -1,4 +1,4 @@
-#include "app/InstallInfo.h"
+#include "core/InstallInfo.h"
 
 #include "tests/support/TestPaths.h"
 

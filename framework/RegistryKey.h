@@ -1,4 +1,5 @@
-// An open registry key under a root, with the path it was opened with.
+// Registry keys: an open key under a root, with the path it was opened with,
+// and the one flag value the prerequisite checks read.
 #pragma once
 
 #include <windows.h>
@@ -25,3 +26,6 @@ private:
     HKEY m_key = nullptr;
     HKEY m_root = nullptr;
 };
+
+// Reads the DWORD value "Install" of HKEY_LOCAL_MACHINE\subKey.
+bool ReadRegistryDword(const wchar_t* subKey, DWORD* value);

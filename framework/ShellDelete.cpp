@@ -1,4 +1,4 @@
-#include "install/ShellDelete.h"
+#include "framework/ShellDelete.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,4 +1,6 @@
-#include "install/RegistryKey.h"
+#include "framework/RegistryKey.h"
+
+#include "framework/Handles.h"
 
 #include <cwchar>
 
@@ -54,4 +56,15 @@ void RegistryKey::Close()
     m_path[0] = L'\0';
     m_key = nullptr;
     m_root = nullptr;
+}
+
+bool ReadRegistryDword(const wchar_t* subKey, DWORD* value)
+{
+    qxt::UniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return false;
+    // The value's type is not examined: any value of four bytes is taken.
+    DWORD size = sizeof(DWORD);
+    return ::RegQueryValueExW(key.Get(), L"Install", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                              &size) == ERROR_SUCCESS;
 }

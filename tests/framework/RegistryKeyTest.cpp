@@ -1,5 +1,4 @@
-#include "install/RegistryKey.h"
-#include "install/SystemHelpers.h"
+#include "framework/RegistryKey.h"
 
 #include "framework/Handles.h"
 
