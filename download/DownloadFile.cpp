@@ -1,6 +1,7 @@
 #include "download/DownloadFile.h"
 
 #include "core/SetupMessages.h"
+#include "download/DownloadLog.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/HttpConnection.h"
@@ -43,6 +44,7 @@ DWORD SetReadOnly(const wchar_t* path, bool readOnly)
 DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
                    const volatile LONG* cancel)
 {
+    RequestLog requestLog(url);
     // A session that cannot be opened is a failed download like any other.
     CInternetSession session(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
     if (!session)
@@ -109,7 +111,9 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         }
         request->SendRequest();
         DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status / 100 != 2) {
+        const bool answered = request->QueryInfoStatusCode(status);
+        requestLog.status = status;
+        if (!answered || status / 100 != 2) {
             closeInternet();
             return 0;
         }
@@ -127,6 +131,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         DWORD lengthSize = sizeof declared;
         if (!request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &lengthSize))
             return abandon();
+        requestLog.SetDeclared(declared);
         ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 0, declared);
 
         BYTE buffer[kChunkSize];
@@ -144,6 +149,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
             }
             file.Write(buffer, read);
             received += read;
+            requestLog.received = received;
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, received, declared);
         }
         file.Close();
@@ -167,10 +173,13 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         SetReadOnly(destination, true);
 
         closeInternet();
+        requestLog.stored = true;
         return declared;
-    } catch (const CInternetException&) {
+    } catch (const CInternetException& e) {
+        requestLog.error = e.m_dwError;
         return abandon();
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
+        requestLog.error = static_cast<DWORD>(e.m_lOsError);
         // A write error on the temporary file, a full disk among them.
         return abandon();
     }

@@ -1,5 +1,6 @@
 #include "setup/InstallWorker.h"
 
+#include "core/SetupLog.h"
 #include "core/SetupMessages.h"
 #include "setup/SetupSession.h"
 
@@ -112,6 +113,9 @@ unsigned InstallRun::Run()
 
 unsigned __stdcall InstallWorker(void* session)
 {
+    LogRunStart();
     InstallRun run(*static_cast<SetupSession*>(session));
-    return run.Run();
+    const unsigned result = run.Run();
+    LogRunOutcome(result);
+    return result;
 }

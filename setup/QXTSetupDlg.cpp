@@ -1,6 +1,7 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "controls/LoadPngResource.h"
+#include "core/SetupLog.h"
 #include "core/SetupMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
@@ -104,7 +105,8 @@ BOOL CQXTSetupDlg::OnInitDialog()
 {
     m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1;
     const std::wstring folder =
-        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation) : GetDefaultInstallPath(m_hWnd);
+        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation)
+                           : m_strInitialFolder.value_or(GetDefaultInstallPath(m_hWnd));
 
     CDialogEx::OnInitDialog();
     AfxSetMainWnd(m_hWnd);
@@ -294,6 +296,8 @@ void CQXTSetupDlg::OnBnClickedCancelInstall()
 
 void CQXTSetupDlg::OnBnClickedFinish()
 {
+    LogFinishActions(m_checkAutorun.m_nCheck == 1, m_checkProgramGroup.m_nCheck == 1,
+                     m_checkDesktopShortcut.m_nCheck == 1, m_bLaunchClient);
     if (m_checkAutorun.m_nCheck == 1)
         AddRunEntry(m_installInfo);
     else
@@ -306,7 +310,8 @@ void CQXTSetupDlg::OnBnClickedFinish()
         CreateDesktopShortcut(m_installInfo);
     else
         RemoveDesktopShortcut();
-    LaunchClient(m_installInfo);
+    if (m_bLaunchClient)
+        LaunchClient(m_installInfo);
     SendMessage(WM_CLOSE);
 }
 

@@ -14,11 +14,20 @@
 #include "framework/Image.h"
 #include "setup/SetupSession.h"
 
+#include <optional>
+#include <string>
+
 class CQXTSetupDlg : public CDialogEx, public SetupSession {
 public:
     // The operations of a run; the product passes the real ones.
     explicit CQXTSetupDlg(SetupOperations operations = RealSetupOperations());
     ~CQXTSetupDlg() override;
+
+    // Set before DoModal from the command line: the folder the welcome page
+    // offers instead of the default one (an existing installation keeps its
+    // own), and whether the finish button starts the client.
+    std::optional<std::wstring> m_strInitialFolder;
+    bool m_bLaunchClient = true;
 
     static constexpr int kSwitchCount = 5;
     static constexpr UINT kRotationPeriodMs = 3000;

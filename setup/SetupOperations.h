@@ -13,7 +13,7 @@
 
 struct SetupOperations {
     // Start command.
-    std::function<void(const wchar_t* exeName)> KillProcessesByName;
+    std::function<void(const wchar_t* exeName)> KillFirstProcessByName;
     // Optional: decides whether a fresh installation may go into the folder
     // text (the dialog tells the user why not). Empty: every folder is accepted.
     std::function<bool(HWND dialog, const std::wstring& folder)> AcceptInstallFolder;

@@ -29,7 +29,7 @@ void StartInstallation(HWND dialog, SetupSession& session)
 
     // The client's files must not be in use when they are replaced; this runs
     // on every start, also on an Enter pressed while a run is going.
-    ops.KillProcessesByName(kClientExe);
+    ops.KillFirstProcessByName(kClientExe);
 
     // A disabled start button means a run is going (or done): Enter does nothing more.
     if (!::IsWindowEnabled(::GetDlgItem(dialog, IDC_START)))

@@ -74,7 +74,7 @@ TEST_F(StartInstallationTest, FreshInstallationFillsTheRecordFromTheFolderText)
     const auto messages = recorder.Messages();
     ASSERT_GE(messages.size(), 4u);
     const std::vector<ExpectedMessage> start = {
-        {kNote, L"KillProcessesByName QXTClient.exe", 0},
+        {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
         {kNote, L"FillInstallInfo C:\\Program Files (x86)\\QXT 测试", 0},
         {kNote, L"ReadServerHost preset.example", 0},
         {WM_SETUP_BEGIN, 0, 0},
@@ -110,7 +110,7 @@ TEST_F(StartInstallationTest, ExistingInstallationKeepsItsRecordAndOnlyResetsThe
     const auto messages = recorder.Messages();
     ASSERT_GE(messages.size(), 4u);
     const std::vector<ExpectedMessage> start = {
-        {kNote, L"KillProcessesByName QXTClient.exe", 0},
+        {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
         {kNote, L"ReadServerHost preset.example", 0},
         {WM_SETUP_BEGIN, 0, 0},
         {kNote, L"DownloadClientFiles trailer.example", 0},  // size reset before the download
@@ -131,7 +131,7 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingOnlyEndsTheClient)
 
     StartInstallation(recorder.Window(), session);
 
-    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillProcessesByName QXTClient.exe", 0}}));
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0}}));
     EXPECT_TRUE(page.Enabled(IDC_INSTALL_PATH));
     EXPECT_TRUE(page.Enabled(IDC_BROWSE));
     EXPECT_TRUE(page.Enabled(IDC_CLOSE));
@@ -201,7 +201,7 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingEndsARealClient)
     RunningClient client(folder);
     ASSERT_NE(client.Process(), nullptr);
     ASSERT_TRUE(client.Listed());
-    session.m_operations.KillProcessesByName = RealSetupOperations().KillProcessesByName;
+    session.m_operations.KillFirstProcessByName = RealSetupOperations().KillFirstProcessByName;
     page.Enable(IDC_START, false);
 
     StartInstallation(recorder.Window(), session);
@@ -225,7 +225,7 @@ TEST_F(StartInstallationTest, RefusedFolderLeavesTheWelcomePageAsItWas)
     EXPECT_EQ(offered, kFolder);
     for (int id : kWelcomeControls)
         EXPECT_TRUE(page.Enabled(id)) << "control " << id;
-    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillProcessesByName QXTClient.exe", 0}}));
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0}}));
     EXPECT_FALSE(recorder.WaitFor(WM_SETUP_BEGIN, 1, 300));
 }
 
@@ -251,7 +251,7 @@ TEST_F(StartInstallationTest, FailedRunCanBeStartedAgainFromTheBeginning)
     ASSERT_GE(messages.size(), 4u);
     EXPECT_TRUE(MatchesSequence({messages.begin(), messages.begin() + 4},
                                 {
-                                    {kNote, L"KillProcessesByName QXTClient.exe", 0},
+                                    {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
                                     {kNote, L"FillInstallInfo C:\\Program Files (x86)\\QXT 测试", 0},
                                     {kNote, L"ReadServerHost trailer.example", 0},
                                     {WM_SETUP_BEGIN, 0, 0},
