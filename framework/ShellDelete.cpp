@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
-int ShellDelete(const std::wstring& path)
+namespace {
+
+int Delete(const std::wstring& path, FILEOP_FLAGS flags)
 {
     if (path.empty() || path.size() >= MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
@@ -16,6 +18,18 @@ int ShellDelete(const std::wstring& path)
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
     operation.pTo = nullptr;
-    operation.fFlags = FOF_NOCONFIRMATION;
+    operation.fFlags = flags;
     return ::SHFileOperationW(&operation);
+}
+
+}  // namespace
+
+int ShellDelete(const std::wstring& path)
+{
+    return Delete(path, FOF_NOCONFIRMATION);
+}
+
+int ShellDeleteSilently(const std::wstring& path)
+{
+    return Delete(path, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT);
 }

@@ -8,3 +8,7 @@
 // cannot take whole (MAX_PATH or longer) is refused rather than cut, since a
 // shortened path would name some other file.
 int ShellDelete(const std::wstring& path);
+// The same without any window of the shell: no progress, no error box, no
+// question (FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMATION), for a deletion
+// that runs on a worker thread, which owns no window a box could belong to.
+int ShellDeleteSilently(const std::wstring& path);

@@ -36,7 +36,9 @@ DWORD RunInstaller(const std::wstring& path)
     return RunAndWait(path.c_str(), kInstallerParameters, false, true);
 }
 
-// Deletes the Windows Update download cache while the service is stopped.
+// Deletes the Windows Update download cache, but only while the service is
+// stopped: a running service may be writing into it. What cannot be deleted
+// stays; the last installer run decides the step, not the cache.
 void ResetWindowsUpdateCache()
 {
     wchar_t windows[MAX_PATH] = {};
@@ -44,11 +46,10 @@ void ResetWindowsUpdateCache()
     const bool known = length > 0 && length < MAX_PATH;
     const std::wstring cache = std::wstring(windows) + L"\\SoftwareDistribution";
 
-    StopServiceAndWait();
     // A cache path the check cannot judge is handed to the shell all the same;
     // deleting what is not there does no harm.
-    if (known && DirectoryExists(cache.c_str()) != DirectoryState::Missing)
-        ShellDelete(cache);
+    if (StopServiceAndWait() && known && DirectoryExists(cache.c_str()) != DirectoryState::Missing)
+        ShellDeleteSilently(cache);
     StartServiceAndWait();
 }
 
@@ -87,11 +88,17 @@ BOOL InstallDotNetFramework(InstallInfo& info)
     const bool aclRead = ::GetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
                                                  nullptr, &oldAcl, nullptr, &descriptor) == ERROR_SUCCESS;
     if (aclRead) {
+        // Everyone by its well-known SID (S-1-1-0): the account's name is translated on other systems.
+        BYTE worldSid[SECURITY_MAX_SID_SIZE] = {};
+        DWORD worldSidSize = sizeof worldSid;
         EXPLICIT_ACCESSW everyone{};
-        wchar_t trustee[] = L"Everyone";
-        ::BuildExplicitAccessWithNameW(&everyone, trustee, KEY_ALL_ACCESS, SET_ACCESS,
-                                       SUB_CONTAINERS_AND_OBJECTS_INHERIT);
-        if (::SetEntriesInAclW(1, &everyone, oldAcl, &newAcl) == ERROR_SUCCESS &&
+        everyone.grfAccessPermissions = KEY_ALL_ACCESS;
+        everyone.grfAccessMode = SET_ACCESS;
+        everyone.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+        ::BuildTrusteeWithSidW(&everyone.Trustee, worldSid);
+        everyone.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        if (::CreateWellKnownSid(WinWorldSid, nullptr, worldSid, &worldSidSize) &&
+            ::SetEntriesInAclW(1, &everyone, oldAcl, &newAcl) == ERROR_SUCCESS &&
             ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, newAcl,
                                     nullptr) == ERROR_SUCCESS) {
             LogLine(L"Access list of %ls: full access for Everyone while the installers run", keyName);

@@ -46,18 +46,18 @@ DWORD Elapsed(DWORD since)
     return ::GetTickCount() - since;  // unsigned: the wrap of the tick counter does not matter
 }
 
-// Steps 4 to 9 of the stop, on open handles.
-void StopOpenService(SC_HANDLE service, SC_HANDLE manager, DWORD startTime, EnumDependentServicesProc enumerate)
+// Steps 4 to 9 of the stop, on open handles; true when the service is stopped.
+bool StopOpenService(SC_HANDLE service, SC_HANDLE manager, DWORD startTime, EnumDependentServicesProc enumerate)
 {
     SERVICE_STATUS_PROCESS status{};
     if (!QueryStatus(service, status)) {
         Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
-        return;
+        return false;
     }
 
     if (status.dwCurrentState == SERVICE_STOPPED) {
         Say("Service is already stopped.\n");
-        return;
+        return true;
     }
 
     while (status.dwCurrentState == SERVICE_STOP_PENDING) {
@@ -65,15 +65,15 @@ void StopOpenService(SC_HANDLE service, SC_HANDLE manager, DWORD startTime, Enum
         ::Sleep(PendingPollPause(status.dwWaitHint));
         if (!QueryStatus(service, status)) {
             Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
-            return;
+            return false;
         }
         if (status.dwCurrentState == SERVICE_STOPPED) {
             Say("Service stopped successfully.\n");
-            return;
+            return true;
         }
         if (Elapsed(startTime) > kStopTimeoutMs) {
             Say("Service stop timed out.\n");
-            return;
+            return false;
         }
     }
 
@@ -82,23 +82,24 @@ void StopOpenService(SC_HANDLE service, SC_HANDLE manager, DWORD startTime, Enum
 
     if (!SendStop(service, status)) {
         Say("ControlService failed (%d)\n", static_cast<int>(::GetLastError()));
-        return;
+        return false;
     }
 
     while (status.dwCurrentState != SERVICE_STOPPED) {
         ::Sleep(StopPause(status.dwWaitHint));
         if (!QueryStatus(service, status)) {
             Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
-            return;
+            return false;
         }
         if (status.dwCurrentState == SERVICE_STOPPED)
             break;
         if (Elapsed(startTime) > kStopTimeoutMs) {
             Say("Wait timed out\n");
-            return;
+            return false;
         }
     }
     Say("Service stopped successfully\n");
+    return true;
 }
 
 // Steps 3 to 8 of the start, on an open handle.
@@ -232,9 +233,9 @@ bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentSe
     return true;
 }
 
-void StopServiceAndWait()
+bool StopServiceAndWait()
 {
-    StopServiceAndWait(kWindowsUpdateService);
+    return StopServiceAndWait(kWindowsUpdateService);
 }
 
 void StartServiceAndWait()
@@ -242,26 +243,27 @@ void StartServiceAndWait()
     StartServiceAndWait(kWindowsUpdateService);
 }
 
-void StopServiceAndWait(const wchar_t* serviceName, EnumDependentServicesProc enumerate)
+bool StopServiceAndWait(const wchar_t* serviceName, EnumDependentServicesProc enumerate)
 {
     const DWORD startTime = ::GetTickCount();
 
     qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         Say("OpenSCManager failed (%d)\n", static_cast<int>(::GetLastError()));
-        return;
+        return false;
     }
     qxt::UniqueServiceHandle service(
         ::OpenServiceW(manager.Get(), serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS));
     if (!service) {
         Say("OpenService failed (%d)\n", static_cast<int>(::GetLastError()));
-        return;
+        return false;
     }
 
-    StopOpenService(service.Get(), manager.Get(), startTime, enumerate);
+    const bool stopped = StopOpenService(service.Get(), manager.Get(), startTime, enumerate);
 
     service.Reset();
     manager.Reset();
+    return stopped;
 }
 
 void StartServiceAndWait(const wchar_t* serviceName)

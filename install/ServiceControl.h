@@ -1,6 +1,7 @@
 // Stopping and starting the Windows Update service around the deletion of its
 // download cache. Every outcome is one line on the standard output (which the
-// window program does not show); nothing is returned.
+// window program does not show); the stop also says whether the service is
+// stopped, since the cache may only go while it is.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +9,10 @@
 inline constexpr wchar_t kWindowsUpdateService[] = L"WuAuServ";
 
 // Stops the active dependents of WuAuServ, then the service itself, and waits
-// (30 s in all) until it has stopped.
-void StopServiceAndWait();
+// (30 s in all) until it has stopped. True when the service is stopped at the
+// end (it may have been stopped already); false when it could not be opened,
+// refused the request or was still stopping when the time was up.
+bool StopServiceAndWait();
 // Waits for a pending stop to finish, starts WuAuServ and waits while it starts.
 void StartServiceAndWait();
 
@@ -21,7 +24,7 @@ bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager);
 // is EnumDependentServicesW unless a caller (a test) passes its own.
 using EnumDependentServicesProc = BOOL(WINAPI*)(SC_HANDLE service, DWORD state, LPENUM_SERVICE_STATUSW services,
                                                DWORD bufferSize, LPDWORD bytesNeeded, LPDWORD count);
-void StopServiceAndWait(const wchar_t* serviceName, EnumDependentServicesProc enumerate = nullptr);
+bool StopServiceAndWait(const wchar_t* serviceName, EnumDependentServicesProc enumerate = nullptr);
 void StartServiceAndWait(const wchar_t* serviceName);
 bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentServicesProc enumerate);
 

@@ -15,6 +15,7 @@
 #include "controls/LoadPngResource.h"
 #include "tests/controls/ControlHost.h"
 #include "tests/controls/fixtures/FixtureIds.h"
+#include "tests/support/Wait.h"
 
 namespace {
 
@@ -44,13 +45,7 @@ struct PauseRecord {
 // Waits on the calling thread, without pumping; true when done() came true.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 5000)
 {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (::GetTickCount64() > end)
-            return false;
-        ::Sleep(1);
-    }
-    return true;
+    return qxt::test::WaitUntil(done, timeoutMs);
 }
 
 class ProbedPanel : public CImagePanel {

@@ -12,30 +12,21 @@
 #include "tests/controls/ControlHost.h"
 #include "tests/controls/fixtures/FixtureIds.h"
 #include "tests/controls/FrameColours.h"
+#include "tests/support/Cursor.h"
 
 namespace {
 
+using qxt::test::CentreOf;
 using qxt::test::ControlHost;
 using qxt::test::FrameOfColour;
 using qxt::test::MatchesSequence;
+using qxt::test::MoveCursor;
 using qxt::test::PumpMessages;
 using qxt::test::PumpUntil;
 using qxt::test::WindowPixel;
 
 // A point far from every test window.
 constexpr POINT kAway{1270, 1015};
-
-void MoveCursor(POINT screen)
-{
-    ::SetCursorPos(screen.x, screen.y);
-}
-
-POINT CentreOf(HWND wnd)
-{
-    RECT rect{};
-    ::GetWindowRect(wnd, &rect);
-    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
 
 // The host window, away from the places where other tests open windows.
 struct MouseBench {

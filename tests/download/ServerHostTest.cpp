@@ -150,4 +150,34 @@ TEST_F(ReadServerHostTest, ReadsTheTrailerOfTheRunningExecutable)
     }
 }
 
+// The shipped program itself, as the build leaves it: its image ends in bytes
+// without a marker, so unstamped it keeps its default host, and a "$host"
+// appended straight after the image is found without any padding.
+TEST(BuiltSetupProgram, ReadsItsDefaultHostOrAPlainAppendedTrailer)
+{
+    const std::string built = ReadFileBytes(HelperPath(L"..\\QXTSetup.exe"));
+    ASSERT_GT(built.size(), 4096u) << "QXTSetup.exe not built";
+
+    const struct {
+        const char* label;
+        std::string trailer;
+        bool found;
+        std::wstring host;
+    } cases[] = {
+        {"as built", "", false, kPreset},
+        {"a short host appended", "$127.0.0.1:8080", true, L"127.0.0.1:8080"},
+        {"the default host appended", "$dl.quolix.cn", true, L"dl.quolix.cn"},
+        {"a host of 259 bytes appended", "$" + Bytes(259, 'h'), true, std::wstring(259, L'h')},
+    };
+    TempDir dir;
+    const std::wstring path = dir / L"QXTSetup.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(WriteFileBytes(path, built + c.trailer));
+        std::wstring host = kPreset;
+        EXPECT_EQ(ReadHostTrailer(path.c_str(), host), c.found);
+        EXPECT_EQ(host, c.host);
+    }
+}
+
 }  // namespace

@@ -2,11 +2,13 @@
 #include "framework/SystemErrorText.h"
 
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/MessageText.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+using qxt::test::FormatMessageText;
 using qxt::test::HasSystemIcon;
 using qxt::test::MessageBoxContent;
 using qxt::test::MessageBoxWatcher;
@@ -15,15 +17,6 @@ namespace {
 
 // The test program's own name, as the boxes are captioned without a title resource.
 const wchar_t kAppName[] = L"framework_messagebox_tests";
-
-// The system's text taken straight from FormatMessageW, to check the helper against.
-std::wstring FormatMessageText(DWORD error)
-{
-    wchar_t buffer[1024] = {};
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                          0, buffer, 1024, nullptr);
-    return std::wstring(buffer, length);
-}
 
 TEST(AfxGetAppName, IsTheExecutablesNameWithoutFolderOrExtension)
 {

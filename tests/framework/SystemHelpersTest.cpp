@@ -4,7 +4,9 @@
 
 #include "framework/Handles.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+using qxt::test::FormatMessageText;
 using qxt::test::HelperPath;
 using qxt::test::MessageBoxWatcher;
 using qxt::test::TempDir;
@@ -23,14 +26,6 @@ namespace {
 
 // Boxes of this program are captioned with its name.
 const wchar_t kAppName[] = L"system_helpers_tests";
-
-std::wstring FormatMessageText(DWORD error)
-{
-    wchar_t buffer[1024] = {};
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                          0, buffer, 1024, nullptr);
-    return std::wstring(buffer, length);
-}
 
 std::wstring CurrentDirectory()
 {
@@ -157,8 +152,10 @@ TEST(RunAndWait, WithoutWaitReturnsZeroWhileTheProgramRuns)
     // The waiter never ends by itself, so only a call that does not wait can return.
     EXPECT_EQ(RunAndWait(waiter.c_str(), nullptr, false, false), 0u);
     std::vector<DWORD> running;
-    for (int i = 0; i < 1000 && running.empty(); ++i, ::Sleep(10))
+    qxt::test::WaitUntil([&] {
         running = Processes::Running(exeName.c_str());
+        return !running.empty();
+    });
     ASSERT_EQ(running.size(), 1u) << "the program was started";
     for (DWORD id : running) {
         qxt::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));

@@ -1,21 +1,11 @@
 #include "tests/install/ClientDataFolder.h"
 
+#include "tests/support/TestPaths.h"
+
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 namespace qxt::test {
-
-void DeleteTree(const std::wstring& path)
-{
-    std::wstring from = path;
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationW(&op);
-}
 
 std::wstring ClientDataFolder::AppData()
 {

@@ -24,7 +24,4 @@ private:
     std::wstring m_currentFolder;
 };
 
-// Deletes a folder with everything in it (read-only files too).
-void DeleteTree(const std::wstring& path);
-
 }  // namespace qxt::test

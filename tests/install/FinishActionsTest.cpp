@@ -11,6 +11,7 @@
 #include "tests/install/RegistryValues.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -291,10 +292,10 @@ TEST_F(FinishActionsTest, LaunchingTheClientDoesNotWaitForIt)
 
     // It returned while the client keeps running (until ended below).
     std::vector<qxt::test::InstallerRun> runs;
-    for (int i = 0; i < 500 && runs.empty(); ++i) {
-        ::Sleep(20);
+    qxt::test::WaitUntil([&] {
         runs = m_folder.Runs();
-    }
+        return !runs.empty();
+    });
     const std::vector<DWORD> clients = RunningClients();
     ASSERT_EQ(clients.size(), 1u);
     qxt::UniqueKernelHandle client(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, clients[0]));

@@ -9,6 +9,7 @@
 #include "tests/install/InstallerFolder.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,11 @@ DWORD WindowsUpdateState()
     return status.dwCurrentState;
 }
 
+bool WaitForUpdateState(DWORD state)
+{
+    return qxt::test::WaitUntil([&] { return WindowsUpdateState() == state; }, 20000);
+}
+
 bool StopWindowsUpdate()
 {
     qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -110,9 +116,15 @@ bool StopWindowsUpdate()
         ::OpenServiceW(manager.Get(), L"WuAuServ", SERVICE_STOP | SERVICE_QUERY_STATUS));
     SERVICE_STATUS status{};
     ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 1000 && WindowsUpdateState() != SERVICE_STOPPED; ++i)
-        ::Sleep(20);
-    return WindowsUpdateState() == SERVICE_STOPPED;
+    return WaitForUpdateState(SERVICE_STOPPED);
+}
+
+bool StartWindowsUpdate()
+{
+    qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    qxt::UniqueServiceHandle service(::OpenServiceW(manager.Get(), L"WuAuServ", SERVICE_START));
+    ::StartServiceW(service.Get(), 0, nullptr);
+    return WaitForUpdateState(SERVICE_RUNNING);
 }
 
 class PrerequisitesTest : public ::testing::Test {
@@ -202,6 +214,59 @@ public:
 
 private:
     std::wstring m_path;
+};
+
+// While it lives, the prefix's Windows Update service runs testservice.exe
+// with the given settings instead of its own program; afterwards the service
+// has its program, type and state back.
+class StandInUpdateService {
+public:
+    explicit StandInUpdateService(const std::wstring& settings)
+    {
+        m_manager.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        m_service.Reset(::OpenServiceW(m_manager.Get(), L"WuAuServ", SERVICE_ALL_ACCESS));
+        DWORD needed = 0;
+        ::QueryServiceConfigW(m_service.Get(), nullptr, 0, &needed);
+        std::vector<BYTE> buffer(needed ? needed : 1);
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+        if (!needed || !::QueryServiceConfigW(m_service.Get(), config, needed, &needed))
+            return;
+        m_program = config->lpBinaryPathName;
+        m_type = config->dwServiceType;
+        m_wasRunning = WindowsUpdateState() == SERVICE_RUNNING;
+        if (!StopWindowsUpdate())
+            return;
+        const std::wstring binary = L"\"" + qxt::test::HelperPath(L"testservice.exe") + L"\" WuAuServ " + settings;
+        m_changed = ::ChangeServiceConfigW(m_service.Get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_NO_CHANGE,
+                                           SERVICE_NO_CHANGE, binary.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr) != FALSE;
+        m_started = m_changed && ::StartServiceW(m_service.Get(), 0, nullptr) &&
+                    WaitForUpdateState(SERVICE_RUNNING);
+    }
+    StandInUpdateService(const StandInUpdateService&) = delete;
+    StandInUpdateService& operator=(const StandInUpdateService&) = delete;
+    ~StandInUpdateService()
+    {
+        SERVICE_STATUS status{};
+        ::ControlService(m_service.Get(), 200, &status);  // testservice.exe ends at once on it
+        EXPECT_TRUE(WaitForUpdateState(SERVICE_STOPPED)) << "the stand-in service did not end";
+        if (m_changed) {
+            EXPECT_TRUE(::ChangeServiceConfigW(m_service.Get(), m_type, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                               m_program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr));
+        }
+        if (m_wasRunning)
+            ::StartServiceW(m_service.Get(), 0, nullptr);
+    }
+
+    // Running the stand-in.
+    bool Running() const { return m_started; }
+
+private:
+    qxt::UniqueServiceHandle m_manager, m_service;
+    std::wstring m_program;
+    DWORD m_type = SERVICE_WIN32_SHARE_PROCESS;
+    bool m_wasRunning = false, m_changed = false, m_started = false;
 };
 
 TEST_F(PrerequisitesTest, AnInstalledFrameworkRunsAndChangesNothing)
@@ -332,6 +397,52 @@ TEST_F(PrerequisitesTest, WithoutTheKeysAccessListNoInstallerRuns)
     EXPECT_EQ(result, FALSE);
     EXPECT_TRUE(m_folder.Runs().empty());
     EXPECT_EQ(IeMainAcl(), m_aclBefore);
+}
+
+// The cache goes only while the service is stopped: one that refuses to stop
+// may be writing into it. The step goes on to its last installer run.
+TEST_F(PrerequisitesTest, TheCacheStaysWhenTheServiceDoesNotStop)
+{
+    StandInUpdateService service(L"accept-stop=0");
+    ASSERT_TRUE(service.Running());
+    m_folder.SetExitCodes(kDotNet, L"1,1,0");
+    m_folder.SetExitCodes(kWic, L"0");
+    UpdateCache cache;
+
+    ConsoleCapture console;
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_EQ(console.Lines(), Lines({"ControlService failed (1052)\n",
+                                      "Cannot start the service because it is already running\n"}));
+    EXPECT_TRUE(cache.Exists());
+    EXPECT_EQ(WindowsUpdateState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet, kDotNet}));
+    ExpectInstallerConditions();
+}
+
+// A cache that cannot be deleted (a file in it held open by someone) is left
+// as it is, without any window of the shell, and the step does not fail for it.
+TEST_F(PrerequisitesTest, ACacheThatCannotBeDeletedIsNoErrorOfTheStep)
+{
+    m_folder.SetExitCodes(kDotNet, L"1,1,0");
+    m_folder.SetExitCodes(kWic, L"0");
+    UpdateCache cache;
+    const std::wstring held = WindowsFolder() + L"\\SoftwareDistribution\\Download\\update.cab";
+    qxt::UniqueFileHandle holder(
+        ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    ASSERT_TRUE(StartWindowsUpdate());
+
+    ConsoleCapture console;
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n", "Service start pending...\n",
+                                      "Service started successfully.\n"}));
+    EXPECT_TRUE(Exists(held));
+    EXPECT_EQ(WindowsUpdateState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet, kDotNet}));
+    ExpectInstallerConditions();
+    // TearDown: no message box.
 }
 
 }  // namespace

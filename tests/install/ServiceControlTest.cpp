@@ -6,6 +6,7 @@
 #include "framework/Handles.h"
 #include "tests/install/ConsoleCapture.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -96,13 +97,7 @@ public:
 
     bool WaitForState(DWORD state, DWORD timeoutMs = 20000) const
     {
-        const DWORD begin = ::GetTickCount();
-        while (State() != state) {
-            if (::GetTickCount() - begin > timeoutMs)
-                return false;
-            ::Sleep(20);
-        }
-        return true;
+        return qxt::test::WaitUntil([&] { return State() == state; }, timeoutMs);
     }
 
 private:
@@ -202,7 +197,7 @@ TEST_F(ServiceControlTest, StoppingAStoppedServiceSendsNoStopRequest)
     ASSERT_TRUE(service);
 
     ConsoleCapture console;
-    StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
 
     EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n"}));
     EXPECT_EQ(g_enumerateCalls, 0);
@@ -218,7 +213,7 @@ TEST_F(ServiceControlTest, StoppingARunningServiceWaitsUntilItHasStopped)
     ASSERT_TRUE(service.WaitForState(SERVICE_RUNNING));
 
     ConsoleCapture console;
-    StopServiceAndWait(service.Name().c_str());
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str()));
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -237,7 +232,7 @@ TEST_F(ServiceControlTest, AnEarlierPendingStopIsWaitedForWithoutANewRequest)
 
     ConsoleCapture console;
     const DWORD begin = ::GetTickCount();
-    StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
     const DWORD took = ::GetTickCount() - begin;
 
     const Lines lines = console.Lines();
@@ -264,7 +259,7 @@ TEST_F(ServiceControlTest, ActiveDependentsAreStoppedFirstInTheirOrder)
     g_dependents = {first.Name(), second.Name()};
 
     ConsoleCapture console;
-    StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(g_enumerateCalls, 2);
@@ -307,7 +302,7 @@ TEST_F(ServiceControlTest, ADependentThatCannotBeStoppedEndsTheDependentsButNotT
     }
 
     ConsoleCapture console;
-    StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(main.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -339,7 +334,7 @@ TEST_F(ServiceControlTest, DependentsAreFoundByTheRealEnumerationOrNotAtAll)
 TEST_F(ServiceControlTest, AMissingServiceIsReportedByBothOperations)
 {
     ConsoleCapture console;
-    StopServiceAndWait(L"QxtNoSuchService");
+    EXPECT_FALSE(StopServiceAndWait(L"QxtNoSuchService"));
     StartServiceAndWait(L"QxtNoSuchService");
     EXPECT_EQ(console.Lines(), Lines({"OpenService failed (1060)\n", "OpenService failed (1060)\n"}));
 }
@@ -356,7 +351,7 @@ TEST_F(ServiceControlTest, RefusedRequestsAreReportedWithTheirError)
     ASSERT_TRUE(broken);
 
     ConsoleCapture console;
-    StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents);
+    EXPECT_FALSE(StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents));
     StartServiceAndWait(broken.Name().c_str());
 
     EXPECT_EQ(console.Lines(), Lines({"ControlService failed (1052)\n", "StartService failed (2)\n"}));
@@ -451,7 +446,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
     {
         ConsoleCapture console;
         const DWORD begin = ::GetTickCount();
-        StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+        EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
         const DWORD took = ::GetTickCount() - begin;
         EXPECT_EQ(console.Lines(), Lines({"Wait timed out\n"}));
         EXPECT_GT(took, 30000u);
@@ -460,7 +455,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
 
     // Now the stop is an earlier one that is still pending.
     ConsoleCapture console;
-    StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents);
+    EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
     const Lines lines = console.Lines();
     ASSERT_GE(lines.size(), 2u);
     for (size_t i = 0; i + 1 < lines.size(); ++i)

@@ -1,4 +1,5 @@
 #include "setup/InstallLocation.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -110,14 +111,12 @@ BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM found)
 // Finds the folder browser this process opened, waiting up to ten seconds.
 HWND WaitForBrowser()
 {
-    for (int i = 0; i < 1000; ++i) {
-        HWND found = nullptr;
+    HWND found = nullptr;
+    qxt::test::WaitUntil([&] {
         ::EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&found));
-        if (found)
-            return found;
-        ::Sleep(10);
-    }
-    return nullptr;
+        return found != nullptr;
+    });
+    return found;
 }
 
 // Opens the folder browser on a thread of its own, presses a button of it and

@@ -10,6 +10,7 @@
 #include "install/UninstallEntry.h"
 #include "res/resource.h"
 #include "setup/InstallLocation.h"
+#include "tests/support/Cursor.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/UiDriver.h"
@@ -41,17 +42,6 @@ std::wstring Env(const char* name)
     for (const char* p = value; *p; ++p)
         wide.push_back(static_cast<unsigned char>(*p));
     return wide;
-}
-
-void DeleteTree(const std::wstring& path)
-{
-    std::wstring from = path;
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationW(&op);
 }
 
 // Asks the test's script to stop or start the download server ("stop",
@@ -91,8 +81,8 @@ bool CopySetupForServer(const TestHttpServer& server, const std::wstring& exe)
     std::string host;
     for (wchar_t c : server.Host())
         host.push_back(static_cast<char>(c));
-    // Zero bytes first push any "$" of the image out of the trailer's window.
-    return !image.empty() && WriteFileBytes(exe, image + std::string(260, '\0') + "$" + host);
+    // Appended straight after the image, as a publisher may do by hand.
+    return !image.empty() && WriteFileBytes(exe, image + "$" + host);
 }
 
 bool IsReadOnly(const std::wstring& path)
@@ -114,20 +104,6 @@ void PressEscape(HWND dialog)
 {
     ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-}
-
-// Moves the real cursor (the X pointer under Wine), so the control under it
-// hears the move, the rest and the leave as it would from a person.
-void MoveCursor(POINT screen)
-{
-    ::SetCursorPos(screen.x, screen.y);
-}
-
-POINT CentreOf(HWND wnd)
-{
-    RECT rect{};
-    ::GetWindowRect(wnd, &rect);
-    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 class SetupProgram : public ::testing::Test {
@@ -340,29 +316,6 @@ TEST_F(SetupProgram, SecondStartShowsTheExistingInstallation)
     EXPECT_TRUE(NoTopWindow(second.Pid(), nullptr, nullptr));
 }
 
-TEST_F(SetupProgram, DownloadFailureReturnsToTheWelcomePageAndAnotherRunSucceeds)
-{
-    const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
-    ASSERT_TRUE(ControlServer(L"stop"));
-    ASSERT_TRUE(WaitUntil([&] { return !PortAnswers(port); }, 20000)) << "the server did not stop";
-
-    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, IDC_START);
-    MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
-    ASSERT_NE(box.wnd, nullptr);
-    Screenshot(box.wnd, L"error-download.png");
-    AnswerMessageBox(box, IDOK);
-    WaitForBoxGone(box);
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
-    ExpectWelcomePage(dialog, false, m_installFolder);
-
-    ASSERT_TRUE(ControlServer(L"start"));
-    ASSERT_TRUE(WaitUntil([&] { return PortAnswers(port); }, 20000)) << "the server did not come back";
-    Click(dialog, IDC_START);
-    EXPECT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
-}
-
 TEST_F(SetupProgram, FailingPluginInstallerRetriedThenIgnored)
 {
     ScriptInstallers("[fp_pl_pfs_installer19.exe]\r\nExitCodes=1\r\n");
@@ -385,39 +338,6 @@ TEST_F(SetupProgram, FailingPluginInstallerRetriedThenIgnored)
 
     ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
     EXPECT_EQ(Count(InstallerLog(), "x264vfw.exe|"), 1u) << "Ignore goes on with the next step";
-}
-
-TEST_F(SetupProgram, AbortOnAFailedEncoderEndsTheRun)
-{
-    ScriptInstallers("[x264vfw.exe]\r\nExitCodes=1\r\n");
-    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, IDC_START);
-
-    MessageBoxInfo box = ExpectErrorBox(L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE});
-    ASSERT_NE(box.wnd, nullptr);
-    AnswerMessageBox(box, IDABORT);
-    WaitForBoxGone(box);
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
-    ExpectWelcomePage(dialog, false, m_installFolder);
-    InstallInfo entry{};
-    EXPECT_NE(ReadUninstallEntry(entry), 1) << "an aborted run registers nothing";
-}
-
-TEST_F(SetupProgram, DotNetFailureEndsTheRunWithAnOkBox)
-{
-    ScriptInstallers("[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1\r\n[wic_x86_chs.exe]\r\nExitCodes=1\r\n");
-    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, IDC_START);
-
-    MessageBoxInfo box = ExpectErrorBox(L".Net framework 组件安装失败，请重试！", {IDOK});
-    ASSERT_NE(box.wnd, nullptr);
-    AnswerMessageBox(box, IDOK);
-    WaitForBoxGone(box);
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
-    ExpectWelcomePage(dialog, false, m_installFolder);
-    EXPECT_EQ(Count(InstallerLog(), "fp_pl_pfs_installer19.exe|"), 0u) << "nothing after the .NET step runs";
 }
 
 TEST_F(SetupProgram, EscapeAsksBeforeLeaving)
@@ -539,9 +459,10 @@ TEST_F(SetupProgram, UninstallEntryWithoutAUsableFolderCountsAsNone)
     }
 }
 
-// The sample client served by the test's own server, with a codec whose
-// registration fails in place of the product's codec.
-TEST_F(SetupProgram, CodecFailureEndsTheRunWithAnOkBox)
+// Serves the sample client from the test's own server, with a codec whose
+// registration fails in place of the product's codec, and writes a copy of
+// the setup program that downloads from it.
+void ServeClientWithFailingCodec(TestHttpServer& server, const std::wstring& exe)
 {
     const std::wstring site = Env("QXT_SERVER_SITE");
     const std::string manifest = ReadFileBytes(site + L"\\manifest\\dotnet0\\Client.txt");
@@ -552,7 +473,6 @@ TEST_F(SetupProgram, CodecFailureEndsTheRunWithAnOkBox)
         failingDigest.push_back(static_cast<char>(c));
     ASSERT_EQ(failingDigest.size(), 32u);
 
-    TestHttpServer server;
     ASSERT_TRUE(server.Started());
     std::string list;
     size_t start = 0;
@@ -576,23 +496,85 @@ TEST_F(SetupProgram, CodecFailureEndsTheRunWithAnOkBox)
     }
     for (const char* dotnet : {"0", "1"})
         server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, HttpReply::Ok(list));
-
-    TempDir temp;
-    const std::wstring exe = temp / L"QXTSetup.exe";
     ASSERT_TRUE(CopySetupForServer(server, exe));
+}
 
-    HWND dialog = StartSetup(exe);
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, IDC_START);
-    MessageBoxInfo box = ExpectErrorBox(L"编解码器安装失败，请重试！", {IDOK});
-    ASSERT_NE(box.wnd, nullptr);
-    Screenshot(box.wnd, L"error-codecs.png");
-    AnswerMessageBox(box, IDOK);
-    WaitForBoxGone(box);
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
-    ExpectWelcomePage(dialog, false, m_installFolder);
-    InstallInfo entry{};
-    EXPECT_NE(ReadUninstallEntry(entry), 1) << "a failed codec step registers nothing";
+// Every run that fails ends the same way: the start, the error box of the
+// failed step, its answer, and the welcome page again with nothing registered.
+TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
+{
+    enum class Cause { Installers, ServerDown, FailingCodec };
+    static const struct {
+        const char* label;
+        Cause cause;
+        const char* installers;  // installers.ini for Cause::Installers
+        const wchar_t* text;
+        std::vector<int> buttons;
+        int answer;
+        const wchar_t* screenshot;  // nullptr: none
+        const char* neverRuns;      // an installer the failed step keeps from running, or nullptr
+    } kCases[] = {
+        {"the download fails while the server is down", Cause::ServerDown, nullptr, L"文件下载失败，请重试！", {IDOK},
+         IDOK, L"error-download.png", nullptr},
+        {"Abort on a failed encoder ends the run", Cause::Installers, "[x264vfw.exe]\r\nExitCodes=1\r\n",
+         L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, nullptr, nullptr},
+        {"a failed .NET installation ends the run with an OK box", Cause::Installers,
+         "[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1\r\n[wic_x86_chs.exe]\r\nExitCodes=1\r\n",
+         L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|"},
+        {"a failed codec registration ends the run with an OK box", Cause::FailingCodec, nullptr,
+         L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr},
+    };
+    const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        m_program.Kill();
+        ResetMachine();
+
+        std::wstring exe = Env("QXT_SETUP_EXE");
+        TestHttpServer server;
+        TempDir temp;
+        switch (c.cause) {
+        case Cause::Installers:
+            ScriptInstallers(c.installers);
+            break;
+        case Cause::ServerDown:
+            ASSERT_TRUE(ControlServer(L"stop"));
+            ASSERT_TRUE(WaitUntil([&] { return !PortAnswers(port); }, 20000)) << "the server did not stop";
+            break;
+        case Cause::FailingCodec:
+            exe = temp / L"QXTSetup.exe";
+            ServeClientWithFailingCodec(server, exe);
+            break;
+        }
+        if (HasFatalFailure())
+            return;
+
+        HWND dialog = StartSetup(exe);
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDC_START);
+
+        MessageBoxInfo box = ExpectErrorBox(c.text, c.buttons);
+        ASSERT_NE(box.wnd, nullptr);
+        if (c.screenshot)
+            Screenshot(box.wnd, c.screenshot);
+        AnswerMessageBox(box, c.answer);
+        WaitForBoxGone(box);
+        ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+        ExpectWelcomePage(dialog, false, m_installFolder);
+        InstallInfo entry{};
+        EXPECT_NE(ReadUninstallEntry(entry), 1) << "a failed run registers nothing";
+        if (c.neverRuns) {
+            EXPECT_EQ(Count(InstallerLog(), c.neverRuns), 0u) << "nothing after the failed step runs";
+        }
+
+        if (c.cause == Cause::ServerDown) {
+            // With the server back, another run from the same page succeeds.
+            ASSERT_TRUE(ControlServer(L"start"));
+            ASSERT_TRUE(WaitUntil([&] { return PortAnswers(port); }, 20000)) << "the server did not come back";
+            Click(dialog, IDC_START);
+            EXPECT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+        }
+    }
 }
 
 // A slow download through the test's own server, so the run can be cancelled
@@ -766,12 +748,6 @@ POINT AwayFromWindows()
     return POINT{::GetSystemMetrics(SM_CXSCREEN) - 1, 0};
 }
 
-// Brings the cursor back where it disturbs no window, however the test ends.
-struct CursorAway {
-    CursorAway() { MoveCursor(AwayFromWindows()); }
-    ~CursorAway() { MoveCursor(AwayFromWindows()); }
-};
-
 // The feature switches take turns on the rotation timer's ticks, and a rest
 // of the mouse on the fifth switch makes the rotation go on with the first.
 // The timer keeps ticking every 3 s in the program, so each step posts its
@@ -779,7 +755,7 @@ struct CursorAway {
 // well before the timer's own next tick could come.
 TEST_F(SetupProgram, RotationTakesTurnsAndRestartsAtTheFirstSwitchAfterTheFifthIsHovered)
 {
-    CursorAway cursor;
+    CursorAway cursor(AwayFromWindows());
     HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
     ASSERT_NE(dialog, nullptr);
     // Where the other test programs open no windows: their windows on the
@@ -808,7 +784,7 @@ TEST_F(SetupProgram, RotationTakesTurnsAndRestartsAtTheFirstSwitchAfterTheFifthI
             // 50 ms without movement, which nothing outside the program can
             // observe, so the cursor stays put well beyond that.
             ::Sleep(400);
-            MoveCursor(AwayFromWindows());
+            cursor.Rest();
             EXPECT_EQ(switches.Selected(), std::vector<int>{step.hovered}) << "leaving keeps the selection";
         }
         ::PostMessageW(dialog, WM_TIMER, 1, 0);

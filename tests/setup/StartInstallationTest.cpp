@@ -10,6 +10,7 @@
 #include "tests/setup/WelcomePage.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Wait.h"
 
 #include <tlhelp32.h>
 
@@ -188,7 +189,7 @@ public:
     // Polls (bounded) until the process list shows the client.
     bool Listed() const
     {
-        for (int i = 0; i < 1000; ++i, ::Sleep(10)) {
+        return qxt::test::WaitUntil([&] {
             HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
             PROCESSENTRY32W entry{};
             entry.dwSize = sizeof entry;
@@ -197,10 +198,8 @@ public:
                  more = ::Process32NextW(snapshot, &entry))
                 found = entry.th32ProcessID == m_id && ::lstrcmpiW(entry.szExeFile, L"QXTClient.exe") == 0;
             ::CloseHandle(snapshot);
-            if (found)
-                return true;
-        }
-        return false;
+            return found;
+        });
     }
 
 private:

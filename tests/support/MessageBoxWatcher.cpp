@@ -1,5 +1,7 @@
 #include "tests/support/MessageBoxWatcher.h"
 
+#include "tests/support/Wait.h"
+
 #include <algorithm>
 
 namespace qxt::test {
@@ -58,14 +60,9 @@ bool HasSystemIcon(const MessageBoxContent& box, const wchar_t* iconId)
 
 HWND FindMessageBox(const wchar_t* caption, DWORD timeoutMs)
 {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (HWND box = FindBoxNow(caption))
-            return box;
-        if (::GetTickCount64() >= end)
-            return nullptr;
-        ::Sleep(kPollMs);
-    }
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = FindBoxNow(caption)) != nullptr; }, timeoutMs);
+    return box;
 }
 
 MessageBoxContent ReadMessageBox(HWND box)
@@ -111,17 +108,12 @@ MessageBoxWatcher::~MessageBoxWatcher()
 
 bool MessageBoxWatcher::WaitForBoxes(size_t count, DWORD timeoutMs) const
 {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        {
+    return WaitUntil(
+        [&] {
             std::lock_guard<std::mutex> hold(m_lock);
-            if (m_boxes.size() >= count)
-                return true;
-        }
-        if (::GetTickCount64() >= end)
-            return false;
-        ::Sleep(kPollMs);
-    }
+            return m_boxes.size() >= count;
+        },
+        timeoutMs);
 }
 
 std::vector<MessageBoxContent> MessageBoxWatcher::Boxes() const
@@ -156,9 +148,7 @@ void MessageBoxWatcher::Run()
             ::PostMessageW(box, WM_CLOSE, 0, 0);
 
         // Never answer the same box twice.
-        const ULONGLONG end = ::GetTickCount64() + 10000;
-        while (::IsWindow(box) && ::IsWindowVisible(box) && ::GetTickCount64() < end)
-            ::Sleep(kPollMs);
+        WaitUntil([&] { return !::IsWindow(box) || !::IsWindowVisible(box); });
     }
 }
 

@@ -58,9 +58,14 @@ TempDir::~TempDir()
         ::GetTempPathW(MAX_PATH, temp);
         ::SetCurrentDirectoryW(temp);
     }
+    DeleteTree(m_path);
+}
+
+void DeleteTree(const std::wstring& path)
+{
     // Downloaded files are read-only; the shell's delete removes them all the same.
-    std::wstring from = m_path;
-    from.push_back(L'\0');
+    std::wstring from = path;
+    from.push_back(L'\0');  // a list of names, ended by an empty one
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();

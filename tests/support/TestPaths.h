@@ -29,6 +29,10 @@ private:
     std::wstring m_path;
 };
 
+// Deletes a file, or a folder with everything in it (read-only files too),
+// without any window of the shell. What is missing is no error.
+void DeleteTree(const std::wstring& path);
+
 // Writes bytes to a file (creating or truncating it); true on success.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; empty when it cannot be read.

@@ -4,6 +4,8 @@
 // process), so every wait is bounded polling and every click is posted.
 #pragma once
 
+#include "tests/support/Wait.h"
+
 #include <windows.h>
 
 #include <string>
@@ -30,20 +32,6 @@ private:
     HANDLE m_process = nullptr;
     DWORD m_pid = 0;
 };
-
-// Polls until check() is true or the time runs out; true when it became true.
-template <typename Check>
-bool WaitUntil(Check check, DWORD timeoutMs = 10000)
-{
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (check())
-            return true;
-        if (::GetTickCount64() >= end)
-            return false;
-        ::Sleep(10);
-    }
-}
 
 // A visible top-level window of the process with that class (nullptr: any) and
 // caption (nullptr: any), waiting up to timeoutMs.

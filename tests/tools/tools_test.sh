@@ -41,6 +41,9 @@ refused_cases=(
   "trailing dot:printf x >'name.'"
   "reserved device name:printf x >CON.dll"
   "manifest's own name:printf x >client.txt"
+  "manifest's own name, as written:printf x >Client.txt"
+  "manifest's temporary file:printf x >Client.txt.tmp"
+  "manifest's temporary file, other case:printf x >CLIENT.TXT.tmp"
   "manifest request name:printf x >files"
   "case twins:printf x >Good.dll"
   "temporary name:printf x >good.dll.tmp"
@@ -58,7 +61,16 @@ for case in "${refused_cases[@]}"; do
   fi
   [ -z "$out" ] && [ ! -e "$dir.txt" ] || fail "make-manifest wrote something for: $label"
   [ -s "$dir.err" ] || fail "make-manifest gave no reason for: $label"
+  grep -q "^make-manifest: good.dll:" "$dir.err" && fail "make-manifest blamed the good file for: $label"
 done
+
+# The refusal names the file and says why.
+mkdir "$work/own-temp"
+printf 'good' >"$work/own-temp/good.dll"
+printf 'x' >"$work/own-temp/Client.txt.tmp"
+"$tools/make-manifest" "$work/own-temp" >/dev/null 2>"$work/own-temp.err" && fail "make-manifest accepted Client.txt.tmp"
+grep -q '^make-manifest: Client.txt.tmp: the setup program downloads its manifest into this file' "$work/own-temp.err" ||
+  fail "make-manifest: unclear refusal of Client.txt.tmp: $(cat "$work/own-temp.err")"
 
 # ---- stamp-host ----------------------------------------------------------
 cp "$host_report" "$work/plain.exe"
@@ -106,6 +118,24 @@ for host in "$long"h "two words" $'tab\there' "" "http://host/path" "$(printf 'c
   fi
 done
 cmp -s "$work/a.exe" "$work/before.exe" || fail "stamp-host changed the file of a refused host"
+
+# The built setup programs (the test build and the shipped 32-bit one beside
+# it) end in 260 bytes without a "$": unstamped they keep the default host, a
+# "$host" appended by hand is found, and stamp-host needs no padding.
+built=("$QXT_BUILD_DIR/QXTSetup.exe")
+[ -f "$QXT_BUILD_DIR/i686/QXTSetup.exe" ] && built+=("$QXT_BUILD_DIR/i686/QXTSetup.exe")
+for exe in "${built[@]}"; do
+  [ -s "$exe" ] || { fail "$exe is not built"; continue; }
+  tail -c 260 "$exe" | grep -q '\$' && fail "$exe: a \$ in the last 260 bytes of the image"
+  cat "$exe" >"$work/appended.exe"
+  printf '$%s' 127.0.0.1:8080 >>"$work/appended.exe"
+  # What the setup program reads: from the first "$" of the last 260 bytes on.
+  first=$(/usr/bin/python3 -c 'import sys; d = open(sys.argv[1], "rb").read()[-260:]; print(d[d.find(b"$"):].decode("latin-1") if b"$" in d else "")' "$work/appended.exe")
+  [ "$first" = '$127.0.0.1:8080' ] ||
+    fail "$exe: a plain appended trailer is not the first \$ of the last 260 bytes"
+  "$tools/stamp-host" "$exe" 127.0.0.1:8080 -o "$work/stamped.exe" || fail "stamp-host refused $exe"
+  cmp -s "$work/stamped.exe" "$work/appended.exe" || fail "stamp-host padded $exe"
+done
 
 # Data after the image that is not a trailer (an overlay) is never cut off.
 cp "$work/plain.exe" "$work/overlay.exe"
