@@ -3,10 +3,12 @@
 #include "core/SetupMessages.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
+#include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 #include "framework/RegistryKey.h"
 #include "framework/StdioFile.h"
 
@@ -34,10 +36,10 @@ void SendText(HWND window, UINT message, const std::wstring& text)
 bool DotNetClientInstalled()
 {
     DWORD installed = 0;
-    if (ReadRegistryDword(kDotNetClientKey, &installed) && installed == 1)
+    if (ReadRegistryInstallValue(kDotNetClientKey, &installed) && installed == 1)
         return true;
     installed = 0;
-    return ReadRegistryDword(kDotNet4ClientKey, &installed) && installed == 1;
+    return ReadRegistryInstallValue(kDotNet4ClientKey, &installed) && installed == 1;
 }
 
 bool LocalFileFound(const std::wstring& path)
@@ -45,6 +47,16 @@ bool LocalFileFound(const std::wstring& path)
     WIN32_FIND_DATAW data;
     qxt::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
     return static_cast<bool>(find);
+}
+
+// An unreadable local file cannot be shown to be current, so it is fetched
+// again, just like a missing one.
+bool HasDigest(const std::wstring& path, const std::wstring& digest)
+{
+    const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
+    const bool same = !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+    LogFileDecision(path, local, digest, same);
+    return same;
 }
 
 // A manifest saved with a UTF-8 byte-order mark: the mark is not part of the first name.
@@ -60,7 +72,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
                          InstallInfo& info)
 {
     const std::wstring folder = InstallFilePath(info, L"");
-    if (DirectoryExists(folder.c_str()) == 0)
+    if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(folder.c_str());
 
     const std::wstring baseUrl = std::wstring(L"http://") + host + L"/Custom/DownloadClient?filename=";
@@ -112,15 +124,15 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         // A line without a name, or a name reaching outside the install
         // folder, is never looked at, fetched or written.
         if (!entry.hasSeparator || !IsInstallableName(entry.name)) {
+            LogError(L"Manifest line %u names no file of the install folder: %ls", static_cast<unsigned>(number),
+                     lines[number - 1].c_str());
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
             return 0;
         }
 
         const std::wstring localPath = folder + entry.name;
-        // An unreadable local file cannot be shown to be current, so it is
-        // fetched again, just like a missing one.
-        if (LocalFileFound(localPath) && CMD5Checksum::FileHasDigest(localPath.c_str(), entry.digest.c_str())) {
+        if (LocalFileFound(localPath) && HasDigest(localPath, entry.digest)) {
             CFile kept;
             if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
                 ULONGLONG length = 0;
@@ -133,6 +145,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             continue;
         }
 
+        if (!LocalFileFound(localPath))
+            LogFileDecision(localPath, L"", entry.digest, false);
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
         const ULONGLONG length =

@@ -1,6 +1,7 @@
 #include "download/DownloadFile.h"
 
 #include "core/SetupMessages.h"
+#include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
 #include "framework/HttpConnection.h"
@@ -46,8 +47,10 @@ bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
 {
     const DWORD before = SetReadOnly(destination, false);
     if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = ::GetLastError();
         if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
             SetReadOnly(destination, true);
+        ::SetLastError(error);
         return false;
     }
     SetReadOnly(destination, true);
@@ -127,6 +130,7 @@ private:
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
                        const volatile LONG* cancel, const wchar_t* expectedDigest)
 {
+    RequestLog requestLog(url);
     // A session that cannot be opened is a failed download like any other.
     CInternetSession session(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
     if (!session)
@@ -142,6 +146,10 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
 
     // Every step that can fail returns its outcome here; the one way out
     // below releases what the steps opened.
+    auto platformFailure = [&] {
+        requestLog.error = ::GetLastError();
+        return Outcome::Failed;
+    };
     const Outcome outcome = [&] {
         DWORD serviceType = 0;
         std::wstring server;
@@ -157,11 +165,11 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
 
         connection = session.GetHttpConnection(server.c_str(), port, nullptr, nullptr);
         if (!connection)
-            return Outcome::Failed;
+            return platformFailure();
         request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1,
                                           nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
         if (!request)
-            return Outcome::Failed;
+            return platformFailure();
 
         // The wide option calls read a wide string: an empty one, terminator included.
         wchar_t empty[1] = {L'\0'};
@@ -171,19 +179,22 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                                         static_cast<DWORD>(std::size(kRequestHeaders) - 1)))
             return Outcome::Failed;
         if (!request->SendRequest())
-            return Outcome::Failed;
+            return platformFailure();
         DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status / 100 != 2)
+        const bool answered = request->QueryInfoStatusCode(status);
+        requestLog.status = status;
+        if (!answered || status / 100 != 2)
             return Outcome::Failed;
 
         if (!file.Open(temporary.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
-            return Outcome::Failed;
+            return platformFailure();
         fileCreated = true;
 
         // Without a declared length a complete body cannot be told from one
         // cut short, so such an answer is not stored.
         if (!QueryDeclaredLength(*request, declared))
             return Outcome::Failed;
+        requestLog.SetDeclared(declared);
         progress = ProgressReporter(window, declared);
         progress.Start();
 
@@ -192,15 +203,16 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         for (;;) {
             UINT read = 0;
             if (!request->Read(buffer, kChunkSize, read))
-                return Outcome::Failed;
+                return platformFailure();
             if (read == 0)
                 break;
             if (CancelRequested(cancel))
                 return Outcome::Cancelled;
             // A write error, a full disk among them.
             if (!file.Write(buffer, read))
-                return Outcome::Failed;
+                return platformFailure();
             received += read;
+            requestLog.received = received;
             progress.Advance(received);
         }
         file.Close();
@@ -211,9 +223,14 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             return Outcome::Failed;
         // A body that is not the listed file (a stale mirror, an error page
         // served as 200) never takes the destination's place.
-        if (expectedDigest && !CMD5Checksum::FileHasDigest(temporary.c_str(), expectedDigest))
+        if (expectedDigest && !CMD5Checksum::FileHasDigest(temporary.c_str(), expectedDigest)) {
+            requestLog.digestMismatch = true;
             return Outcome::Failed;
-        return PutInPlace(temporary.c_str(), destination) ? Outcome::Stored : Outcome::Failed;
+        }
+        if (!PutInPlace(temporary.c_str(), destination))
+            return platformFailure();
+        requestLog.stored = true;
+        return Outcome::Stored;
     }();
 
     // The incomplete temporary file of a cancel stays (the next attempt

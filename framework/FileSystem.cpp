@@ -13,17 +13,17 @@ bool FileExists(const wchar_t* path)
     return static_cast<bool>(find);
 }
 
-int DirectoryExists(const wchar_t* path)
+DirectoryState DirectoryExists(const wchar_t* path)
 {
     const wchar_t* drive = std::wcsstr(path, L":\\");
     if (drive == nullptr || drive == path)
-        return 2;
+        return DirectoryState::NotChecked;
 
     wchar_t current[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, current);
     const BOOL entered = ::SetCurrentDirectoryW(path);
     ::SetCurrentDirectoryW(current);
-    return entered ? 1 : 0;
+    return entered ? DirectoryState::Exists : DirectoryState::Missing;
 }
 
 bool CreateDirectoryTree(const wchar_t* path)

@@ -6,10 +6,15 @@
 // True when FindFirstFileW finds the name (a folder counts too).
 bool FileExists(const wchar_t* path);
 
-// 2: the path has no drive part ("X:\" after the first character) and is not
-// checked; otherwise 1 when the folder can be entered, 0 when not. The current
-// directory is left as it was.
-int DirectoryExists(const wchar_t* path);
+enum class DirectoryState {
+    Missing = 0,     // the folder cannot be entered
+    Exists = 1,      // the folder can be entered
+    NotChecked = 2,  // the path has no drive part ("X:\" after the first character)
+};
+
+// Whether the folder can be entered; only a path with a drive part is
+// checked. The current directory is left as it was.
+DirectoryState DirectoryExists(const wchar_t* path);
 
 // Creates every missing level of the folder and makes it the current directory.
 bool CreateDirectoryTree(const wchar_t* path);

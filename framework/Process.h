@@ -10,4 +10,4 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
 
 // Terminates the first running process with that executable name (no folder,
 // any case). False only when the process list cannot be read.
-bool KillProcessesByName(const wchar_t* exeName);
+bool KillFirstProcessByName(const wchar_t* exeName);

@@ -1,7 +1,5 @@
 #include "framework/RegistryKey.h"
 
-#include "framework/Handles.h"
-
 #include <cwchar>
 
 namespace {
@@ -18,17 +16,13 @@ bool RegistryKey::Open(HKEY root, const wchar_t* subKey)
 {
     Close();
     m_root = root;
-    if (subKey == nullptr) {
-        m_key = root;
-        return true;
-    }
-    if (!FitsPath(subKey))
+    if (subKey == nullptr || !FitsPath(subKey))
         return false;
     std::wcscpy(m_path, subKey);
-    if (::RegOpenKeyExW(root, subKey, 0, KEY_ALL_ACCESS, &m_key) != ERROR_SUCCESS) {
-        m_key = nullptr;
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(root, subKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
         return false;
-    }
+    m_key.Reset(opened);
     return true;
 }
 
@@ -40,25 +34,22 @@ bool RegistryKey::Create(HKEY root, const wchar_t* subKey)
         return false;
     std::wcscpy(m_path, subKey);
     wchar_t noClass[] = L"";
-    if (::RegCreateKeyExW(root, subKey, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &m_key,
-                          nullptr) != ERROR_SUCCESS) {
-        m_key = nullptr;
+    HKEY created = nullptr;
+    if (::RegCreateKeyExW(root, subKey, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created,
+                          nullptr) != ERROR_SUCCESS)
         return false;
-    }
+    m_key.Reset(created);
     return true;
 }
 
 void RegistryKey::Close()
 {
-    // A key opened without a sub-key is the root itself, which belongs to the caller.
-    if (m_key != nullptr && m_key != m_root)
-        ::RegCloseKey(m_key);
+    m_key.Reset();
     m_path[0] = L'\0';
-    m_key = nullptr;
     m_root = nullptr;
 }
 
-bool ReadRegistryDword(const wchar_t* subKey, DWORD* value)
+bool ReadRegistryInstallValue(const wchar_t* subKey, DWORD* value)
 {
     qxt::UniqueHkey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)

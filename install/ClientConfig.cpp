@@ -20,7 +20,7 @@ void AppendBackslash(std::wstring& path)
 
 void CreateFolderIfMissing(const std::wstring& path)
 {
-    if (!DirectoryExists(path.c_str()))
+    if (DirectoryExists(path.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(path.c_str());
 }
 

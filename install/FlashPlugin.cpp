@@ -46,8 +46,8 @@ BOOL InstallFlashPlugin(InstallInfo& info)
 
     const std::wstring installer = InstallFilePath(info, kFlashInstaller);
     // The installer cannot replace a plug-in that a browser or the client has loaded.
-    KillProcessesByName(L"plugin-container.exe");
-    KillProcessesByName(L"firefox.exe");
-    KillProcessesByName(kClientExe);
+    KillFirstProcessByName(L"plugin-container.exe");
+    KillFirstProcessByName(L"firefox.exe");
+    KillFirstProcessByName(kClientExe);
     return RunAndWait(installer.c_str(), L"/install /iv 8", false, true) == 0 ? TRUE : FALSE;
 }

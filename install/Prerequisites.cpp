@@ -1,6 +1,7 @@
 #include "install/Prerequisites.h"
 
 #include "framework/FileSystem.h"
+#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/RegistryKey.h"
 #include "framework/ShellDelete.h"
@@ -24,10 +25,10 @@ constexpr wchar_t kInternetExplorerMainKey[] = L"MACHINE\\SOFTWARE\\Microsoft\\I
 bool DotNetClientInstalled()
 {
     DWORD install = 0;
-    if (ReadRegistryDword(kDotNetClientKey, &install) && install == 1)
+    if (ReadRegistryInstallValue(kDotNetClientKey, &install) && install == 1)
         return true;
     install = 0;
-    return ReadRegistryDword(kDotNet4ClientKey, &install) && install == 1;
+    return ReadRegistryInstallValue(kDotNet4ClientKey, &install) && install == 1;
 }
 
 DWORD RunInstaller(const std::wstring& path)
@@ -44,7 +45,9 @@ void ResetWindowsUpdateCache()
     const std::wstring cache = std::wstring(windows) + L"\\SoftwareDistribution";
 
     StopServiceAndWait();
-    if (known && DirectoryExists(cache.c_str()))
+    // A cache path the check cannot judge is handed to the shell all the same;
+    // deleting what is not there does no harm.
+    if (known && DirectoryExists(cache.c_str()) != DirectoryState::Missing)
         ShellDelete(cache);
     StartServiceAndWait();
 }
@@ -90,16 +93,20 @@ BOOL InstallDotNetFramework(InstallInfo& info)
                                        SUB_CONTAINERS_AND_OBJECTS_INHERIT);
         if (::SetEntriesInAclW(1, &everyone, oldAcl, &newAcl) == ERROR_SUCCESS &&
             ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, newAcl,
-                                    nullptr) == ERROR_SUCCESS)
+                                    nullptr) == ERROR_SUCCESS) {
+            LogLine(L"Access list of %ls: full access for Everyone while the installers run", keyName);
             installed = RunInstallers(info);
+        }
     }
 
     if (newAcl)
         ::LocalFree(newAcl);
     // A key without any access list reads back as a null one; that too is put back.
-    if (aclRead)
+    if (aclRead) {
+        LogLine(L"Access list of %ls: put back", keyName);
         ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, oldAcl,
                                 nullptr);
+    }
     if (aclRead && descriptor)
         ::LocalFree(descriptor);
     return installed ? TRUE : FALSE;

@@ -8,7 +8,7 @@
 BOOL CreateProgramGroup(const InstallInfo& info)
 {
     const std::wstring group = GetProgramGroupPath();
-    if (!DirectoryExists(group.c_str()))
+    if (DirectoryExists(group.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(group.c_str());
 
     const std::wstring folder = InstallFilePath(info, L"");  // with its trailing backslash
@@ -25,7 +25,7 @@ BOOL RemoveProgramGroup()
     std::wstring group = GetProgramGroupPath();
     while (!group.empty() && group.back() == L'\\')
         group.pop_back();
-    if (!DirectoryExists(group.c_str()))
+    if (DirectoryExists(group.c_str()) == DirectoryState::Missing)
         return TRUE;
     return ShellDelete(group) == 0 ? TRUE : FALSE;
 }

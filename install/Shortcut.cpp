@@ -3,6 +3,7 @@
 
 #include "core/ProductNames.h"
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -48,6 +49,7 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* workingFolder, const w
         file.Reset();
         link.Reset();
     }
+    LogLine(L"Shortcut %ls -> %ls: %ls", shortcutFile, target, SUCCEEDED(saved) ? L"saved" : L"not saved");
     return SUCCEEDED(saved);
 }
 

@@ -49,7 +49,7 @@ protected:
 };
 
 using RegistryKeyTest = ScratchKeys;
-using ReadRegistryDwordTest = ScratchKeys;
+using ReadRegistryInstallValueTest = ScratchKeys;
 
 TEST_F(RegistryKeyTest, ANewKeyIsEmpty)
 {
@@ -97,31 +97,36 @@ TEST_F(RegistryKeyTest, OpenOfAMissingKeyFailsAndCreateThenMakesIt)
     }
 }
 
-TEST_F(RegistryKeyTest, OpenWithoutSubKeyUsesTheRootAndNeverClosesIt)
+TEST_F(RegistryKeyTest, ARootIsBorrowedAndNeverClosedWhileAnOwnedKeyIs)
 {
     // A root of our own, so that a wrongful RegCloseKey on it shows.
     qxt::UniqueHkey root;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root.Put(),
                                 nullptr),
               ERROR_SUCCESS);
+    HKEY child = nullptr;
     {
+        const BorrowedRegistryKey borrowed(root.Get());
+        EXPECT_EQ(borrowed.Key(), root.Get());
+
         RegistryKey key;
-        ASSERT_TRUE(key.Open(root.Get()));
-        EXPECT_EQ(key.Key(), root.Get());
-        EXPECT_EQ(key.Root(), root.Get());
-        EXPECT_STREQ(key.Path(), L"");
-        key.Close();
+        EXPECT_FALSE(key.Open(root.Get(), nullptr)) << "the root itself is never an owned key";
         EXPECT_EQ(key.Key(), nullptr);
-        ASSERT_TRUE(key.Open(root.Get()));
-        // Reopening a sub-key releases the root-held key without closing the root.
-        ASSERT_TRUE(key.Create(root.Get(), L"Child"));
-    }  // the destructor closes the child only
+        EXPECT_STREQ(key.Path(), L"");
+        ASSERT_TRUE(key.Create(borrowed.Key(), L"Child"));
+        child = key.Key();
+        EXPECT_NE(child, root.Get());
+    }  // the owned child is closed, the borrowed root is not
     DWORD subKeys = 0;
     EXPECT_EQ(::RegQueryInfoKeyW(root.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr),
               ERROR_SUCCESS)
         << "the caller's root is still open";
     EXPECT_EQ(subKeys, 1u);
+    EXPECT_NE(::RegQueryInfoKeyW(child, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr),
+              ERROR_SUCCESS)
+        << "the owned key was closed";
 }
 
 TEST_F(RegistryKeyTest, ReopeningMovesToTheNewKey)
@@ -156,7 +161,7 @@ TEST_F(RegistryKeyTest, ASubKeyTooLongForThePathFieldIsRefused)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, m_path));
 }
 
-TEST_F(ReadRegistryDwordTest, ReadsTheValueInstallOfAKeyUnderLocalMachine)
+TEST_F(ReadRegistryInstallValueTest, ReadsTheValueInstallOfAKeyUnderLocalMachine)
 {
     const DWORD one = 1, big = 0x12345678;
     const BYTE fourBytes[4] = {0x78, 0x56, 0x34, 0x12};
@@ -182,22 +187,22 @@ TEST_F(ReadRegistryDwordTest, ReadsTheValueInstallOfAKeyUnderLocalMachine)
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_path.c_str());
         MakeKey(HKEY_LOCAL_MACHINE, m_path + L"\\Profile", c.valueName, c.type, c.data, c.size);
         DWORD value = 0xdeadbeef;
-        EXPECT_EQ(ReadRegistryDword((m_path + L"\\Profile").c_str(), &value), c.read);
+        EXPECT_EQ(ReadRegistryInstallValue((m_path + L"\\Profile").c_str(), &value), c.read);
         if (c.read) {
             EXPECT_EQ(value, c.expected);
         }
     }
 }
 
-TEST_F(ReadRegistryDwordTest, AMissingKeyIsFalseAndTheOutputUntouched)
+TEST_F(ReadRegistryInstallValueTest, AMissingKeyIsFalseAndTheOutputUntouched)
 {
     DWORD value = 0xdeadbeef;
-    EXPECT_FALSE(ReadRegistryDword((m_path + L"\\Missing").c_str(), &value));
+    EXPECT_FALSE(ReadRegistryInstallValue((m_path + L"\\Missing").c_str(), &value));
     EXPECT_EQ(value, 0xdeadbeefu);
     // The key is read under HKEY_LOCAL_MACHINE only.
     const DWORD one = 1;
     MakeKey(HKEY_CURRENT_USER, m_path + L"\\Profile", L"Install", REG_DWORD, &one, 4);
-    EXPECT_FALSE(ReadRegistryDword((m_path + L"\\Profile").c_str(), &value));
+    EXPECT_FALSE(ReadRegistryInstallValue((m_path + L"\\Profile").c_str(), &value));
     EXPECT_EQ(value, 0xdeadbeefu);
 }
 

@@ -196,7 +196,7 @@ TEST(GetFileVersion, FailsWithoutVersionInformationAndLeavesTheOutput)
     }
 }
 
-TEST(KillProcessesByName, EndsOnlyTheFirstOfTwoProcessesOfThatName)
+TEST(KillFirstProcessByName, EndsOnlyTheFirstOfTwoProcessesOfThatName)
 {
     TempDir dir;
     std::wstring exeName;
@@ -207,11 +207,11 @@ TEST(KillProcessesByName, EndsOnlyTheFirstOfTwoProcessesOfThatName)
     ASSERT_NE(both[1], nullptr);
 
     // The name with its folder is not an executable name: nothing ends.
-    EXPECT_TRUE(KillProcessesByName(waiter.c_str()));
+    EXPECT_TRUE(KillFirstProcessByName(waiter.c_str()));
 
     std::wstring upper = exeName;
     ::CharUpperW(upper.data());
-    EXPECT_TRUE(KillProcessesByName(upper.c_str())) << "the name is compared without case";
+    EXPECT_TRUE(KillFirstProcessByName(upper.c_str())) << "the name is compared without case";
 
     const DWORD ended = ::WaitForMultipleObjects(2, both, FALSE, 10000);
     ASSERT_TRUE(ended == WAIT_OBJECT_0 || ended == WAIT_OBJECT_0 + 1) << "one process ended";
@@ -222,9 +222,9 @@ TEST(KillProcessesByName, EndsOnlyTheFirstOfTwoProcessesOfThatName)
         << "the other one still runs";
 }
 
-TEST(KillProcessesByName, WithoutAMatchingProcessReturnsTrue)
+TEST(KillFirstProcessByName, WithoutAMatchingProcessReturnsTrue)
 {
-    EXPECT_TRUE(KillProcessesByName(L"qxt-no-such-program.exe"));
+    EXPECT_TRUE(KillFirstProcessByName(L"qxt-no-such-program.exe"));
 }
 
 TEST(FileExists, FindsFilesFoldersAndPatterns)
@@ -260,20 +260,20 @@ TEST(DirectoryExists, ChecksOnlyPathsWithADriveAndRestoresTheCurrentDirectory)
     ::GetWindowsDirectoryW(windows, MAX_PATH);
     const struct {
         std::wstring path;
-        int expected;
+        DirectoryState expected;
     } cases[] = {
-        {L"Program Files\\Folder", 2},
-        {L"\\\\server\\share\\folder", 2},
-        {L":\\Folder", 2},
-        {L"C:", 2},
-        {L"C:Windows", 2},
-        {windows, 1},
-        {L"C:\\", 1},
-        {dir.Path(), 1},
-        {dir.Path() + L"\\", 1},
-        {dir / L"missing", 0},
-        {dir / L"file.txt", 0},
-        {L"C:\\qxt-no-such-folder\\below", 0},
+        {L"Program Files\\Folder", DirectoryState::NotChecked},
+        {L"\\\\server\\share\\folder", DirectoryState::NotChecked},
+        {L":\\Folder", DirectoryState::NotChecked},
+        {L"C:", DirectoryState::NotChecked},
+        {L"C:Windows", DirectoryState::NotChecked},
+        {windows, DirectoryState::Exists},
+        {L"C:\\", DirectoryState::Exists},
+        {dir.Path(), DirectoryState::Exists},
+        {dir.Path() + L"\\", DirectoryState::Exists},
+        {dir / L"missing", DirectoryState::Missing},
+        {dir / L"file.txt", DirectoryState::Missing},
+        {L"C:\\qxt-no-such-folder\\below", DirectoryState::Missing},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DirectoryExists(c.path.c_str()), c.expected) << testing::PrintToString(c.path);

@@ -37,8 +37,8 @@ std::vector<ExpectedMessage> StandInDownloadMessages()
 SetupOperations StandInOperations::Table()
 {
     SetupOperations ops;
-    ops.KillProcessesByName = [this](const wchar_t* exeName) {
-        m_recorder.Note(std::wstring(L"KillProcessesByName ") + exeName);
+    ops.KillFirstProcessByName = [this](const wchar_t* exeName) {
+        m_recorder.Note(std::wstring(L"KillFirstProcessByName ") + exeName);
     };
     ops.FillInstallInfo = [this](InstallInfo& info, const std::wstring& folder) {
         ExpectSessionRecord(info, "FillInstallInfo");
