@@ -49,21 +49,22 @@ bool LocalFileFound(const std::wstring& path)
     return static_cast<bool>(find);
 }
 
-// An unreadable local file cannot be shown to be current, so it is fetched
-// again, just like a missing one.
-bool HasDigest(const std::wstring& path, const std::wstring& digest)
-{
-    const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
-    const bool same = !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
-    LogFileDecision(path, local, digest, same);
-    return same;
-}
-
 // A manifest saved with a UTF-8 byte-order mark: the mark is not part of the first name.
 void SkipByteOrderMark(std::wstring& line)
 {
     if (line.size() >= 3 && line[0] == 0xEF && line[1] == 0xBB && line[2] == 0xBF)
         line.erase(0, 3);
+}
+
+// Whether the local copy is current, with both digests in the log. An
+// unreadable file has no digest, so it is not current.
+bool IsCurrent(const std::wstring& path, const std::wstring& digest)
+{
+    const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
+    const bool same =
+        !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+    LogFileDecision(path, local, digest, same);
+    return same;
 }
 
 }  // namespace
@@ -132,7 +133,9 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         }
 
         const std::wstring localPath = folder + entry.name;
-        if (LocalFileFound(localPath) && HasDigest(localPath, entry.digest)) {
+        // An unreadable local file cannot be shown to be current, so it is
+        // fetched again, just like a missing one.
+        if (LocalFileFound(localPath) && IsCurrent(localPath, entry.digest)) {
             CFile kept;
             if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
                 ULONGLONG length = 0;

@@ -146,7 +146,8 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
 
     // Every step that can fail returns its outcome here; the one way out
     // below releases what the steps opened.
-    auto platformFailure = [&] {
+    // A failed system call: its error goes to the log.
+    auto failed = [&] {
         requestLog.error = ::GetLastError();
         return Outcome::Failed;
     };
@@ -165,11 +166,11 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
 
         connection = session.GetHttpConnection(server.c_str(), port, nullptr, nullptr);
         if (!connection)
-            return platformFailure();
+            return failed();
         request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1,
                                           nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
         if (!request)
-            return platformFailure();
+            return failed();
 
         // The wide option calls read a wide string: an empty one, terminator included.
         wchar_t empty[1] = {L'\0'};
@@ -177,9 +178,9 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, empty, sizeof empty);
         if (!request->AddRequestHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW,
                                         static_cast<DWORD>(std::size(kRequestHeaders) - 1)))
-            return Outcome::Failed;
+            return failed();
         if (!request->SendRequest())
-            return platformFailure();
+            return failed();
         DWORD status = 0;
         const bool answered = request->QueryInfoStatusCode(status);
         requestLog.status = status;
@@ -187,7 +188,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             return Outcome::Failed;
 
         if (!file.Open(temporary.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
-            return platformFailure();
+            return failed();
         fileCreated = true;
 
         // Without a declared length a complete body cannot be told from one
@@ -203,14 +204,14 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         for (;;) {
             UINT read = 0;
             if (!request->Read(buffer, kChunkSize, read))
-                return platformFailure();
+                return failed();
             if (read == 0)
                 break;
             if (CancelRequested(cancel))
                 return Outcome::Cancelled;
             // A write error, a full disk among them.
             if (!file.Write(buffer, read))
-                return platformFailure();
+                return failed();
             received += read;
             requestLog.received = received;
             progress.Advance(received);
@@ -228,8 +229,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             return Outcome::Failed;
         }
         if (!PutInPlace(temporary.c_str(), destination))
-            return platformFailure();
-        requestLog.stored = true;
+            return failed();
         return Outcome::Stored;
     }();
 
@@ -245,5 +245,6 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
     file.Close();
     if (outcome == Outcome::Failed && fileCreated)
         ::DeleteFileW(temporary.c_str());
+    requestLog.stored = outcome == Outcome::Stored;
     return outcome == Outcome::Stored ? declared : 0;
 }

@@ -52,10 +52,10 @@ RequestLog::~RequestLog()
         reason = L"the server did not answer 2xx";
     else if (status != 0 && !hasLength)
         reason = L"the answer declares no length";
-    else if (hasLength && received != declared)
-        reason = L"the body ended before the declared length";
     else if (digestMismatch)
         reason = L"the body's MD5 is not the manifest's";
+    else if (hasLength && received != declared)
+        reason = L"the body ended before the declared length";
     else
         reason = L"not stored";
     LogError(L"GET %ls: status %lu, declared length %ls, received %llu bytes, %.2f s: failed: %ls", m_url.c_str(),

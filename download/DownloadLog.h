@@ -21,8 +21,8 @@ public:
     ULONGLONG declared = 0;  // Content-Length
     ULONGLONG received = 0;  // bytes of the body read
     DWORD error = 0;        // the system's code for what stopped the request
-    bool digestMismatch = false;  // the whole body is not the listed file
     bool stored = false;    // the file is in place
+    bool digestMismatch = false;  // the body is not the listed file
 
     void SetDeclared(ULONGLONG length)
     {
