@@ -47,8 +47,10 @@ bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
 {
     const DWORD before = SetReadOnly(destination, false);
     if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = ::GetLastError();
         if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
             SetReadOnly(destination, true);
+        ::SetLastError(error);
         return false;
     }
     SetReadOnly(destination, true);
@@ -72,16 +74,56 @@ bool QueryDeclaredLength(const CHttpFile& request, ULONGLONG& length)
     return digit != text && *digit == 0;
 }
 
-// WM_DOWNLOAD_PROGRESS carries 32-bit numbers and the bar takes a signed
-// range, so a file past 2 GiB reports both numbers scaled alike.
-void ReportProgress(HWND window, ULONGLONG position, ULONGLONG upper)
-{
-    while (upper > 0x7FFFFFFF) {
-        upper >>= 1;
-        position >>= 1;
+// WM_DOWNLOAD_PROGRESS to the dialog, sent across threads. One message per
+// chunk costs as much as the transfer itself, so a position goes out only
+// when the bar's whole percent changes or 50 ms have passed since the last
+// one; the first position and the last one always go out.
+class ProgressReporter {
+public:
+    static constexpr DWORD kIntervalMs = 50;
+
+    ProgressReporter(HWND window, ULONGLONG upper) noexcept : m_window(window), m_upper(upper) {}
+
+    void Start() { Send(0); }
+    void Advance(ULONGLONG position)
+    {
+        m_pending = position;
+        if (Percent(position) != Percent(m_sent) || ::GetTickCount() - m_sentAt >= kIntervalMs)
+            Send(position);
     }
-    ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(position), static_cast<LPARAM>(upper));
-}
+    // The position reached, if it has not gone out yet.
+    void Finish()
+    {
+        if (m_started && m_pending != m_sent)
+            Send(m_pending);
+    }
+
+private:
+    ULONGLONG Percent(ULONGLONG position) const { return m_upper == 0 ? 0 : position * 100 / m_upper; }
+
+    // The message carries 32-bit numbers and the bar takes a signed range, so
+    // a file past 2 GiB reports both numbers scaled alike.
+    void Send(ULONGLONG position)
+    {
+        ULONGLONG upper = m_upper;
+        ULONGLONG shown = position;
+        while (upper > 0x7FFFFFFF) {
+            upper >>= 1;
+            shown >>= 1;
+        }
+        ::SendMessageW(m_window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(shown), static_cast<LPARAM>(upper));
+        m_started = true;
+        m_sent = m_pending = position;
+        m_sentAt = ::GetTickCount();
+    }
+
+    HWND m_window;
+    ULONGLONG m_upper;
+    ULONGLONG m_sent = 0;
+    ULONGLONG m_pending = 0;
+    DWORD m_sentAt = 0;
+    bool m_started = false;
+};
 
 }  // namespace
 
@@ -100,6 +142,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
     CFile file;
     bool fileCreated = false;
     ULONGLONG declared = 0;
+    ProgressReporter progress(window, 0);
 
     // Every step that can fail returns its outcome here; the one way out
     // below releases what the steps opened.
@@ -153,7 +196,8 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         if (!QueryDeclaredLength(*request, declared))
             return Outcome::Failed;
         requestLog.SetDeclared(declared);
-        ReportProgress(window, 0, declared);
+        progress = ProgressReporter(window, declared);
+        progress.Start();
 
         BYTE buffer[kChunkSize];
         ULONGLONG received = 0;
@@ -170,9 +214,10 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 return failed();
             received += read;
             requestLog.received = received;
-            ReportProgress(window, received, declared);
+            progress.Advance(received);
         }
         file.Close();
+        progress.Finish();
 
         // A server that closes before the declared length has sent a cut body.
         if (received != declared)
@@ -190,7 +235,8 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
 
     // The incomplete temporary file of a cancel stays (the next attempt
     // truncates it); any other failure takes it away, and the destination is
-    // left as it was.
+    // left as it was. The dialog's bar shows what was written either way.
+    progress.Finish();
     if (outcome == Outcome::Cancelled)
         ::Sleep(kCancelPauseMs);
     request.reset();

@@ -2,15 +2,21 @@
 
 #include "framework/File.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace {
 
-constexpr UINT kChunkSize = 1024;
+// Large reads: the per-read cost of the file system, not the transform,
+// bounded the digest's speed at 1 KiB a read.
+constexpr UINT kChunkSize = 64 * 1024;
 
+// One rotate instruction; ULONG is 32 bits wide on Windows.
 inline ULONG RotateLeft(ULONG x, int n)
 {
-    return (x << n) | (x >> (32 - n));
+    return std::rotl(static_cast<uint32_t>(x), n);
 }
 
 // One step of each of the four rounds of RFC 1321. The sum of the message
@@ -56,14 +62,15 @@ std::wstring CMD5Checksum::DigestFile(const wchar_t* path)
         return std::wstring();
 
     CMD5Checksum checksum;
-    BYTE chunk[kChunkSize];
+    // On the heap: the worker thread's stack is not the place for 64 KiB.
+    const std::unique_ptr<BYTE[]> chunk(new BYTE[kChunkSize]);
     for (;;) {
         UINT got = 0;
-        if (!file.Read(chunk, kChunkSize, got))
+        if (!file.Read(chunk.get(), kChunkSize, got))
             return std::wstring();
         if (got == 0)
             break;
-        checksum.Update(chunk, got);
+        checksum.Update(chunk.get(), got);
     }
     file.Close();
     return checksum.Final();

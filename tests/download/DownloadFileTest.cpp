@@ -84,7 +84,10 @@ TEST_F(DownloadFileTest, SendsOneGetOfTheObjectWithItsQueryAndTheHeaderBlock)
     EXPECT_EQ(requests[0].headerLines, expectedHeaders);
 }
 
-TEST_F(DownloadFileTest, StoresTheWholeBodyReadOnlyAndReportsEveryChunk)
+// Progress goes out when the bar's whole percent changes (or 50 ms pass), not
+// per chunk: against the earlier one message per chunk only the number of
+// progress messages differs, the first (0) and the last (the whole) stay.
+TEST_F(DownloadFileTest, StoresTheWholeBodyReadOnlyAndReportsItsProgress)
 {
     static const size_t kSizes[] = {1, 32767, 32768, 32769, 100000, 300001};
     for (size_t size : kSizes) {
@@ -99,8 +102,31 @@ TEST_F(DownloadFileTest, StoresTheWholeBodyReadOnlyAndReportsEveryChunk)
         EXPECT_TRUE(IsReadOnly(destination));
         EXPECT_FALSE(PathExists(temporary));
         EXPECT_TRUE(MatchesSequence(Transfers(), {{kTransfer, size, size}}));
-        // One message before the first chunk, then one per chunk of at most 32768 bytes.
-        EXPECT_GE(recorder.Messages().size(), 1 + (size + 32767) / 32768);
+        const std::vector<RecordedMessage> messages = recorder.Messages();
+        ASSERT_GE(messages.size(), 2u) << "the first and the last report";
+        EXPECT_EQ(messages.front().wParam, 0u);
+        EXPECT_EQ(messages.back().wParam, size);
+        EXPECT_LE(messages.size(), 1 + (size + 32767) / 32768) << "never more than one per chunk";
+    }
+}
+
+// A large body is reported in about one message per whole percent, not one
+// per chunk; the 50 ms rule may add a few on a slow machine.
+TEST_F(DownloadFileTest, ALargeBodyIsReportedByPercentNotByChunk)
+{
+    const size_t size = 64 * 1024 * 1024;
+    server.Serve(kTarget, HttpReply::Ok(PatternBytes(size, 5)));
+
+    EXPECT_EQ(Fetch(kTarget), size);
+
+    EXPECT_TRUE(MatchesSequence(Transfers(), {{kTransfer, size, size}}));
+    const std::vector<RecordedMessage> messages = recorder.Messages();
+    EXPECT_GE(messages.size(), 101u) << "every whole percent shows";
+    EXPECT_LT(messages.size(), size / 32768) << "fewer than one per chunk";
+    for (size_t i = 1; i < messages.size(); ++i) {
+        const unsigned long long before = messages[i - 1].wParam * 100ull / size;
+        const unsigned long long after = messages[i].wParam * 100ull / size;
+        EXPECT_LE(after - before, 1u) << "the bar skipped a percent at message " << i;
     }
 }
 

@@ -122,9 +122,11 @@ TEST(CMD5Checksum, FilesOfManySizesAgreeWithThePlatformsMD5)
     std::vector<size_t> sizes;
     for (size_t size = 0; size <= 200; ++size)
         sizes.push_back(size);
-    for (size_t chunks = 1; chunks <= 4; ++chunks)
-        for (size_t size : {chunks * 1024 - 1, chunks * 1024, chunks * 1024 + 1, chunks * 1024 + 56})
-            sizes.push_back(size);
+    // Around the edges of the file reads (64 KiB) and of smaller blocks.
+    for (size_t block : {size_t{1024}, size_t{65536}})
+        for (size_t chunks = 1; chunks <= 4; ++chunks)
+            for (size_t size : {chunks * block - 1, chunks * block, chunks * block + 1, chunks * block + 56})
+                sizes.push_back(size);
     sizes.push_back(3 * 1024 * 1024 + 17);
 
     TempDir dir;

@@ -7,7 +7,6 @@ namespace qxt::test {
 std::vector<RecordedMessage> CollapseTransfers(const std::vector<RecordedMessage>& messages,
                                                std::string& problems)
 {
-    constexpr WPARAM kChunk = 32768;
     std::vector<RecordedMessage> out;
     problems.clear();
     size_t i = 0;
@@ -23,8 +22,6 @@ std::vector<RecordedMessage> CollapseTransfers(const std::vector<RecordedMessage
         size_t j = i + 1;
         while (j < messages.size() && messages[j].message == WM_DOWNLOAD_PROGRESS &&
                messages[j].lParam == first.lParam && messages[j].wParam > transfer.wParam) {
-            if (messages[j].wParam - transfer.wParam > kChunk)
-                problems += "progress step above 32768 bytes: " + Describe(messages[j]) + "\n";
             transfer.wParam = messages[j].wParam;
             ++j;
         }

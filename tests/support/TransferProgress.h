@@ -16,8 +16,10 @@ constexpr UINT kTransfer = WM_APP + 0x3F0;
 
 // Replaces every run of WM_DOWNLOAD_PROGRESS that starts at position 0 by one
 // kTransfer(last position, declared length). Each run must keep one declared
-// length and climb in steps of 1 to 32768 bytes; what breaks that is described
-// in problems (empty when all is well). Other messages, the (100, 100) of a
+// length and climb; how far each step goes is the download's choice (it
+// reports when the bar's whole percent changes or time has passed, so a step
+// may span many chunks). What breaks that is described in problems (empty
+// when all is well). Other messages, the (100, 100) of a
 // kept file among them, pass through unchanged.
 std::vector<RecordedMessage> CollapseTransfers(const std::vector<RecordedMessage>& messages,
                                                std::string& problems);
