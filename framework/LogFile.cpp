@@ -9,6 +9,9 @@
 
 namespace {
 
+// 2^60: no log ever reaches it, so the lock never covers a byte a reader reads.
+constexpr DWORD kWriterLockOffsetHigh = 0x10000000;
+
 std::wstring Timestamp()
 {
     SYSTEMTIME now{};
@@ -48,10 +51,9 @@ bool CLogFile::Append(const std::wstring& path)
     Close();
     if (path.empty())
         return false;
-    // Append-only access: every line lands at the end even when another
-    // process writes the same log (a second setup program saying it leaves).
-    // Others may read it while the run goes on.
-    const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // Others may read the log while the run goes on, and another process may
+    // write to it (a second setup program saying that it leaves).
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -87,9 +89,19 @@ void CLogFile::Write(const std::wstring& text)
 
     ::AcquireSRWLockExclusive(&m_lock);
     if (m_hFile != INVALID_HANDLE_VALUE) {
+        // Every writer of the file, in any process, locks the same byte far
+        // beyond the end before it writes at the end: append-only handles
+        // do not keep two writers apart under Wine, one overwrites the other.
+        OVERLAPPED writers{};
+        writers.OffsetHigh = kWriterLockOffsetHigh;
+        const bool locked = ::LockFileEx(m_hFile, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &writers) != FALSE;
+        LARGE_INTEGER end{};
         DWORD written = 0;
         // A full disk or a vanished share costs the log, never the run.
-        ::WriteFile(m_hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (::SetFilePointerEx(m_hFile, LARGE_INTEGER{}, &end, FILE_END))
+            ::WriteFile(m_hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (locked)
+            ::UnlockFileEx(m_hFile, 0, 1, 0, &writers);
     }
     ::ReleaseSRWLockExclusive(&m_lock);
 }

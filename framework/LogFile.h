@@ -18,7 +18,8 @@ public:
     // previousPath (replacing an older one); with an empty previousPath it is
     // replaced. False when the file cannot be created: the log then stays closed.
     bool Open(const std::wstring& path, const std::wstring& previousPath);
-    // Goes on writing at the end of the log at path (created when missing).
+    // Goes on writing at the end of the log at path (created when missing);
+    // lines of several writers, in any process, never overwrite each other.
     bool Append(const std::wstring& path);
     void Close();
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }

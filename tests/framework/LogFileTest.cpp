@@ -1,5 +1,8 @@
 #include "framework/LogFile.h"
 
+#include "framework/MessageBox.h"
+#include "framework/Process.h"
+#include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -123,9 +126,11 @@ TEST(LogFile, LinesFromManyThreadsAndAnotherWriterStayWhole)
     }
     // Another writer of the same file (as a second setup program) appends
     // at the end while the first goes on.
+    constexpr int kOtherLines = 50;
     CLogFile other;
     ASSERT_TRUE(other.Append(path));
-    other.Write(L"the other writer");
+    for (int n = 0; n < kOtherLines; ++n)
+        other.Write(L"the other writer");
     other.Close();
     for (std::thread& thread : threads)
         thread.join();
@@ -133,7 +138,7 @@ TEST(LogFile, LinesFromManyThreadsAndAnotherWriterStayWhole)
     log.Close();
 
     const std::vector<std::string> lines = Lines(ReadFileBytes(path));
-    ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines + 2));
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines + kOtherLines + 1));
     static const std::regex whole(R"(^thread \d line \d+x{100}$)");
     int others = 0;
     for (const std::string& line : lines) {
@@ -144,7 +149,7 @@ TEST(LogFile, LinesFromManyThreadsAndAnotherWriterStayWhole)
             EXPECT_TRUE(std::regex_match(text, whole)) << text;
         }
     }
-    EXPECT_EQ(others, 1);
+    EXPECT_EQ(others, kOtherLines);
     EXPECT_EQ(TextOf(lines.back()), "last");
 }
 
@@ -163,6 +168,36 @@ TEST(LogFile, LogErrorNamesTheLastErrorForTheClosingLine)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(TextOf(lines[0]), "request http://127.0.0.1/Client.txt: status 404");
     EXPECT_EQ(TextOf(lines[1]).rfind("error: Download of Client.txt failed: ", 0), 0u) << lines[1];
+}
+
+}  // namespace
+
+namespace {
+
+// A silent run: a program that cannot be started shows no box; the log says
+// why, and a program that runs is logged with its command line and exit code.
+TEST(LogFile, ProgramsOfASilentRunAreLoggedAndAFailedStartShowsNoBox)
+{
+    TempDir dir;
+    const std::wstring path = dir / L"run.log";
+    ASSERT_TRUE(ProcessLog().Open(path, L""));
+    qxt::test::MessageBoxWatcher boxes(L"");
+    SuppressMessageBoxes(true);
+    const std::wstring missing = dir / L"missing.exe";
+    EXPECT_EQ(RunAndWait(missing.c_str(), L"/S", false, true), 0u);
+    const std::wstring program = qxt::test::HelperPath(L"exitcode.exe");
+    EXPECT_EQ(RunAndWait(program.c_str(), L"3", false, true), 3u);
+    SuppressMessageBoxes(false);
+    ProcessLog().Close();
+
+    EXPECT_TRUE(boxes.Boxes().empty()) << "a silent run shows no box";
+    const std::string log = ReadFileBytes(path);
+    const std::string missingName = ToUtf8(missing);
+    EXPECT_NE(log.find("Run " + missingName + " /S"), std::string::npos) << log;
+    EXPECT_NE(log.find("error: " + missingName + " could not be started: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Message box not shown (silent run): "), std::string::npos) << log;
+    EXPECT_NE(log.find("Run " + ToUtf8(program) + " 3"), std::string::npos) << log;
+    EXPECT_NE(log.find(ToUtf8(program) + " ended with exit code 3 after "), std::string::npos) << log;
 }
 
 }  // namespace
