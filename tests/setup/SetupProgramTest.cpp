@@ -3,8 +3,10 @@
 // prefix of its own. Screenshots of the pages and boxes are written next to
 // the test results on every run.
 #include "core/InstallInfo.h"
+#include "core/SetupMessages.h"
 #include "download/MD5Checksum.h"
 #include "framework/LogFile.h"
+#include "framework/Process.h"
 #include "install/ClientConfig.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
@@ -19,6 +21,8 @@
 
 #include <winsock2.h>
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -96,6 +100,27 @@ std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wc
     wchar_t value[512] = {};
     ::GetPrivateProfileStringW(section, key, L"<missing>", value, 512, file.c_str());
     return value;
+}
+
+// The access list of the key the .NET step opens to Everyone while its
+// installers run, as SDDL.
+std::wstring IeMainAcl()
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    wchar_t name[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
+    if (::GetNamedSecurityInfoW(name, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                                &descriptor) != ERROR_SUCCESS)
+        return L"(unreadable)";
+    wchar_t* sddl = nullptr;
+    std::wstring text = L"(unconvertible)";
+    if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                               &sddl, nullptr)) {
+        text = sddl;
+        ::LocalFree(sddl);
+    }
+    ::LocalFree(descriptor);
+    return text;
 }
 
 // Escape as the keyboard delivers it: the dialog's message loop turns it
@@ -365,6 +390,43 @@ TEST_F(SetupProgram, EscapeAsksBeforeLeaving)
     DWORD code = 0xdeadbeef;
     EXPECT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
+}
+
+// Leaving while the .NET installer runs: the program waits, saying so, until
+// the installer has ended and the step has put the access list back; then
+// it ends, and nothing after the step runs.
+TEST_F(SetupProgram, ExitWhileTheDotNetInstallerRunsWaitsForTheAccessListToBePutBack)
+{
+    const std::wstring aclBefore = IeMainAcl();
+    ScriptInstallers("[dotNetFx40_Client_x86_x64.exe]\r\nStayRunning=1\r\nRecordAcl=1\r\n");
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return Count(InstallerLog(), "dotNetFx40_Client_x86_x64.exe|") == 1; },
+                          kPageTimeoutMs))
+        << "the .NET installer did not start";
+    EXPECT_NE(IeMainAcl(), aclBefore) << "the installer runs with the access list widened";
+
+    PressEscape(dialog);
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(box.wnd, nullptr);
+    EXPECT_EQ(box.text, L"您确定要退出安装过程吗？");
+    AnswerMessageBox(box, IDYES);
+    WaitForBoxGone(box);
+    EXPECT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_STATUS).text == L"正在退出，请稍候..."; }));
+    EXPECT_FALSE(ReadControl(dialog, IDC_CLOSE).enabled);
+    EXPECT_FALSE(m_program.WaitForExit(500)) << "the program did not wait for the step";
+    EXPECT_NE(IeMainAcl(), aclBefore);
+
+    // The installer finishes; the step puts the access list back.
+    ASSERT_TRUE(KillFirstProcessByName(L"dotNetFx40_Client_x86_x64.exe"));
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code)) << "the program did not end after the step";
+    EXPECT_EQ(code, static_cast<DWORD>(SETUP_CANCELLED)) << "the run's outcome: left before it ended";
+    EXPECT_EQ(IeMainAcl(), aclBefore);
+    EXPECT_EQ(Count(InstallerLog(), "fp_pl_pfs_installer19.exe|"), 0u) << "no step runs after the exit";
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "a left run registers nothing";
 }
 
 // A folder the program cannot install into is refused with a box before
