@@ -2,25 +2,33 @@
 
 #include "core/InstallInfo.h"
 
-#include <cwctype>
-
-namespace {
-
-bool IsAbsolute(const std::wstring& folder)
+bool IsAbsoluteInstallFolder(const std::wstring& folder)
 {
-    const bool drive = folder.size() >= 3 && std::iswalpha(folder[0]) && folder[1] == L':' &&
-                       (folder[2] == L'\\' || folder[2] == L'/');
-    const bool unc = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\' && folder[2] != L'\\';
-    return drive || unc;
-}
+    const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    if (folder.size() >= 3 && isLetter(folder[0]) && folder[1] == L':' && folder[2] == L'\\')
+        return true;
 
-}  // namespace
+    // A name of a UNC path: not empty, not only blanks, no separator.
+    const auto isName = [](const std::wstring& name) {
+        return name.find_first_not_of(L" \t") != std::wstring::npos && name.find(L'/') == std::wstring::npos;
+    };
+    if (folder.compare(0, 2, L"\\\\") != 0)
+        return false;
+    const size_t serverEnd = folder.find(L'\\', 2);
+    if (serverEnd == std::wstring::npos)
+        return false;
+    const std::wstring server = folder.substr(2, serverEnd - 2);
+    const size_t shareEnd = folder.find(L'\\', serverEnd + 1);
+    const std::wstring share = folder.substr(serverEnd + 1, shareEnd == std::wstring::npos ? std::wstring::npos
+                                                                                           : shareEnd - serverEnd - 1);
+    return isName(server) && server != L"?" && server != L"." && isName(share);
+}
 
 InstallFolderVerdict CheckInstallFolder(const std::wstring& folder)
 {
     if (folder.find_first_not_of(L" \t") == std::wstring::npos)
         return InstallFolderVerdict::Empty;
-    if (!IsAbsolute(folder))
+    if (!IsAbsoluteInstallFolder(folder))
         return InstallFolderVerdict::NotAbsolute;
     if (!InstallFolderFits(folder))
         return InstallFolderVerdict::TooLong;

@@ -13,5 +13,11 @@ enum class InstallFolderVerdict {
 
 InstallFolderVerdict CheckInstallFolder(const std::wstring& folder);
 
+// True for an absolute local or network folder: a drive letter, a colon and a
+// backslash, or \\server\share. Empty, blank and relative texts, a drive
+// without its backslash and device paths (\\?\, \\.\) are not.
+bool IsAbsoluteInstallFolder(const std::wstring& folder);
+
+
 // A short English description of a verdict, for the log.
 const wchar_t* InstallFolderVerdictText(InstallFolderVerdict verdict);

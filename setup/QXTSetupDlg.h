@@ -12,6 +12,7 @@
 #include "controls/TextProgressCtrl.h"
 #include "framework/DialogEx.h"
 #include "framework/Image.h"
+#include "setup/DialogLayout.h"
 #include "setup/SetupSession.h"
 
 #include <optional>
@@ -29,7 +30,7 @@ public:
     std::optional<std::wstring> m_strInitialFolder;
     bool m_bLaunchClient = true;
 
-    static constexpr int kSwitchCount = 5;
+    static constexpr int kSwitchCount = dialog_layout::kSwitchCount;
     static constexpr UINT kRotationPeriodMs = 3000;
 
 protected:
@@ -68,6 +69,12 @@ protected:
     LRESULT OnDownloadComplete();
 
 private:
+    // The image button with the given control id.
+    CImageButton& ImageButton(UINT id);
+    // Lets the worker end at its next step boundary and waits for it,
+    // delivering messages meanwhile; the status line says so.
+    void WaitForWorkerToStop();
+
     // Refuses a folder whose paths would not fit the installation record.
     bool AcceptInstallFolder(const std::wstring& folder);
 

@@ -447,19 +447,96 @@ TEST_F(SetupProgram, EscapeAsksBeforeLeaving)
     EXPECT_EQ(code, 0u);
 }
 
-TEST_F(SetupProgram, TooLongFolderIsRefusedBeforeAnythingStarts)
+// A folder the program cannot install into is refused with a box before
+// anything starts: no request to the server, no file in the root of a drive,
+// no uninstall entry; the welcome page stays as the user left it.
+TEST_F(SetupProgram, UnusableFolderIsRefusedBeforeAnythingStarts)
 {
-    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
-    ASSERT_NE(dialog, nullptr);
-    const std::wstring folder = L"C:\\" + std::wstring(250, L'a');
-    ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-    Click(dialog, IDC_START);
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+    // Where a relative folder would have put the manifest: the root of the
+    // program's current drive (it inherits ours) and of drive C.
+    const std::wstring roots[] = {L"\\Client.txt", L"C:\\Client.txt"};
+    for (const std::wstring& file : roots)
+        ASSERT_EQ(::GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "left over: " << file.c_str();
 
-    MessageBoxInfo box = ExpectErrorBox(L"安装路径过长，请重新选择！", {IDOK});
-    ASSERT_NE(box.wnd, nullptr);
-    AnswerMessageBox(box, IDOK);
-    WaitForBoxGone(box);
-    ExpectWelcomePage(dialog, false, folder);
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        const char* label;
+        std::wstring folder;
+        const wchar_t* text;
+    } cases[] = {
+        {"cleared", L"", L"请选择有效的安装路径！"},
+        {"blanks", L"   ", L"请选择有效的安装路径！"},
+        {"relative", L"QXTClient", L"请选择有效的安装路径！"},
+        {"root of the current drive", L"\\QXTClient", L"请选择有效的安装路径！"},
+        {"drive without backslash", L"C:QXTClient", L"请选择有效的安装路径！"},
+        {"too long", L"C:\\" + std::wstring(250, L'a'), L"安装路径过长，请重新选择！"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(c.folder.c_str()));
+        Click(dialog, IDC_START);
+
+        MessageBoxInfo box = ExpectErrorBox(c.text, {IDOK});
+        ASSERT_NE(box.wnd, nullptr);
+        if (c.folder.empty())
+            Screenshot(box.wnd, L"error-folder.png");
+        AnswerMessageBox(box, IDOK);
+        WaitForBoxGone(box);
+        ExpectWelcomePage(dialog, false, c.folder);
+    }
+    EXPECT_TRUE(server.Requests().empty()) << "nothing may be downloaded";
+    for (const std::wstring& file : roots)
+        EXPECT_EQ(::GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << file.c_str();
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "a refused folder registers nothing";
+}
+
+// An uninstall entry whose folder the installation could not go back into
+// counts as none: the welcome page offers the default folder to change.
+TEST_F(SetupProgram, UninstallEntryWithoutAUsableFolderCountsAsNone)
+{
+    const wchar_t* entryKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'a');
+    const DWORD number = 7;
+    const struct {
+        const char* label;
+        DWORD type;  // REG_NONE: no InstallLocation value
+        std::wstring text;
+    } cases[] = {
+        {"missing", REG_NONE, L""},
+        {"empty", REG_SZ, L""},
+        {"relative", REG_SZ, L"QXTClient"},
+        {"blanks", REG_SZ, L"  "},
+        {"too long", REG_SZ, tooLong},
+        {"not a string", REG_DWORD, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetMachine();
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, entryKey, L"DisplayName", REG_SZ, L"Quolix", 14),
+                  ERROR_SUCCESS);
+        if (c.type == REG_SZ) {
+            ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, entryKey, L"InstallLocation", REG_SZ, c.text.c_str(),
+                                        static_cast<DWORD>((c.text.size() + 1) * sizeof(wchar_t))),
+                      ERROR_SUCCESS);
+        } else if (c.type == REG_DWORD) {
+            ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, entryKey, L"InstallLocation", REG_DWORD, &number,
+                                        sizeof number),
+                      ERROR_SUCCESS);
+        }
+
+        HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+        ASSERT_NE(dialog, nullptr);
+        ExpectWelcomePage(dialog, false, m_installFolder);
+        m_program.Kill();
+    }
 }
 
 // The sample client served by the test's own server, with a codec whose
