@@ -62,7 +62,8 @@ BOOL CQXTSetupApp::InitInstance()
         LogError(L"Unknown switch: %ls", names.c_str());
         if (options.silent) {
             m_nExitCode = kExitUnknownSwitch;
-            LogLine(L"Exit code %d", m_nExitCode);
+            LogLine(L"Installation failed at step: command line (exit code %d): unknown switch %ls", m_nExitCode,
+                    names.c_str());
             return FALSE;
         }
         AfxMessageBox(L"无法识别的命令行参数：" + names + L"\r\n\r\n" + kCommandLineHelp, MB_OK | MB_ICONWARNING);
@@ -70,7 +71,7 @@ BOOL CQXTSetupApp::InitInstance()
 
     if (options.help && !options.silent) {
         AfxMessageBox(kCommandLineHelp, MB_OK | MB_ICONINFORMATION);
-        LogLine(L"Exit code 0 (the switches were shown)");
+        LogLine(L"The switches were shown (exit code 0)");
         return FALSE;
     }
 
@@ -89,8 +90,8 @@ BOOL CQXTSetupApp::InitInstance()
         silent.desktopShortcut = !options.noDesktop;
         silent.programGroup = !options.noGroup;
         silent.launchClient = !options.noLaunch;
+        // Its last line gives the outcome and the exit code.
         m_nExitCode = RunSilentInstall(silent);
-        LogLine(L"Exit code %d", m_nExitCode);
         return FALSE;
     }
 
@@ -105,6 +106,6 @@ BOOL CQXTSetupApp::InitInstance()
     // The run's result code, as a silent run gives it: 0 once installed, or
     // when no run was started at all.
     m_nExitCode = dialog->m_bInstallComplete ? 0 : static_cast<int>(LastRunOutcome());
-    LogLine(L"Exit code %d", m_nExitCode);
+    LogLine(L"Setup program closed (exit code %d)", m_nExitCode);
     return FALSE;
 }

@@ -64,7 +64,7 @@ void LogRunOutcome(UINT result)
 {
     ::InterlockedExchange(&g_lastRunOutcome, static_cast<LONG>(result));
     if (result == SETUP_OK) {
-        LogLine(L"Installation completed (exit code 0)");
+        LogLine(L"All installation steps done");
         return;
     }
     if (result == SETUP_CANCELLED) {

@@ -132,6 +132,7 @@ std::wstring FormatV(const wchar_t* format, va_list args)
 
 SRWLOCK g_lastErrorLock = SRWLOCK_INIT;
 std::wstring g_lastError;
+unsigned g_errorCount = 0;
 
 }  // namespace
 
@@ -156,8 +157,17 @@ void LogError(const wchar_t* format, ...)
         text.pop_back();
     ::AcquireSRWLockExclusive(&g_lastErrorLock);
     g_lastError = text;
+    ++g_errorCount;
     ::ReleaseSRWLockExclusive(&g_lastErrorLock);
     ProcessLog().Write(L"error: " + text);
+}
+
+unsigned LoggedErrorCount()
+{
+    ::AcquireSRWLockShared(&g_lastErrorLock);
+    const unsigned count = g_errorCount;
+    ::ReleaseSRWLockShared(&g_lastErrorLock);
+    return count;
 }
 
 std::wstring LastLoggedError()

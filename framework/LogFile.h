@@ -52,3 +52,5 @@ std::string ToUtf8(const std::wstring& text);
 // error, which a run's closing line names as the reason it failed.
 void LogError(const wchar_t* format, ...);
 std::wstring LastLoggedError();
+// How many errors were logged so far: tells whether a piece of work logged one.
+unsigned LoggedErrorCount();

@@ -41,8 +41,10 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
     DWORD exitCode = 0;
     if (!::GetExitCodeProcess(process.Get(), &exitCode))
         return 0;
-    LogLine(L"%ls ended with exit code %lu after %.1f s", program, static_cast<unsigned long>(exitCode),
-            static_cast<double>(::GetTickCount64() - started) / 1000.0);
+    // Every code but 0 is a failure to the caller.
+    (exitCode == 0 ? LogLine : LogError)(L"%ls ended with exit code %lu after %.1f s", program,
+                                         static_cast<unsigned long>(exitCode),
+                                         static_cast<double>(::GetTickCount64() - started) / 1000.0);
     return exitCode;
 }
 

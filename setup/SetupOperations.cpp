@@ -12,9 +12,12 @@ namespace {
 BOOL LoggedStep(const wchar_t* name, BOOL (*step)(InstallInfo&), InstallInfo& info)
 {
     LogLine(L"Step %ls: started", name);
+    const unsigned errorsBefore = LoggedErrorCount();
     const BOOL done = step(info);
     if (done)
         LogLine(L"Step %ls: done", name);
+    else if (LoggedErrorCount() != errorsBefore)
+        LogError(L"Step %ls failed: %ls", name, LastLoggedError().c_str());
     else
         LogError(L"Step %ls failed", name);
     return done;

@@ -95,6 +95,7 @@ void RunFinishActions(const SilentInstallOptions& options, const InstallInfo& in
         RemoveDesktopShortcut();
     if (options.launchClient)
         LaunchClient(info);
+    LogLine(L"Installation finished (exit code 0)");
 }
 
 }  // namespace
