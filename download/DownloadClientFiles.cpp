@@ -1,13 +1,13 @@
 #include "download/DownloadClientFiles.h"
 
+#include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
+#include "download/CancelRequest.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
-#include "framework/Handles.h"
-#include "framework/RegistryKey.h"
 #include "framework/StdioFile.h"
 
 #include <string>
@@ -15,36 +15,11 @@
 
 namespace {
 
-constexpr DWORD kCancelPauseMs = 100;
 constexpr DWORD kCurrentFilePauseMs = 500;  // lets the user see each kept file go by
-
-constexpr wchar_t kDotNetClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client";
-constexpr wchar_t kDotNet4ClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client";
-
-bool CancelRequested(const volatile LONG* cancel)
-{
-    return cancel != nullptr && *cancel != 0;
-}
 
 void SendText(HWND window, UINT message, const std::wstring& text)
 {
     ::SendMessageW(window, message, reinterpret_cast<WPARAM>(&text), 0);
-}
-
-bool DotNetClientInstalled()
-{
-    DWORD installed = 0;
-    if (ReadRegistryInstallValue(kDotNetClientKey, &installed) && installed == 1)
-        return true;
-    installed = 0;
-    return ReadRegistryInstallValue(kDotNet4ClientKey, &installed) && installed == 1;
-}
-
-bool LocalFileFound(const std::wstring& path)
-{
-    WIN32_FIND_DATAW data;
-    qxt::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
-    return static_cast<bool>(find);
 }
 
 // An unreadable local file cannot be shown to be current, so it is fetched
@@ -122,7 +97,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         }
 
         const std::wstring localPath = folder + entry.name;
-        if (LocalFileFound(localPath) && HasDigest(localPath, entry.digest)) {
+        if (FileExists(localPath.c_str()) && HasDigest(localPath, entry.digest)) {
             CFile kept;
             if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::typeBinary)) {
                 try {

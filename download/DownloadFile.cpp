@@ -1,6 +1,7 @@
 #include "download/DownloadFile.h"
 
 #include "core/SetupMessages.h"
+#include "download/CancelRequest.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/HttpConnection.h"
@@ -17,12 +18,6 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
-constexpr DWORD kCancelPauseMs = 100;
-
-bool CancelRequested(const volatile LONG* cancel)
-{
-    return cancel != nullptr && *cancel != 0;
-}
 
 // Sets or clears the read-only attribute, keeping the others; returns the
 // attributes found before (INVALID_FILE_ATTRIBUTES when there is no file).
