@@ -1,7 +1,12 @@
 #include "app/QXTSetupApp.h"
 
+#include "app/CommandLine.h"
+#include "core/SetupLog.h"
+#include "framework/FileVersion.h"
+#include "framework/LogFile.h"
 #include "framework/MessageBox.h"
 #include "setup/QXTSetupDlg.h"
+#include "setup/SilentInstall.h"
 
 #include <commctrl.h>
 
@@ -9,13 +14,65 @@
 
 const wchar_t kSingleInstanceMutexName[] = L"CF65190A-1F4F-4F9D-8C72-836EB5362FF3";
 
+namespace {
+
+void LogProgramStart(const std::wstring& arguments)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    VS_FIXEDFILEINFO version{};
+    if (GetFileVersion(path, &version))
+        LogLine(L"QXTSetup %u.%u.%u.%u (%ls)", HIWORD(version.dwFileVersionMS), LOWORD(version.dwFileVersionMS),
+                HIWORD(version.dwFileVersionLS), LOWORD(version.dwFileVersionLS), path);
+    else
+        LogLine(L"QXTSetup, version unknown (%ls)", path);
+    LogLine(L"Command line: %ls", arguments.c_str());
+}
+
+}  // namespace
+
 BOOL CQXTSetupApp::InitInstance()
 {
+    const std::wstring arguments = ProcessArguments();
+    const CommandLineOptions options = ParseCommandLine(arguments);
+
     // Never closed: the system releases the mutex when the process ends, and
-    // until then a second instance sees it and leaves without a word.
+    // until then a second instance sees it and leaves: without a word, or,
+    // when silent, with its own exit code and a line at the end of the log.
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName);
-    if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS)
+    if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (options.silent) {
+            m_nExitCode = kExitAlreadyRunning;
+            ProcessLog().Append(SetupLogPath(options.logPath));
+            LogLine(L"Another setup program is running: this silent run ends (exit code %d)", m_nExitCode);
+            ProcessLog().Close();
+        }
         return FALSE;
+    }
+
+    OpenSetupLog(options.logPath);
+    LogProgramStart(arguments);
+    if (options.silent)
+        SuppressMessageBoxes(true);
+
+    if (!options.unknown.empty()) {
+        std::wstring names;
+        for (const std::wstring& name : options.unknown)
+            names += (names.empty() ? L"" : L" ") + name;
+        LogError(L"Unknown switch: %ls", names.c_str());
+        if (options.silent) {
+            m_nExitCode = kExitUnknownSwitch;
+            LogLine(L"Exit code %d", m_nExitCode);
+            return FALSE;
+        }
+        AfxMessageBox(L"无法识别的命令行参数：" + names + L"\r\n\r\n" + kCommandLineHelp, MB_OK | MB_ICONWARNING);
+    }
+
+    if (options.help && !options.silent) {
+        AfxMessageBox(kCommandLineHelp, MB_OK | MB_ICONINFORMATION);
+        LogLine(L"Exit code 0 (the switches were shown)");
+        return FALSE;
+    }
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -24,10 +81,30 @@ BOOL CQXTSetupApp::InitInstance()
 
     CWinApp::InitInstance();
 
+    if (options.silent) {
+        SilentInstallOptions silent;
+        silent.hasFolder = options.hasFolder;
+        silent.folder = options.folder;
+        silent.autorun = !options.noAutorun;
+        silent.desktopShortcut = !options.noDesktop;
+        silent.programGroup = !options.noGroup;
+        silent.launchClient = !options.noLaunch;
+        m_nExitCode = RunSilentInstall(silent);
+        LogLine(L"Exit code %d", m_nExitCode);
+        return FALSE;
+    }
+
     auto dialog = std::make_unique<CQXTSetupDlg>();
+    if (options.hasFolder)
+        dialog->m_strInitialFolder = options.folder;
+    dialog->m_bLaunchClient = !options.noLaunch;
     m_pMainWnd = dialog.get();
     dialog->DoModal();
     m_pMainWnd = nullptr;
     AfxSetMainWnd(nullptr);
+    // The run's result code, as a silent run gives it: 0 once installed, or
+    // when no run was started at all.
+    m_nExitCode = dialog->m_bInstallComplete ? 0 : static_cast<int>(LastRunOutcome());
+    LogLine(L"Exit code %d", m_nExitCode);
     return FALSE;
 }

@@ -10,6 +10,12 @@ public:
 
     // Always FALSE: the process ends when the dialog has closed.
     BOOL InitInstance() override;
+    // The process's exit code (see setup/SilentInstall.h and the worker's
+    // SetupResult).
+    int ExitInstance() override { return m_nExitCode; }
+
+private:
+    int m_nExitCode = 0;
 };
 
 // The name of the mutex that marks a running setup program in this logon.

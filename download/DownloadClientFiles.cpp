@@ -5,9 +5,11 @@
 #include "download/CancelRequest.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
+#include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
+#include "framework/LogFile.h"
 #include "framework/StdioFile.h"
 
 #include <string>
@@ -32,7 +34,9 @@ bool HasDigest(const std::wstring& path, const std::wstring& digest)
     } catch (const CFileException&) {
         return false;
     }
-    return !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+    const bool same = !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+    LogFileDecision(path, local, digest, same);
+    return same;
 }
 
 }  // namespace
@@ -91,6 +95,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         // A line without a name, or a name reaching outside the install
         // folder, is never looked at, fetched or written.
         if (!entry.hasSeparator || !IsInstallableName(entry.name)) {
+            LogError(L"Manifest line %u names no file of the install folder: %ls", static_cast<unsigned>(number),
+                     lines[number - 1].c_str());
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
             return 0;
@@ -111,6 +117,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             continue;
         }
 
+        if (!FileExists(localPath.c_str()))
+            LogFileDecision(localPath, L"", entry.digest, false);
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
         const DWORD length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel);

@@ -2,6 +2,7 @@
 
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
+#include "download/DownloadLog.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/HttpConnection.h"
@@ -38,6 +39,7 @@ DWORD SetReadOnly(const wchar_t* path, bool readOnly)
 DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
                    const volatile LONG* cancel)
 {
+    RequestLog requestLog(url);
     // A session that cannot be opened is a failed download like any other.
     CInternetSession session(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
     if (!session)
@@ -104,7 +106,9 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         }
         request->SendRequest();
         DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status / 100 != 2) {
+        const bool answered = request->QueryInfoStatusCode(status);
+        requestLog.status = status;
+        if (!answered || status / 100 != 2) {
             closeInternet();
             return 0;
         }
@@ -122,6 +126,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         DWORD lengthSize = sizeof declared;
         if (!request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &lengthSize))
             return abandon();
+        requestLog.SetDeclared(declared);
         ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 0, declared);
 
         BYTE buffer[kChunkSize];
@@ -139,6 +144,7 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
             }
             file.Write(buffer, read);
             received += read;
+            requestLog.received = received;
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, received, declared);
         }
         file.Close();
@@ -162,10 +168,13 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         SetReadOnly(destination, true);
 
         closeInternet();
+        requestLog.stored = true;
         return declared;
-    } catch (const CInternetException&) {
+    } catch (const CInternetException& e) {
+        requestLog.error = e.m_dwError;
         return abandon();
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
+        requestLog.error = static_cast<DWORD>(e.m_lOsError);
         // A write error on the temporary file, a full disk among them.
         return abandon();
     }

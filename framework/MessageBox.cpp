@@ -1,6 +1,7 @@
 #include "framework/MessageBox.h"
 
 #include "framework/ExecutableName.h"
+#include "framework/LogFile.h"
 
 #include <atomic>
 
@@ -46,8 +47,26 @@ std::wstring AfxGetAppName()
     return ExecutableBaseName();
 }
 
+namespace {
+volatile LONG g_messageBoxesSuppressed = 0;
+}
+
+void SuppressMessageBoxes(bool suppress)
+{
+    ::InterlockedExchange(&g_messageBoxesSuppressed, suppress ? 1 : 0);
+}
+
 int AfxMessageBox(const wchar_t* text, UINT type)
 {
+    if (g_messageBoxesSuppressed) {
+        LogLine(L"Message box not shown (silent run): %ls", text);
+        switch (type & MB_TYPEMASK) {
+        case MB_OK: return IDOK;
+        case MB_ABORTRETRYIGNORE: return IDABORT;
+        case MB_YESNO: return IDNO;
+        default: return IDCANCEL;
+        }
+    }
     if ((type & MB_ICONMASK) == 0) {
         switch (type & MB_TYPEMASK) {
         case MB_OK:

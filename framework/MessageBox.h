@@ -24,3 +24,8 @@ inline int AfxMessageBox(const std::wstring& text, UINT type = MB_OK)
 {
     return AfxMessageBox(text.c_str(), type);
 }
+
+// From now on (true) AfxMessageBox shows nothing: it writes the text to the
+// process's log and returns the answer that changes least (OK, Abort, No,
+// Cancel). For a run that nobody watches.
+void SuppressMessageBoxes(bool suppress);

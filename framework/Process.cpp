@@ -1,11 +1,14 @@
 #include "framework/Process.h"
 
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 #include "framework/MessageBox.h"
 #include "framework/SystemErrorText.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>
+
+#include <string>
 
 DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, bool wait)
 {
@@ -20,8 +23,12 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
     info.lpParameters = parameters;
     info.lpDirectory = nullptr;
     info.nShow = show ? SW_SHOW : SW_HIDE;
+    const ULONGLONG started = ::GetTickCount64();
+    LogLine(L"Run %ls %ls", program, parameters ? parameters : L"");
     if (!::ShellExecuteExW(&info)) {
-        AfxMessageBox(LastErrorText(), MB_OK);
+        const std::wstring error = LastErrorText();
+        LogError(L"%ls could not be started: %ls", program, error.c_str());
+        AfxMessageBox(error, MB_OK);
         return 0;
     }
 
@@ -34,6 +41,8 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
     DWORD exitCode = 0;
     if (!::GetExitCodeProcess(process.Get(), &exitCode))
         return 0;
+    LogLine(L"%ls ended with exit code %lu after %.1f s", program, static_cast<unsigned long>(exitCode),
+            static_cast<double>(::GetTickCount64() - started) / 1000.0);
     return exitCode;
 }
 

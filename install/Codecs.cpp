@@ -1,6 +1,7 @@
 #include "install/Codecs.h"
 
 #include "framework/FileSystem.h"
+#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/RegistryKey.h"
 
@@ -75,9 +76,12 @@ BOOL InstallCodecs(InstallInfo& info)
     RegistryKey key;
     if (!key.Open(HKEY_CURRENT_USER, kMp3EncoderSettingsKey) && !key.Create(HKEY_CURRENT_USER, kMp3EncoderSettingsKey))
         return TRUE;
-    for (const auto& setting : kMp3EncoderSettings)
+    for (const auto& setting : kMp3EncoderSettings) {
+        LogLine(L"Registry write HKCU\\%ls: %ls = %lu", kMp3EncoderSettingsKey, setting.name,
+                static_cast<unsigned long>(setting.value));
         ::RegSetValueExW(key.Key(), setting.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.value),
                          sizeof setting.value);
+    }
     key.Close();
     return TRUE;
 }

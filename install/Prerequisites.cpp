@@ -2,6 +2,7 @@
 
 #include "core/DotNetClient.h"
 #include "framework/FileSystem.h"
+#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/ShellDelete.h"
 #include "install/ServiceControl.h"
@@ -81,16 +82,20 @@ BOOL InstallDotNetFramework(InstallInfo& info)
                                        SUB_CONTAINERS_AND_OBJECTS_INHERIT);
         if (::SetEntriesInAclW(1, &everyone, oldAcl, &newAcl) == ERROR_SUCCESS &&
             ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, newAcl,
-                                    nullptr) == ERROR_SUCCESS)
+                                    nullptr) == ERROR_SUCCESS) {
+            LogLine(L"Access list of %ls: full access for Everyone while the installers run", keyName);
             installed = RunInstallers(info);
+        }
     }
 
     if (newAcl)
         ::LocalFree(newAcl);
     // A key without any access list reads back as a null one; that too is put back.
-    if (aclRead)
+    if (aclRead) {
+        LogLine(L"Access list of %ls: put back", keyName);
         ::SetNamedSecurityInfoW(keyName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, oldAcl,
                                 nullptr);
+    }
     if (aclRead && descriptor)
         ::LocalFree(descriptor);
     return installed ? TRUE : FALSE;

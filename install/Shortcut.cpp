@@ -4,6 +4,7 @@
 #include "core/ProductNames.h"
 #include "framework/FileSystem.h"
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -46,6 +47,7 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* workingFolder, const w
     }
     if (SUCCEEDED(initialized))
         ::CoUninitialize();
+    LogLine(L"Shortcut %ls -> %ls: %ls", shortcutFile, target, SUCCEEDED(saved) ? L"saved" : L"not saved");
     return SUCCEEDED(saved);
 }
 

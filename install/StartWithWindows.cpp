@@ -2,6 +2,7 @@
 #include "install/FinishActions.h"
 
 #include "core/ProductNames.h"
+#include "framework/LogFile.h"
 #include "framework/RegistryKey.h"
 
 BOOL AddRunEntry(const InstallInfo& info)
@@ -11,6 +12,7 @@ BOOL AddRunEntry(const InstallInfo& info)
     RegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kRunKey))
         return FALSE;
+    LogLine(L"Registry write HKLM\\%ls: %ls = %ls", kRunKey, kRunValue, client.c_str());
     ::RegSetValueExW(key.Key(), kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(client.c_str()),
                      static_cast<DWORD>((client.size() + 1) * sizeof(wchar_t)));
     key.Close();
@@ -22,6 +24,7 @@ BOOL RemoveRunEntry()
     RegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kRunKey))
         return FALSE;
+    LogLine(L"Registry delete HKLM\\%ls: %ls", kRunKey, kRunValue);
     ::RegDeleteValueW(key.Key(), kRunValue);  // a missing value is no error
     key.Close();
     return TRUE;

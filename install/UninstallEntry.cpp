@@ -1,5 +1,6 @@
 #include "install/UninstallEntry.h"
 
+#include "framework/LogFile.h"
 #include "framework/RegistryKey.h"
 
 #include <cstring>
@@ -58,12 +59,14 @@ bool ReadDword(HKEY key, const wchar_t* name, DWORD& value)
 void WriteString(HKEY key, const wchar_t* name, const WCHAR (&field)[MAX_PATH])
 {
     const size_t length = ::wcsnlen(field, MAX_PATH - 1);
+    LogLine(L"Registry write HKLM\\%ls: %ls = %ls", kUninstallEntryKey, name, std::wstring(field, length).c_str());
     ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(field),
                      static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
 }
 
 void WriteDword(HKEY key, const wchar_t* name, DWORD value)
 {
+    LogLine(L"Registry write HKLM\\%ls: %ls = %lu", kUninstallEntryKey, name, static_cast<unsigned long>(value));
     ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 

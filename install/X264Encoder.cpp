@@ -1,5 +1,6 @@
 #include "install/X264Encoder.h"
 
+#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/RegistryKey.h"
 
@@ -44,12 +45,17 @@ BOOL InstallX264Encoder(InstallInfo& info)
     RegistryKey key;
     if (!key.Open(HKEY_CURRENT_USER, kX264SettingsKey) && !key.Create(HKEY_CURRENT_USER, kX264SettingsKey))
         return TRUE;
-    for (const auto& setting : kStringSettings)
+    for (const auto& setting : kStringSettings) {
+        LogLine(L"Registry write HKCU\\%ls: %ls = %ls", kX264SettingsKey, setting.name, setting.value);
         ::RegSetValueExW(key.Key(), setting.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(setting.value),
                          static_cast<DWORD>((std::wcslen(setting.value) + 1) * sizeof(wchar_t)));
-    for (const auto& setting : kNumberSettings)
+    }
+    for (const auto& setting : kNumberSettings) {
+        LogLine(L"Registry write HKCU\\%ls: %ls = %lu", kX264SettingsKey, setting.name,
+                static_cast<unsigned long>(setting.value));
         ::RegSetValueExW(key.Key(), setting.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.value),
                          sizeof setting.value);
+    }
     key.Close();
     return TRUE;
 }

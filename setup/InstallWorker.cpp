@@ -1,5 +1,6 @@
 #include "setup/InstallWorker.h"
 
+#include "core/SetupLog.h"
 #include "core/SetupMessages.h"
 #include "setup/SetupSession.h"
 
@@ -26,18 +27,30 @@ private:
         return code;
     }
 
-    void ReportStep(SetupStep step, LPARAM ordinal)
+    // The user has confirmed leaving. Checked only between steps: a step
+    // always runs to its end, where it has put back what it changed for the
+    // time it ran (an access list, a stopped service, a file being replaced).
+    bool ExitRequested() const { return m_session.m_bExitRequested != 0; }
+
+    // Reports the next step; false when the user is leaving: an exit
+    // confirmed while the report was on its way starts no new step.
+    bool ReportStep(SetupStep step, LPARAM ordinal)
     {
         m_ops.Pause(kStepPauseMs);
         ::SendMessageW(m_session.m_hDialog, WM_SETUP_STEP, step, ordinal);
+        return !ExitRequested();
     }
 
     // Calls the step until it succeeds or the dialog answers something other
-    // than Retry; Ignore counts as success. False when the run must end.
+    // than Retry; Ignore counts as success. False when the run must end,
+    // also when the user is leaving (then without a report).
     bool RunRetryable(const std::function<BOOL(InstallInfo&)>& step, SetupResult code)
     {
         for (;;) {
-            if (step(m_info))
+            const BOOL done = step(m_info);
+            if (ExitRequested())
+                return false;
+            if (done)
                 return true;
             const LRESULT answer = Send(WM_SETUP_ERROR, code);
             if (answer == IDRETRY)
@@ -45,6 +58,9 @@ private:
             return answer == IDIGNORE;
         }
     }
+
+    // The code a run ends with after a retryable step that did not go on.
+    unsigned Stopped(SetupResult code) const { return ExitRequested() ? SETUP_CANCELLED : code; }
 
     SetupSession& m_session;
     const SetupOperations& m_ops;
@@ -61,6 +77,9 @@ unsigned InstallRun::Run()
     const BOOL downloaded = m_ops.DownloadClientFiles(m_session.m_strServerHost.c_str(),
                                                       &m_session.m_bCancelRequested, m_session.m_hDialog,
                                                       m_info);
+    // The dialog is going: nobody is left to tell.
+    if (ExitRequested())
+        return SETUP_CANCELLED;
     // A cancel wins over the download's result: a download that finished just
     // as the user confirmed the cancel still ends the run.
     if (m_session.m_bCancelRequested)
@@ -69,21 +88,28 @@ unsigned InstallRun::Run()
         return Fail(SETUP_ERR_DOWNLOAD);
 
     // From here on a cancel request is ignored.
-    ReportStep(STEP_DOTNET, 1);
-    if (!m_ops.InstallDotNetFramework(m_info))
+    if (!ReportStep(STEP_DOTNET, 1))
+        return SETUP_CANCELLED;
+    const BOOL dotNet = m_ops.InstallDotNetFramework(m_info);
+    if (ExitRequested())
+        return SETUP_CANCELLED;
+    if (!dotNet)
         return Fail(SETUP_ERR_DOTNET);  // never repeated or skipped, whatever the answer
 
-    ReportStep(STEP_FLASH, 2);
+    if (!ReportStep(STEP_FLASH, 2))
+        return SETUP_CANCELLED;
     if (!RunRetryable(m_ops.InstallFlashPlugin, SETUP_ERR_FLASH))
-        return SETUP_ERR_FLASH;
+        return Stopped(SETUP_ERR_FLASH);
 
-    ReportStep(STEP_X264, 3);
+    if (!ReportStep(STEP_X264, 3))
+        return SETUP_CANCELLED;
     if (!RunRetryable(m_ops.InstallX264Encoder, SETUP_ERR_X264))
-        return SETUP_ERR_X264;
+        return Stopped(SETUP_ERR_X264);
 
-    ReportStep(STEP_AVC_DECODER, 4);
+    if (!ReportStep(STEP_AVC_DECODER, 4))
+        return SETUP_CANCELLED;
     if (!RunRetryable(m_ops.InstallAvcDecoder, SETUP_ERR_AVC_DECODER))
-        return SETUP_ERR_AVC_DECODER;
+        return Stopped(SETUP_ERR_AVC_DECODER);
 
     // Older codec DLLs and the old MP3 encoder's settings go before the
     // product's own codecs are registered; none of this can fail the run.
@@ -93,10 +119,13 @@ unsigned InstallRun::Run()
     m_ops.UnregisterComServer(L"mp4mux.dll", m_info);
     m_ops.UnregisterComServer(L"mp4demux.dll", m_info);
     m_ops.UnregisterComServer(L"aacencode.dll", m_info);
+    if (ExitRequested())
+        return SETUP_CANCELLED;
 
-    ReportStep(STEP_CODECS, 5);
+    if (!ReportStep(STEP_CODECS, 5))
+        return SETUP_CANCELLED;
     if (!RunRetryable(m_ops.InstallCodecs, SETUP_ERR_CODECS))
-        return SETUP_ERR_CODECS;
+        return Stopped(SETUP_ERR_CODECS);
 
     m_ops.WriteClientConfig(m_session.m_strServerHost.c_str(), m_info);
     m_ops.WriteUninstallEntry(m_info);
@@ -112,6 +141,9 @@ unsigned InstallRun::Run()
 
 unsigned __stdcall InstallWorker(void* session)
 {
+    LogRunStart();
     InstallRun run(*static_cast<SetupSession*>(session));
-    return run.Run();
+    const unsigned result = run.Run();
+    LogRunOutcome(result);
+    return result;
 }

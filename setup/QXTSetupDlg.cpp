@@ -1,12 +1,15 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "controls/LoadPngResource.h"
+#include "core/SetupLog.h"
 #include "core/SetupMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
 #include "res/resource.h"
+#include "setup/DialogLayout.h"
+#include "setup/InstallFolderCheck.h"
 #include "setup/InstallLocation.h"
 #include "setup/StartInstallation.h"
 
@@ -16,16 +19,18 @@
 #include <cstdio>
 #include <iterator>
 
+using namespace dialog_layout;
+
 namespace {
 
 constexpr wchar_t kErrorCaption[] = L"错误";
 constexpr wchar_t kQuestionCaption[] = L"提示";
 constexpr wchar_t kBrowseTitle[] = L"请选择Quolix安装位置";
 constexpr wchar_t kFolderTooLong[] = L"安装路径过长，请重新选择！";
+constexpr wchar_t kFolderInvalid[] = L"请选择有效的安装路径！";
 constexpr wchar_t kCancelQuestion[] = L"您确定要取消安装吗？";
 constexpr wchar_t kExitQuestion[] = L"您确定要退出安装过程吗？";
-constexpr COLORREF kEditHighlight = RGB(14, 103, 176);
-constexpr COLORREF kStatusTextColor = RGB(255, 255, 255);
+constexpr wchar_t kExiting[] = L"正在退出，请稍候...";
 
 // How a failed run is reported: the box's text and buttons, and what the
 // worker is told. An empty text means no box.
@@ -67,11 +72,6 @@ const wchar_t* StepText(WPARAM step)
     }
 }
 
-const UINT kSwitchIds[] = {IDC_SWITCH1, IDC_SWITCH2, IDC_SWITCH3, IDC_SWITCH4, IDC_SWITCH5};
-const UINT kSwitchImages[] = {IDB_SWITCH1, IDB_SWITCH2, IDB_SWITCH3, IDB_SWITCH4, IDB_SWITCH5};
-const UINT kPictureImages[] = {IDB_PICTURE1, IDB_PICTURE2, IDB_PICTURE3, IDB_PICTURE4, IDB_PICTURE5};
-const POINT kSwitchPositions[] = {{36, 242}, {53, 171}, {122, 126}, {209, 172}, {227, 242}};
-
 }  // namespace
 
 CQXTSetupDlg::CQXTSetupDlg(SetupOperations operations)
@@ -82,15 +82,17 @@ CQXTSetupDlg::CQXTSetupDlg(SetupOperations operations)
     LoadPngResource(m_imgBackground, MAKEINTRESOURCEW(IDB_BACKGROUND));
     m_nWindowWidth = m_imgTitle.GetWidth();
     m_nWindowHeight = m_imgTitle.GetHeight() + m_imgBackground.GetHeight();
-
-    if (!m_operations.AcceptInstallFolder) {
-        m_operations.AcceptInstallFolder = [this](HWND, const std::wstring& folder) {
-            return AcceptInstallFolder(folder);
-        };
-    }
 }
 
-CQXTSetupDlg::~CQXTSetupDlg() = default;
+CQXTSetupDlg::~CQXTSetupDlg()
+{
+    // The worker works on this object. Without the window its reports return
+    // at once, so it reaches its next step boundary and ends there.
+    ::InterlockedExchange(&m_bExitRequested, 1);
+    ::InterlockedExchange(&m_bCancelRequested, 1);
+    if (m_workerThread)
+        ::WaitForSingleObject(m_workerThread.Get(), INFINITE);
+}
 
 void CQXTSetupDlg::PreSubclassWindow()
 {
@@ -102,9 +104,16 @@ void CQXTSetupDlg::PreSubclassWindow()
 
 BOOL CQXTSetupDlg::OnInitDialog()
 {
-    m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1;
+    // An entry without a folder the installation could go back into (the
+    // value missing, not a string, too long, relative) counts as none: the
+    // user then chooses a folder as for a fresh installation.
+    m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1 &&
+                         CheckInstallFolder(m_installInfo.InstallLocation) == InstallFolderVerdict::Accepted;
+    if (!m_bExistingInstall)
+        m_installInfo = InstallInfo{};
     const std::wstring folder =
-        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation) : GetDefaultInstallPath(m_hWnd);
+        m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation)
+                           : m_strInitialFolder.value_or(GetDefaultInstallPath(m_hWnd));
 
     CDialogEx::OnInitDialog();
     AfxSetMainWnd(m_hWnd);
@@ -115,101 +124,125 @@ BOOL CQXTSetupDlg::OnInitDialog()
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nWindowWidth, m_nWindowHeight,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
-    m_editInstallPath.SubclassDlgItem(IDC_INSTALL_PATH, this);
-    m_editInstallPath.m_pHighlightPen = new CPen(PS_SOLID, 1, kEditHighlight);
-    m_editInstallPath.SetWindowText(folder);
-    m_editInstallPath.MoveWindow(20, 385, 380, 30);
-    m_editInstallPath.EnableWindow(!m_bExistingInstall);
-
-    m_btnBrowse.SubclassDlgItem(IDC_BROWSE, this);
-    m_btnBrowse.SetImage(IDB_BROWSE);
-    m_btnBrowse.MoveWindow(400, 385, m_btnBrowse.m_nFrameWidth, m_btnBrowse.m_nFrameHeight);
-    m_btnBrowse.EnableWindow(!m_bExistingInstall);
-
-    m_btnClose.SubclassDlgItem(IDC_CLOSE, this);
-    m_btnClose.SetImage(IDB_CLOSE);
-    m_btnClose.MoveWindow(m_nWindowWidth - m_btnClose.m_nFrameWidth, 0, m_btnClose.m_nFrameWidth,
-                          m_btnClose.m_nFrameHeight);
-
-    m_btnMinimize.SubclassDlgItem(IDC_MINIMIZE, this);
-    m_btnMinimize.SetImage(IDB_MINIMIZE);
-    m_btnMinimize.MoveWindow(m_nWindowWidth - m_btnClose.m_nFrameWidth - m_btnMinimize.m_nFrameWidth, 0,
-                             m_btnMinimize.m_nFrameWidth, m_btnMinimize.m_nFrameHeight);
-
-    m_btnStart.SubclassDlgItem(IDC_START, this);
-    m_btnStart.SetImage(m_bExistingInstall ? IDB_REINSTALL : IDB_START);
-    m_btnStart.MoveWindow(480, 380, m_btnStart.m_nFrameWidth, m_btnStart.m_nFrameHeight);
-
-    m_btnCancelInstall.SubclassDlgItem(IDC_CANCEL_INSTALL, this);
-    m_btnCancelInstall.SetImage(IDB_CANCEL_INSTALL);
-    m_btnCancelInstall.MoveWindow(480, 380, m_btnCancelInstall.m_nFrameWidth, m_btnCancelInstall.m_nFrameHeight);
-    m_btnCancelInstall.ShowWindow(SW_HIDE);
-    m_btnCancelInstall.EnableWindow(FALSE);
-
-    m_progress.SubclassDlgItem(IDC_PROGRESS, this);
-    m_progress.MoveWindow(20, 392, 410, 15);
-    m_progress.SendMessage(PBM_SETRANGE32, 0, 100);
-    m_progress.ShowWindow(SW_HIDE);
-
-    m_staticStatus.SubclassDlgItem(IDC_STATUS, this);
-    m_staticStatus.SetPosition(20, 375, 380);
-    m_staticStatus.SetWindowText(L"");
-    m_staticStatus.SetTextColor(kStatusTextColor);
-    m_staticStatus.ShowWindow(SW_HIDE);
-
-    m_staticCounter.SubclassDlgItem(IDC_COUNTER, this);
-    m_staticCounter.SetPosition(435, 392, 40);
-    m_staticCounter.SetWindowText(L"");
-    m_staticCounter.SetTextColor(kStatusTextColor);
-    m_staticCounter.ShowWindow(SW_HIDE);
-
-    struct {
-        CImageCheckButton& box;
-        UINT id;
-        UINT image;
-        int y;
-    } boxes[] = {
-        {m_checkAutorun, IDC_AUTORUN, IDB_CHECK_AUTORUN, 150},
-        {m_checkDesktopShortcut, IDC_DESKTOP_SHORTCUT, IDB_CHECK_DESKTOP, 180},
-        {m_checkProgramGroup, IDC_PROGRAM_GROUP, IDB_CHECK_GROUP, 210},
+    // Every control from its row of the layout, in the rows' order. The
+    // template's controls start shown and enabled; only what the welcome page
+    // has otherwise is changed.
+    auto place = [&](CWnd& control, const ControlLayout& row, SIZE frame) {
+        const RECT r = PlaceOf(row, frame, m_nWindowWidth, SIZE{m_btnClose.m_nFrameWidth, m_btnClose.m_nFrameHeight});
+        control.MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top);
     };
-    for (auto& b : boxes) {
-        b.box.SubclassDlgItem(b.id, this);
-        b.box.SetImage(b.image);
-        b.box.MoveWindow(320, b.y, b.box.m_nFrameWidth, b.box.m_nFrameHeight);
-        b.box.m_nCheck = 1;
-        b.box.Invalidate();
-        b.box.ShowWindow(SW_HIDE);
+    auto enable = [&](CWnd& control, const ControlLayout& row) {
+        const Enabled enabled = row.pages[static_cast<int>(Page::Welcome)].enabled;
+        if (enabled == Enabled::No || enabled == Enabled::UnlessExisting)
+            control.EnableWindow(enabled == Enabled::UnlessExisting && !m_bExistingInstall);
+    };
+    auto hide = [](CWnd& control, const ControlLayout& row) {
+        if (!row.pages[static_cast<int>(Page::Welcome)].shown)
+            control.ShowWindow(SW_HIDE);
+    };
+    // An image button, check box or switch: its strip, then its place at the
+    // size of one state.
+    auto setUpImage = [&](auto& control, const ControlLayout& row) {
+        control.SubclassDlgItem(static_cast<int>(row.id), this);
+        control.SetImage(ImageOf(row, m_bExistingInstall));
+        place(control, row, SIZE{control.m_nFrameWidth, control.m_nFrameHeight});
+    };
+
+    for (const ControlLayout& row : kControls) {
+        switch (row.id) {
+        case IDC_INSTALL_PATH:
+            m_editInstallPath.SubclassDlgItem(IDC_INSTALL_PATH, this);
+            m_editInstallPath.m_pHighlightPen = new CPen(PS_SOLID, 1, kEditHighlight);
+            m_editInstallPath.SetWindowText(folder);
+            place(m_editInstallPath, row, SIZE{});
+            enable(m_editInstallPath, row);
+            break;
+        case IDC_BROWSE:
+        case IDC_CLOSE:
+        case IDC_MINIMIZE:
+        case IDC_START:
+        case IDC_CANCEL_INSTALL:
+        case IDC_FINISH: {
+            CImageButton& button = ImageButton(row.id);
+            setUpImage(button, row);
+            hide(button, row);
+            enable(button, row);
+            break;
+        }
+        case IDC_PROGRESS:
+            m_progress.SubclassDlgItem(IDC_PROGRESS, this);
+            place(m_progress, row, SIZE{});
+            m_progress.SendMessage(PBM_SETRANGE32, 0, 100);
+            hide(m_progress, row);
+            break;
+        case IDC_STATUS:
+        case IDC_COUNTER: {
+            CRichStatic& text = row.id == IDC_STATUS ? m_staticStatus : m_staticCounter;
+            text.SubclassDlgItem(static_cast<int>(row.id), this);
+            text.SetPosition(row.x, row.y, row.width);
+            text.SetWindowText(L"");
+            text.SetTextColor(kStatusTextColor);
+            hide(text, row);
+            break;
+        }
+        case IDC_AUTORUN:
+        case IDC_DESKTOP_SHORTCUT:
+        case IDC_PROGRAM_GROUP: {
+            CImageCheckButton& box = row.id == IDC_AUTORUN           ? m_checkAutorun
+                                     : row.id == IDC_DESKTOP_SHORTCUT ? m_checkDesktopShortcut
+                                                                      : m_checkProgramGroup;
+            setUpImage(box, row);
+            box.m_nCheck = 1;
+            box.Invalidate();
+            hide(box, row);
+            break;
+        }
+        case IDC_PANEL:
+            // The pictures are loaded once all switches are in place.
+            for (int n = 0; n < kSwitchCount; ++n)
+                LoadPngResource(m_imgPictures[n], MAKEINTRESOURCEW(kPictureImages[n]));
+            m_panel.SubclassDlgItem(IDC_PANEL, this);
+            place(m_panel, row, SIZE{});
+            m_panel.SetImage(&m_imgPictures[m_nSwitchIndex]);
+            break;
+        default:
+            for (int n = 0; n < kSwitchCount; ++n)
+                if (kSwitchIds[n] == row.id)
+                    setUpImage(m_switches[n], row);
+            break;
+        }
     }
-
-    m_btnFinish.SubclassDlgItem(IDC_FINISH, this);
-    m_btnFinish.SetImage(IDB_FINISH);
-    m_btnFinish.MoveWindow(380, 290, m_btnFinish.m_nFrameWidth, m_btnFinish.m_nFrameHeight);
-    m_btnFinish.ShowWindow(SW_HIDE);
-    m_btnFinish.EnableWindow(FALSE);
-
-    for (int n = 0; n < kSwitchCount; ++n) {
-        m_switches[n].SubclassDlgItem(kSwitchIds[n], this);
-        m_switches[n].SetImage(kSwitchImages[n]);
-        m_switches[n].MoveWindow(kSwitchPositions[n].x, kSwitchPositions[n].y, m_switches[n].m_nFrameWidth,
-                                 m_switches[n].m_nFrameHeight);
-    }
-    for (int n = 0; n < kSwitchCount; ++n)
-        LoadPngResource(m_imgPictures[n], MAKEINTRESOURCEW(kPictureImages[n]));
-
-    m_panel.SubclassDlgItem(IDC_PANEL, this);
-    m_panel.MoveWindow(300, 80, 260, 260);
-    m_panel.SetImage(&m_imgPictures[m_nSwitchIndex]);
 
     SetTimer(m_nTimerId, kRotationPeriodMs);
     return TRUE;
 }
 
+CImageButton& CQXTSetupDlg::ImageButton(UINT id)
+{
+    switch (id) {
+    case IDC_BROWSE: return m_btnBrowse;
+    case IDC_CLOSE: return m_btnClose;
+    case IDC_MINIMIZE: return m_btnMinimize;
+    case IDC_START: return m_btnStart;
+    case IDC_CANCEL_INSTALL: return m_btnCancelInstall;
+    default: return m_btnFinish;
+    }
+}
+
 bool CQXTSetupDlg::AcceptInstallFolder(const std::wstring& folder)
 {
-    if (InstallFolderFits(folder))
+    switch (CheckInstallFolder(folder)) {
+    case InstallFolderVerdict::Accepted:
         return true;
-    ::MessageBoxW(m_hWnd, kFolderTooLong, kErrorCaption, MB_OK | MB_ICONERROR);
+    case InstallFolderVerdict::TooLong:
+        ::MessageBoxW(m_hWnd, kFolderTooLong, kErrorCaption, MB_OK | MB_ICONERROR);
+        return false;
+    case InstallFolderVerdict::Empty:
+    case InstallFolderVerdict::NotAbsolute:
+        // Such a folder would install into the root of the current drive.
+        break;
+    }
+    ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);
     return false;
 }
 
@@ -273,7 +306,7 @@ void CQXTSetupDlg::OnBnClickedClose()
 
 void CQXTSetupDlg::OnBnClickedStart()
 {
-    StartInstallation(m_hWnd, *this);
+    StartInstallation(m_hWnd, *this, [this](const std::wstring& folder) { return AcceptInstallFolder(folder); });
 }
 
 void CQXTSetupDlg::OnBnClickedBrowse()
@@ -294,6 +327,8 @@ void CQXTSetupDlg::OnBnClickedCancelInstall()
 
 void CQXTSetupDlg::OnBnClickedFinish()
 {
+    LogFinishActions(m_checkAutorun.m_nCheck == 1, m_checkProgramGroup.m_nCheck == 1,
+                     m_checkDesktopShortcut.m_nCheck == 1, m_bLaunchClient);
     if (m_checkAutorun.m_nCheck == 1)
         AddRunEntry(m_installInfo);
     else
@@ -306,7 +341,8 @@ void CQXTSetupDlg::OnBnClickedFinish()
         CreateDesktopShortcut(m_installInfo);
     else
         RemoveDesktopShortcut();
-    LaunchClient(m_installInfo);
+    if (m_bLaunchClient)
+        LaunchClient(m_installInfo);
     SendMessage(WM_CLOSE);
 }
 
@@ -317,12 +353,48 @@ void CQXTSetupDlg::OnOK()
 
 void CQXTSetupDlg::OnCancel()
 {
+    // Already leaving, and waiting for the worker.
+    if (m_bExitRequested)
+        return;
     if (m_bInstallComplete == 0 &&
         ::MessageBoxW(m_hWnd, kExitQuestion, kQuestionCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
+    WaitForWorkerToStop();
     KillTimer(m_nTimerId);
     m_panel.StopAnimation();
     CDialogEx::OnCancel();
+}
+
+void CQXTSetupDlg::WaitForWorkerToStop()
+{
+    ::InterlockedExchange(&m_bExitRequested, 1);
+    if (!m_workerThread || ::WaitForSingleObject(m_workerThread.Get(), 0) == WAIT_OBJECT_0)
+        return;
+
+    // During the download this is the cancel the cancel button makes; later
+    // the worker ends after its current step has put back what it changed.
+    ::InterlockedExchange(&m_bCancelRequested, 1);
+    m_btnCancelInstall.EnableWindow(FALSE);
+    m_btnClose.EnableWindow(FALSE);
+    if (m_staticStatus.IsWindowVisible())
+        m_staticStatus.SetWindowText(kExiting);
+
+    // The worker reports with SendMessageW: the wait must go on delivering
+    // messages, or both threads would wait for each other.
+    const HANDLE thread = m_workerThread.Get();
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // Left for the loop that runs the dialog; the destructor
+                // still waits for the worker.
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
 }
 
 void CQXTSetupDlg::OnPaint()
@@ -407,45 +479,22 @@ LRESULT CQXTSetupDlg::OnImageSwitchHover(WPARAM wParam, LPARAM lParam)
 
 LRESULT CQXTSetupDlg::OnSetupBegin()
 {
-    m_editInstallPath.EnableWindow(FALSE);
-    m_btnStart.EnableWindow(FALSE);
-    m_btnBrowse.EnableWindow(FALSE);
-    m_btnCancelInstall.EnableWindow(TRUE);
-    m_btnClose.EnableWindow(FALSE);
-    m_editInstallPath.ShowWindow(SW_HIDE);
-    m_btnStart.ShowWindow(SW_HIDE);
-    m_btnBrowse.ShowWindow(SW_HIDE);
-    // Paint the skin where the welcome controls were before the status line
-    // and the counter show: they keep the pixels under them as their
-    // background and would otherwise keep the folder edit's.
-    UpdateWindow();
-    m_progress.ShowWindow(SW_SHOW);
-    m_btnCancelInstall.ShowWindow(SW_SHOW);
-    m_staticStatus.ShowWindow(SW_SHOW);
-    m_staticCounter.ShowWindow(SW_SHOW);
+    ShowPage(m_hWnd, Page::Progress, m_bExistingInstall, PageHooks{[this] { UpdateWindow(); }, nullptr});
     return 1;
 }
 
 LRESULT CQXTSetupDlg::OnSetupComplete()
 {
-    m_btnClose.EnableWindow(TRUE);
-    m_btnCancelInstall.ShowWindow(SW_HIDE);
-    m_btnCancelInstall.EnableWindow(FALSE);
-    m_progress.ShowWindow(SW_HIDE);
-    m_staticStatus.ShowWindow(SW_HIDE);
-    m_staticCounter.ShowWindow(SW_HIDE);
-    m_btnFinish.EnableWindow(TRUE);
-    m_btnFinish.ShowWindow(SW_SHOW);
-    KillTimer(m_nTimerId);
-    for (int n = kSwitchCount - 1; n >= 0; --n) {
-        m_switches[n].EnableWindow(FALSE);
-        if (m_switches[n].IsSelected())
-            m_switches[n].SetSelected(FALSE);
-    }
-    m_panel.ShowWindow(SW_HIDE);
-    m_checkAutorun.ShowWindow(SW_SHOW);
-    m_checkDesktopShortcut.ShowWindow(SW_SHOW);
-    m_checkProgramGroup.ShowWindow(SW_SHOW);
+    const auto stopRotation = [this] {
+        KillTimer(m_nTimerId);
+        for (int n = kSwitchCount - 1; n >= 0; --n) {
+            m_switches[n].EnableWindow(StateOn(kSwitchIds[n], Page::Finish).enabled == Enabled::Yes);
+            // A disabled switch tells nobody, so the panel is not told.
+            if (m_switches[n].IsSelected())
+                m_switches[n].SetSelected(FALSE);
+        }
+    };
+    ShowPage(m_hWnd, Page::Finish, m_bExistingInstall, PageHooks{nullptr, stopRotation});
     return 1;
 }
 
@@ -463,18 +512,7 @@ LRESULT CQXTSetupDlg::OnSetupError(WPARAM code)
         return answer;
 
     // Back to the welcome page; the switches and the panel go on as they are.
-    m_editInstallPath.EnableWindow(!m_bExistingInstall);
-    m_btnStart.EnableWindow(TRUE);
-    m_btnBrowse.EnableWindow(!m_bExistingInstall);
-    m_btnCancelInstall.EnableWindow(FALSE);
-    m_btnClose.EnableWindow(TRUE);
-    m_editInstallPath.ShowWindow(SW_SHOW);
-    m_btnStart.ShowWindow(SW_SHOW);
-    m_btnBrowse.ShowWindow(SW_SHOW);
-    m_progress.ShowWindow(SW_HIDE);
-    m_btnCancelInstall.ShowWindow(SW_HIDE);
-    m_staticStatus.ShowWindow(SW_HIDE);
-    m_staticCounter.ShowWindow(SW_HIDE);
+    ShowPage(m_hWnd, Page::Welcome, m_bExistingInstall, PageHooks{});
     return answer;
 }
 
@@ -507,13 +545,15 @@ LRESULT CQXTSetupDlg::OnDownloadProgress(WPARAM position, LPARAM upper)
 
 LRESULT CQXTSetupDlg::OnSetupStatusText(WPARAM text)
 {
-    if (text)
+    // While the program waits to end, the status line says so.
+    if (text && !m_bExitRequested)
         m_staticStatus.SetWindowText(*reinterpret_cast<const std::wstring*>(text));
     return 0;
 }
 
 LRESULT CQXTSetupDlg::OnDownloadComplete()
 {
-    m_btnClose.EnableWindow(TRUE);
+    if (!m_bExitRequested)
+        m_btnClose.EnableWindow(TRUE);
     return 0;
 }

@@ -12,7 +12,11 @@
 #include "controls/TextProgressCtrl.h"
 #include "framework/DialogEx.h"
 #include "framework/Image.h"
+#include "setup/DialogLayout.h"
 #include "setup/SetupSession.h"
+
+#include <optional>
+#include <string>
 
 class CQXTSetupDlg : public CDialogEx, public SetupSession {
 public:
@@ -20,7 +24,13 @@ public:
     explicit CQXTSetupDlg(SetupOperations operations = RealSetupOperations());
     ~CQXTSetupDlg() override;
 
-    static constexpr int kSwitchCount = 5;
+    // Set before DoModal from the command line: the folder the welcome page
+    // offers instead of the default one (an existing installation keeps its
+    // own), and whether the finish button starts the client.
+    std::optional<std::wstring> m_strInitialFolder;
+    bool m_bLaunchClient = true;
+
+    static constexpr int kSwitchCount = dialog_layout::kSwitchCount;
     static constexpr UINT kRotationPeriodMs = 3000;
 
 protected:
@@ -59,6 +69,12 @@ protected:
     LRESULT OnDownloadComplete();
 
 private:
+    // The image button with the given control id.
+    CImageButton& ImageButton(UINT id);
+    // Lets the worker end at its next step boundary and waits for it,
+    // delivering messages meanwhile; the status line says so.
+    void WaitForWorkerToStop();
+
     // Refuses a folder whose paths would not fit the installation record.
     bool AcceptInstallFolder(const std::wstring& folder);
 

@@ -2,28 +2,70 @@
 
 #include "download/DownloadClientFiles.h"
 #include "download/ServerHost.h"
+#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "install/InstallSteps.h"
+
+namespace {
+
+// Runs one installation step between a line naming it and a line with its result.
+BOOL LoggedStep(const wchar_t* name, BOOL (*step)(InstallInfo&), InstallInfo& info)
+{
+    LogLine(L"Step %ls: started", name);
+    const BOOL done = step(info);
+    if (done)
+        LogLine(L"Step %ls: done", name);
+    else
+        LogError(L"Step %ls failed", name);
+    return done;
+}
+
+}  // namespace
 
 SetupOperations RealSetupOperations()
 {
     SetupOperations ops;
     ops.KillFirstProcessByName = [](const wchar_t* exeName) { ::KillFirstProcessByName(exeName); };
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
-    ops.ReadServerHost = [](std::wstring& host) { ::ReadServerHost(host); };
-    ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info) {
-        return ::DownloadClientFiles(host, cancel, window, info);
+    ops.ReadServerHost = [](std::wstring& host) {
+        const bool fromTrailer = ::ReadServerHost(host);
+        LogLine(L"Server host: %ls (%ls)", host.c_str(), fromTrailer ? L"from the executable's trailer" : L"built-in");
     };
-    ops.InstallDotNetFramework = [](InstallInfo& info) { return ::InstallDotNetFramework(info); };
-    ops.InstallFlashPlugin = [](InstallInfo& info) { return ::InstallFlashPlugin(info); };
-    ops.InstallX264Encoder = [](InstallInfo& info) { return ::InstallX264Encoder(info); };
-    ops.InstallAvcDecoder = [](InstallInfo& info) { return ::InstallAvcDecoder(info); };
+    ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info) {
+        LogLine(L"Install folder: %ls", info.InstallLocation);
+        const BOOL done = ::DownloadClientFiles(host, cancel, window, info);
+        LogLine(L"Download of the client's files: %ls, %lu bytes in the install folder",
+                done ? L"done" : L"failed", static_cast<unsigned long>(info.EstimatedSize));
+        return done;
+    };
+    ops.InstallDotNetFramework = [](InstallInfo& info) {
+        return LoggedStep(L".NET Framework 4", ::InstallDotNetFramework, info);
+    };
+    ops.InstallFlashPlugin = [](InstallInfo& info) { return LoggedStep(L"Flash plug-in", ::InstallFlashPlugin, info); };
+    ops.InstallX264Encoder = [](InstallInfo& info) {
+        return LoggedStep(L"x264 encoder", ::InstallX264Encoder, info);
+    };
+    ops.InstallAvcDecoder = [](InstallInfo& info) { return LoggedStep(L"AVC decoder", ::InstallAvcDecoder, info); };
     ops.UnregisterComServer = [](const wchar_t* dllName, InstallInfo& info) { ::UnregisterComServer(dllName, info); };
-    ops.DeleteRegistryKey = [](HKEY root, const wchar_t* subKey) { ::RegDeleteKeyW(root, subKey); };
-    ops.InstallCodecs = [](InstallInfo& info) { return ::InstallCodecs(info); };
-    ops.WriteClientConfig = [](const wchar_t* host, InstallInfo& info) { ::WriteClientConfig(host, info); };
-    ops.WriteUninstallEntry = [](InstallInfo& info) { ::WriteUninstallEntry(info); };
-    ops.CleanClientDataFolder = [] { ::CleanClientDataFolder(); };
+    ops.DeleteRegistryKey = [](HKEY root, const wchar_t* subKey) {
+        const LONG result = ::RegDeleteKeyW(root, subKey);
+        LogLine(L"Delete registry key %ls\\%ls: %ls", root == HKEY_CURRENT_USER ? L"HKCU" : L"HKLM", subKey,
+                result == ERROR_SUCCESS ? L"deleted" : L"not there");
+    };
+    ops.InstallCodecs = [](InstallInfo& info) { return LoggedStep(L"codecs", ::InstallCodecs, info); };
+    ops.WriteClientConfig = [](const wchar_t* host, InstallInfo& info) {
+        LogLine(L"Client configuration: HOST=%ls", host);
+        ::WriteClientConfig(host, info);
+    };
+    ops.WriteUninstallEntry = [](InstallInfo& info) {
+        LogLine(L"Uninstall entry: %ls, version %ls, %lu bytes", info.InstallLocation, info.DisplayVersion,
+                static_cast<unsigned long>(info.EstimatedSize));
+        ::WriteUninstallEntry(info);
+    };
+    ops.CleanClientDataFolder = [] {
+        LogLine(L"Clean-up of the client data folder");
+        ::CleanClientDataFolder();
+    };
     ops.Pause = [](DWORD milliseconds) { ::Sleep(milliseconds); };
     return ops;
 }

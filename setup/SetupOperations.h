@@ -14,9 +14,6 @@
 struct SetupOperations {
     // Start command.
     std::function<void(const wchar_t* exeName)> KillFirstProcessByName;
-    // Optional: decides whether a fresh installation may go into the folder
-    // text (the dialog tells the user why not). Empty: every folder is accepted.
-    std::function<bool(HWND dialog, const std::wstring& folder)> AcceptInstallFolder;
     std::function<void(InstallInfo& info, const std::wstring& folder)> FillInstallInfo;
 
     // Worker. The step results are non-zero on success.

@@ -1,11 +1,13 @@
 // What the start command and the installation worker share with the setup
-// dialog. The dialog owns it (it derives from it) for its whole lifetime; the
-// worker reaches it through one pointer and never touches the dialog's
-// controls, so it also runs against any window that answers its messages.
+// dialog. The dialog owns it (it derives from it) and does not let it go
+// before the worker has ended; the worker reaches it through one pointer and
+// never touches the dialog's controls, so it also runs against any window
+// that answers its messages.
 #pragma once
 
 #include "core/InstallInfo.h"
 #include "download/ServerHost.h"
+#include "framework/Handles.h"
 #include "setup/SetupOperations.h"
 
 #include <windows.h>
@@ -38,6 +40,12 @@ struct SetupSession {
     // is one aligned 32-bit word, written with InterlockedExchange and read whole.
     volatile LONG m_bCancelRequested = 0;  // set by the dialog, polled by the download
     volatile LONG m_bInstallComplete = 0;  // set by the worker, read when the dialog closes
+    // Set by the dialog when the user leaves: the worker ends at the next step
+    // boundary, without a report, once the step has undone what it changed.
+    volatile LONG m_bExitRequested = 0;
+
+    // The running (or last) worker; only the dialog's thread uses it.
+    qxt::UniqueKernelHandle m_workerThread;
 
     // Set once when the dialog opens: the record was read from an existing
     // uninstall entry and is used unchanged for every run.

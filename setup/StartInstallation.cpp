@@ -3,6 +3,7 @@
 #include "core/ProductNames.h"
 #include "framework/Wnd.h"
 #include "res/resource.h"
+#include "setup/DialogLayout.h"
 #include "setup/InstallWorker.h"
 #include "setup/SetupSession.h"
 
@@ -12,7 +13,7 @@
 
 #include <string>
 
-void StartInstallation(HWND dialog, SetupSession& session)
+void StartInstallation(HWND dialog, SetupSession& session, const InstallFolderCheck& acceptFolder)
 {
     const SetupOperations& ops = session.m_operations;
 
@@ -27,14 +28,14 @@ void StartInstallation(HWND dialog, SetupSession& session)
     std::wstring folder;
     if (!session.m_bExistingInstall) {
         folder = CWnd::GetWindowText(::GetDlgItem(dialog, IDC_INSTALL_PATH));
-        if (ops.AcceptInstallFolder && !ops.AcceptInstallFolder(dialog, folder))
+        if (!acceptFolder(folder))
             return;
     }
 
-    static const int kWelcomeControls[] = {IDC_INSTALL_PATH, IDC_START, IDC_BROWSE, IDC_CLOSE};
-    BOOL wasEnabled[std::size(kWelcomeControls)] = {};
-    for (size_t i = 0; i < std::size(kWelcomeControls); ++i) {
-        const HWND control = ::GetDlgItem(dialog, kWelcomeControls[i]);
+    const auto& welcomeControls = dialog_layout::kStartDisables;
+    BOOL wasEnabled[welcomeControls.size()] = {};
+    for (size_t i = 0; i < welcomeControls.size(); ++i) {
+        const HWND control = ::GetDlgItem(dialog, welcomeControls.ids[i]);
         wasEnabled[i] = ::IsWindowEnabled(control);
         ::EnableWindow(control, FALSE);
     }
@@ -46,14 +47,19 @@ void StartInstallation(HWND dialog, SetupSession& session)
     ::InterlockedExchange(&session.m_bCancelRequested, 0);
     session.m_hDialog = dialog;
 
-    // Nobody waits for the worker: it reports everything by message, and if
-    // the dialog is closed while it runs it ends with the process.
+    // The last run's worker has sent its last report before the start button
+    // came back; it only has to return.
+    if (session.m_workerThread) {
+        ::WaitForSingleObject(session.m_workerThread.Get(), INFINITE);
+        session.m_workerThread.Reset();
+    }
     const uintptr_t thread = ::_beginthreadex(nullptr, 0, InstallWorker, &session, 0, nullptr);
     if (thread) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+        // Kept, so that the dialog can wait for the worker before it goes.
+        session.m_workerThread.Reset(reinterpret_cast<HANDLE>(thread));
         return;
     }
     // No worker, so no message will ever bring the welcome page back.
-    for (size_t i = 0; i < std::size(kWelcomeControls); ++i)
-        ::EnableWindow(::GetDlgItem(dialog, kWelcomeControls[i]), wasEnabled[i]);
+    for (size_t i = 0; i < welcomeControls.size(); ++i)
+        ::EnableWindow(::GetDlgItem(dialog, welcomeControls.ids[i]), wasEnabled[i]);
 }

@@ -6,6 +6,7 @@
 #include "controls/LoadPngResource.h"
 #include "framework/Handles.h"
 #include "res/resource.h"
+#include "setup/DialogLayout.h"
 #include "tests/controls/ControlHost.h"
 
 namespace qxt::test {
@@ -55,81 +56,96 @@ bool SkinPreview::Create(Page page, bool existingInstall, int left, int top)
 
 void SkinPreview::LayOut(bool existing)
 {
+    using namespace dialog_layout;
     SetWindowPos(nullptr, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
-    m_edit.SubclassDlgItem(IDC_INSTALL_PATH, this);
-    m_edit.m_pHighlightPen = new CPen(PS_SOLID, 1, RGB(14, 103, 176));
-    m_edit.SetWindowText(existing ? L"D:\\Games\\QXTClient" : L"C:\\Program Files\\QXTClient");
-    m_edit.MoveWindow(20, 385, 380, 30);
-    m_edit.EnableWindow(!existing);
-
-    auto place = [this](CImageButton& button, UINT id, UINT strip, int x, int y) {
-        button.SubclassDlgItem(id, this);
-        button.SetImage(strip);
-        button.MoveWindow(x, y, button.m_nFrameWidth, button.m_nFrameHeight);
+    // As the dialog does it: every control from its row of the layout; the
+    // template's controls start shown and enabled.
+    auto place = [&](CWnd& control, const ControlLayout& row, SIZE frame) {
+        const RECT r = PlaceOf(row, frame, m_nWidth, SIZE{m_close.m_nFrameWidth, m_close.m_nFrameHeight});
+        control.MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top);
     };
-    place(m_browse, IDC_BROWSE, IDB_BROWSE, 400, 385);
-    m_browse.EnableWindow(!existing);
-    m_close.SubclassDlgItem(IDC_CLOSE, this);
-    m_close.SetImage(IDB_CLOSE);
-    m_close.MoveWindow(m_nWidth - m_close.m_nFrameWidth, 0, m_close.m_nFrameWidth, m_close.m_nFrameHeight);
-    place(m_minimize, IDC_MINIMIZE, IDB_MINIMIZE, m_nWidth - m_close.m_nFrameWidth, 0);
-    m_minimize.MoveWindow(m_nWidth - m_close.m_nFrameWidth - m_minimize.m_nFrameWidth, 0, m_minimize.m_nFrameWidth,
-                          m_minimize.m_nFrameHeight);
-    place(m_start, IDC_START, existing ? IDB_REINSTALL : IDB_START, 480, 380);
-    place(m_cancel, IDC_CANCEL_INSTALL, IDB_CANCEL_INSTALL, 480, 380);
-    m_cancel.ShowWindow(SW_HIDE);
-    m_cancel.EnableWindow(FALSE);
+    auto welcomeState = [&](CWnd& control, const ControlLayout& row) {
+        const PageState state = row.pages[static_cast<int>(Page::Welcome)];
+        if (!state.shown)
+            control.ShowWindow(SW_HIDE);
+        if (state.enabled == Enabled::No || state.enabled == Enabled::UnlessExisting)
+            control.EnableWindow(state.enabled == Enabled::UnlessExisting && !existing);
+    };
+    auto setUpImage = [&](auto& control, const ControlLayout& row) {
+        control.SubclassDlgItem(static_cast<int>(row.id), this);
+        control.SetImage(ImageOf(row, existing));
+        place(control, row, SIZE{control.m_nFrameWidth, control.m_nFrameHeight});
+        welcomeState(control, row);
+    };
 
-    m_progress.SubclassDlgItem(IDC_PROGRESS, this);
-    m_progress.MoveWindow(20, 392, 410, 15);
-    m_progress.SetRange32(0, 100);
-    m_progress.ShowWindow(SW_HIDE);
-    for (auto [text, id, x, y, w] : {std::tuple{&m_status, IDC_STATUS, 20, 375, 380},
-                                     std::tuple{&m_counter, IDC_COUNTER, 435, 392, 40}}) {
-        text->SubclassDlgItem(id, this);
-        text->SetPosition(x, y, w);
-        text->SetWindowText(L"");
-        text->SetTextColor(RGB(255, 255, 255));
-        text->ShowWindow(SW_HIDE);
+    for (const ControlLayout& row : kControls) {
+        switch (row.id) {
+        case IDC_INSTALL_PATH:
+            m_edit.SubclassDlgItem(IDC_INSTALL_PATH, this);
+            m_edit.m_pHighlightPen = new CPen(PS_SOLID, 1, kEditHighlight);
+            m_edit.SetWindowText(existing ? L"D:\\Games\\QXTClient" : L"C:\\Program Files\\QXTClient");
+            place(m_edit, row, SIZE{});
+            welcomeState(m_edit, row);
+            break;
+        case IDC_BROWSE: setUpImage(m_browse, row); break;
+        case IDC_CLOSE: setUpImage(m_close, row); break;
+        case IDC_MINIMIZE: setUpImage(m_minimize, row); break;
+        case IDC_START: setUpImage(m_start, row); break;
+        case IDC_CANCEL_INSTALL: setUpImage(m_cancel, row); break;
+        case IDC_FINISH: setUpImage(m_finish, row); break;
+        case IDC_PROGRESS:
+            m_progress.SubclassDlgItem(IDC_PROGRESS, this);
+            place(m_progress, row, SIZE{});
+            m_progress.SetRange32(0, 100);
+            welcomeState(m_progress, row);
+            break;
+        case IDC_STATUS:
+        case IDC_COUNTER: {
+            CRichStatic& text = row.id == IDC_STATUS ? m_status : m_counter;
+            text.SubclassDlgItem(static_cast<int>(row.id), this);
+            text.SetPosition(row.x, row.y, row.width);
+            text.SetWindowText(L"");
+            text.SetTextColor(kStatusTextColor);
+            welcomeState(text, row);
+            break;
+        }
+        case IDC_AUTORUN:
+        case IDC_DESKTOP_SHORTCUT:
+        case IDC_PROGRAM_GROUP: {
+            CImageCheckButton& box = row.id == IDC_AUTORUN ? m_autorun : row.id == IDC_DESKTOP_SHORTCUT ? m_desktop : m_group;
+            box.SubclassDlgItem(static_cast<int>(row.id), this);
+            box.SetImage(ImageOf(row, existing));
+            place(box, row, SIZE{box.m_nFrameWidth, box.m_nFrameHeight});
+            box.m_nCheck = 1;
+            box.Invalidate(TRUE);
+            welcomeState(box, row);
+            break;
+        }
+        case IDC_PANEL:
+            for (int i = 0; i < kSwitchCount; ++i)
+                LoadPngResource(m_pictures[i], MAKEINTRESOURCEW(kPictureImages[i]));
+            m_panel.SubclassDlgItem(IDC_PANEL, this);
+            place(m_panel, row, SIZE{});
+            m_panel.SetImage(&m_pictures[kFirstPicture]);
+            break;
+        default:
+            for (int i = 0; i < kSwitchCount; ++i)
+                if (kSwitchIds[i] == row.id)
+                    setUpImage(m_switches[i], row);
+            break;
+        }
     }
-    for (auto [box, id, strip, y] : {std::tuple{&m_autorun, IDC_AUTORUN, IDB_CHECK_AUTORUN, 150},
-                                     std::tuple{&m_desktop, IDC_DESKTOP_SHORTCUT, IDB_CHECK_DESKTOP, 180},
-                                     std::tuple{&m_group, IDC_PROGRAM_GROUP, IDB_CHECK_GROUP, 210}}) {
-        place(*box, id, strip, 320, y);
-        box->m_nCheck = 1;
-        box->Invalidate(TRUE);
-        box->ShowWindow(SW_HIDE);
-    }
-    place(m_finish, IDC_FINISH, IDB_FINISH, 380, 290);
-    m_finish.ShowWindow(SW_HIDE);
-    m_finish.EnableWindow(FALSE);
-
-    static const POINT switchPlaces[5] = {{36, 242}, {53, 171}, {122, 126}, {209, 172}, {227, 242}};
-    for (int i = 0; i < 5; ++i) {
-        m_switches[i].SubclassDlgItem(IDC_SWITCH1 + i, this);
-        m_switches[i].SetImage(IDB_SWITCH1 + i);
-        m_switches[i].MoveWindow(switchPlaces[i].x, switchPlaces[i].y, m_switches[i].m_nFrameWidth,
-                                 m_switches[i].m_nFrameHeight);
-    }
-    for (int i = 0; i < 5; ++i)
-        LoadPngResource(m_pictures[i], MAKEINTRESOURCEW(IDB_PICTURE1 + i));
-    m_panel.SubclassDlgItem(IDC_PANEL, this);
-    m_panel.MoveWindow(300, 80, 260, 260);
-    m_panel.SetImage(&m_pictures[2]);
 }
 
 void SkinPreview::ShowPage(Page page)
 {
+    using dialog_layout::PageHooks;
     if (page == Page::Welcome)
         return;
-    for (CWnd* wnd : std::initializer_list<CWnd*>{&m_edit, &m_start, &m_browse})
-        wnd->ShowWindow(SW_HIDE);
+    // The pages as the dialog changes to them: progress first, then finish.
+    dialog_layout::ShowPage(m_hWnd, dialog_layout::Page::Progress, m_existing, PageHooks{[this] { UpdateWindow(); }, {}});
     if (page == Page::Progress) {
-        m_cancel.EnableWindow(TRUE);
-        m_close.EnableWindow(FALSE);
-        for (CWnd* wnd : std::initializer_list<CWnd*>{&m_progress, &m_cancel, &m_status, &m_counter})
-            wnd->ShowWindow(SW_SHOW);
         m_progress.SetPos(44);
         m_status.SetWindowText(L"正在下载 QXTClient.exe ...");
         m_counter.SetWindowText(L"3/7");
@@ -137,16 +153,15 @@ void SkinPreview::ShowPage(Page page)
         m_panel.SetImage(&m_pictures[3]);
         return;
     }
-    m_finish.EnableWindow(TRUE);
-    m_finish.ShowWindow(SW_SHOW);
-    for (int i = 4; i >= 0; --i) {
-        m_switches[i].EnableWindow(FALSE);
-        m_switches[i].SetSelected(FALSE);
-    }
-    m_panel.StopAnimation();
-    m_panel.ShowWindow(SW_HIDE);
-    for (CWnd* wnd : std::initializer_list<CWnd*>{&m_autorun, &m_desktop, &m_group})
-        wnd->ShowWindow(SW_SHOW);
+    const auto stopRotation = [this] {
+        for (int i = dialog_layout::kSwitchCount - 1; i >= 0; --i) {
+            m_switches[i].EnableWindow(dialog_layout::StateOn(dialog_layout::kSwitchIds[i], dialog_layout::Page::Finish).enabled == dialog_layout::Enabled::Yes);
+            m_switches[i].SetSelected(FALSE);
+        }
+        // No fade goes on behind the hidden panel while a test looks.
+        m_panel.StopAnimation();
+    };
+    dialog_layout::ShowPage(m_hWnd, dialog_layout::Page::Finish, m_existing, PageHooks{{}, stopRotation});
 }
 
 bool SkinPreview::WaitForFade()

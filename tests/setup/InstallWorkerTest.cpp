@@ -233,4 +233,74 @@ TEST_F(InstallWorkerTest, CancelAfterTheDownloadIsIgnored)
     EXPECT_EQ(session.m_bCancelRequested, 1);
 }
 
+// The user confirms leaving while the run is at some point: the worker
+// finishes what it is in (a step always ends, having put back what it
+// changed), starts nothing more and ends without another report.
+TEST_F(InstallWorkerTest, ExitConfirmedDuringTheRunEndsItAtTheNextStepBoundary)
+{
+    using StepOperation = std::function<BOOL(InstallInfo&)> SetupOperations::*;
+    const struct {
+        const char* label;
+        UINT message;  // the exit is confirmed while the dialog handles this message...
+        WPARAM wParam;
+        StepOperation step;  // ...or while this step runs
+        bool inUnregisterBlock;
+        std::vector<BOOL> stepResults;
+        Sequence expected;
+    } cases[] = {
+        {"during the download", WM_DOWNLOAD_FILE_INDEX, 2, nullptr, false, {}, Download()},
+        {"while the .NET step is reported", WM_SETUP_STEP, STEP_DOTNET, nullptr, false, {},
+         Download() + Sequence{{kNote, L"Pause 100", 0}, {WM_SETUP_STEP, STEP_DOTNET, 1}}},
+        {"during the .NET step", 0, 0, &SetupOperations::InstallDotNetFramework, false, {}, Download() + DotNet()},
+        {"during a failing .NET step: no error box", 0, 0, &SetupOperations::InstallDotNetFramework, false, {FALSE},
+         Download() + DotNet()},
+        {"during the Flash step", 0, 0, &SetupOperations::InstallFlashPlugin, false, {},
+         Download() + DotNet() + Flash()},
+        {"during a failing x264 step: no error box", 0, 0, &SetupOperations::InstallX264Encoder, false, {FALSE},
+         Download() + DotNet() + Flash() + X264()},
+        {"during the AVC step", 0, 0, &SetupOperations::InstallAvcDecoder, false, {},
+         Download() + DotNet() + Flash() + X264() + Avc()},
+        {"during the unregistering", 0, 0, nullptr, true, {},
+         Download() + DotNet() + Flash() + X264() + Avc() + Unregister()},
+        {"during the codec step: nothing is registered", 0, 0, &SetupOperations::InstallCodecs, false, {},
+         Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        MessageRecorder dialog;
+        SetupSession session(SetupOperations{});
+        StandInOperations standIns(dialog, session);
+        session.m_operations = standIns.Table();
+        session.m_hDialog = dialog.Window();
+        session.m_strServerHost = L"preset.example";
+        const auto confirmExit = [&session] { ::InterlockedExchange(&session.m_bExitRequested, 1); };
+        if (c.message) {
+            dialog.SetHook([&](const qxt::test::RecordedMessage& m) {
+                if (m.message == c.message && m.wParam == c.wParam)
+                    confirmExit();
+            });
+        }
+        if (c.step) {
+            const auto standIn = session.m_operations.*c.step;
+            const std::vector<BOOL> results = c.stepResults;
+            session.m_operations.*c.step = [=](InstallInfo& info) {
+                const BOOL done = standIn(info);
+                confirmExit();
+                return results.empty() ? done : results.front();
+            };
+        }
+        if (c.inUnregisterBlock) {
+            const auto standIn = session.m_operations.DeleteRegistryKey;
+            session.m_operations.DeleteRegistryKey = [=](HKEY root, const wchar_t* subKey) {
+                confirmExit();
+                standIn(root, subKey);
+            };
+        }
+
+        EXPECT_EQ(InstallWorker(&session), SETUP_CANCELLED);
+        EXPECT_TRUE(MatchesSequence(dialog.Messages(), c.expected));
+        EXPECT_EQ(session.m_bInstallComplete, 0);
+    }
+}
+
 }  // namespace

@@ -220,7 +220,7 @@ TEST(PipelineIntegration, RealRunFromLoopbackServerToUninstallEntryAndConfigurat
     SetupSession session(RealSetupOperations());
     session.m_strServerHost = server.Host();  // the test program carries no host trailer
 
-    StartInstallation(dialog.Window(), session);
+    StartInstallation(dialog.Window(), session, [](const std::wstring&) { return true; });
     bool ended = false;
     for (DWORD waited = 0; !ended && waited < kRunTimeoutMs; waited += 200)
         ended = dialog.WaitFor(WM_SETUP_COMPLETE, 1, 200) || dialog.Count(WM_SETUP_ERROR) > 0;

@@ -4,6 +4,7 @@
 // the test results on every run.
 #include "core/InstallInfo.h"
 #include "download/MD5Checksum.h"
+#include "framework/LogFile.h"
 #include "install/ClientConfig.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
@@ -18,6 +19,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <set>
@@ -445,19 +447,96 @@ TEST_F(SetupProgram, EscapeAsksBeforeLeaving)
     EXPECT_EQ(code, 0u);
 }
 
-TEST_F(SetupProgram, TooLongFolderIsRefusedBeforeAnythingStarts)
+// A folder the program cannot install into is refused with a box before
+// anything starts: no request to the server, no file in the root of a drive,
+// no uninstall entry; the welcome page stays as the user left it.
+TEST_F(SetupProgram, UnusableFolderIsRefusedBeforeAnythingStarts)
 {
-    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
-    ASSERT_NE(dialog, nullptr);
-    const std::wstring folder = L"C:\\" + std::wstring(250, L'a');
-    ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-    Click(dialog, IDC_START);
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+    // Where a relative folder would have put the manifest: the root of the
+    // program's current drive (it inherits ours) and of drive C.
+    const std::wstring roots[] = {L"\\Client.txt", L"C:\\Client.txt"};
+    for (const std::wstring& file : roots)
+        ASSERT_EQ(::GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "left over: " << file.c_str();
 
-    MessageBoxInfo box = ExpectErrorBox(L"安装路径过长，请重新选择！", {IDOK});
-    ASSERT_NE(box.wnd, nullptr);
-    AnswerMessageBox(box, IDOK);
-    WaitForBoxGone(box);
-    ExpectWelcomePage(dialog, false, folder);
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        const char* label;
+        std::wstring folder;
+        const wchar_t* text;
+    } cases[] = {
+        {"cleared", L"", L"请选择有效的安装路径！"},
+        {"blanks", L"   ", L"请选择有效的安装路径！"},
+        {"relative", L"QXTClient", L"请选择有效的安装路径！"},
+        {"root of the current drive", L"\\QXTClient", L"请选择有效的安装路径！"},
+        {"drive without backslash", L"C:QXTClient", L"请选择有效的安装路径！"},
+        {"too long", L"C:\\" + std::wstring(250, L'a'), L"安装路径过长，请重新选择！"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(c.folder.c_str()));
+        Click(dialog, IDC_START);
+
+        MessageBoxInfo box = ExpectErrorBox(c.text, {IDOK});
+        ASSERT_NE(box.wnd, nullptr);
+        if (c.folder.empty())
+            Screenshot(box.wnd, L"error-folder.png");
+        AnswerMessageBox(box, IDOK);
+        WaitForBoxGone(box);
+        ExpectWelcomePage(dialog, false, c.folder);
+    }
+    EXPECT_TRUE(server.Requests().empty()) << "nothing may be downloaded";
+    for (const std::wstring& file : roots)
+        EXPECT_EQ(::GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << file.c_str();
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "a refused folder registers nothing";
+}
+
+// An uninstall entry whose folder the installation could not go back into
+// counts as none: the welcome page offers the default folder to change.
+TEST_F(SetupProgram, UninstallEntryWithoutAUsableFolderCountsAsNone)
+{
+    const wchar_t* entryKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'a');
+    const DWORD number = 7;
+    const struct {
+        const char* label;
+        DWORD type;  // REG_NONE: no InstallLocation value
+        std::wstring text;
+    } cases[] = {
+        {"missing", REG_NONE, L""},
+        {"empty", REG_SZ, L""},
+        {"relative", REG_SZ, L"QXTClient"},
+        {"blanks", REG_SZ, L"  "},
+        {"too long", REG_SZ, tooLong},
+        {"not a string", REG_DWORD, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetMachine();
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, entryKey, L"DisplayName", REG_SZ, L"Quolix", 14),
+                  ERROR_SUCCESS);
+        if (c.type == REG_SZ) {
+            ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, entryKey, L"InstallLocation", REG_SZ, c.text.c_str(),
+                                        static_cast<DWORD>((c.text.size() + 1) * sizeof(wchar_t))),
+                      ERROR_SUCCESS);
+        } else if (c.type == REG_DWORD) {
+            ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, entryKey, L"InstallLocation", REG_DWORD, &number,
+                                        sizeof number),
+                      ERROR_SUCCESS);
+        }
+
+        HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+        ASSERT_NE(dialog, nullptr);
+        ExpectWelcomePage(dialog, false, m_installFolder);
+        m_program.Kill();
+    }
 }
 
 // The sample client served by the test's own server, with a codec whose
@@ -709,3 +788,282 @@ TEST_F(SetupProgram, RotationTakesTurnsAndRestartsAtTheFirstSwitchAfterTheFifthI
 }
 
 }  // namespace
+
+// Runs without the dialog: started from the command line, watched until it
+// ends (no visible window of it may ever appear), with its log in a scratch
+// folder.
+class SilentSetupProgram : public SetupProgram {
+protected:
+    void SetUp() override
+    {
+        SetupProgram::SetUp();
+        m_spacedFolder = GetDefaultInstallPath(nullptr) + L" Games\\My Quolix";
+        DeleteTree(m_spacedFolder);
+        m_log = m_logDir / L"setup run.log";
+    }
+
+    void TearDown() override
+    {
+        SetupProgram::TearDown();
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient");
+        DeleteTree(m_spacedFolder.substr(0, m_spacedFolder.rfind(L'\\')));
+    }
+
+    // Starts the program with the arguments and waits for its end; its exit
+    // code, and in windowSeen whether any visible window of it showed.
+    DWORD RunToEnd(const std::wstring& exe, const std::wstring& arguments, bool& windowSeen)
+    {
+        windowSeen = false;
+        EXPECT_TRUE(m_program.Start(exe, arguments));
+        DWORD code = 0xdeadbeef;
+        const bool ended = WaitUntil(
+            [&] {
+                if (!NoTopWindow(m_program.Pid(), nullptr, nullptr))
+                    windowSeen = true;
+                return m_program.WaitForExit(0, &code);
+            },
+            kPageTimeoutMs * 2);
+        EXPECT_TRUE(ended) << "the silent run did not end";
+        return code;
+    }
+
+    std::vector<std::string> LogLines()
+    {
+        std::vector<std::string> lines;
+        const std::string bytes = ReadFileBytes(m_log);
+        size_t start = 0;
+        for (size_t end = bytes.find("\r\n"); end != std::string::npos; end = bytes.find("\r\n", start)) {
+            lines.push_back(bytes.substr(start, end - start));
+            start = end + 2;
+        }
+        return lines;
+    }
+
+    // Whether a line of the log contains every one of the parts.
+    bool LogHasLine(std::initializer_list<std::string> parts)
+    {
+        for (const std::string& line : LogLines()) {
+            bool all = true;
+            for (const std::string& part : parts)
+                all = all && line.find(part) != std::string::npos;
+            if (all)
+                return true;
+        }
+        return false;
+    }
+
+    static std::string Narrow(const std::wstring& text)
+    {
+        std::string narrow;
+        for (wchar_t c : text)
+            narrow.push_back(static_cast<char>(c));
+        return narrow;
+    }
+
+    std::string LogText() { return ReadFileBytes(m_log); }
+
+    std::wstring m_spacedFolder;
+    TempDir m_logDir;
+    std::wstring m_log;
+};
+
+TEST_F(SilentSetupProgram, InstallsIntoAFolderWithSpacesWithoutAWindow)
+{
+    bool windowSeen = true;
+    // The folder unquoted as the last switch: it takes the rest of the line.
+    const DWORD code =
+        RunToEnd(Env("QXT_SETUP_EXE"), L"\"/LOG=" + m_log + L"\" /s /D=" + m_spacedFolder, windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    EXPECT_FALSE(windowSeen);
+
+    for (const wchar_t* name : {L"QXTClient.exe", L"QXTUnist.exe", L"readme.txt", L"x264vfw.exe"})
+        EXPECT_TRUE(IsReadOnly(InstallFilePath(m_spacedFolder, name))) << name;
+    InstallInfo entry{};
+    ASSERT_EQ(ReadUninstallEntry(entry), 1);
+    EXPECT_EQ(std::wstring(entry.InstallLocation), m_spacedFolder);
+    // The finish page's three boxes, all checked, and the client started.
+    EXPECT_NE(::GetFileAttributesW(GetDesktopShortcutPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesW(GetProgramGroupPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    wchar_t run[MAX_PATH] = {};
+    DWORD size = sizeof run;
+    EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"QXTClient",
+                             RRF_RT_REG_SZ, nullptr, run, &size),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(WaitUntil([&] {
+        return Count(ReadFileBytes(InstallFilePath(m_spacedFolder, L"installers.log")), "QXTClient.exe|") == 1;
+    })) << "the client did not start";
+
+    // The log tells the run's story.
+    const std::string host = Narrow(Env("QXT_SERVER_HOST"));
+    const std::string folder = Narrow(m_spacedFolder);
+    EXPECT_TRUE(LogHasLine({"QXTSetup 1.0.0.1"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Command line: ", "/s /D=" + folder})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Server host: " + host + " (from the executable's trailer)"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Install folder: " + folder})) << LogText();
+    EXPECT_TRUE(LogHasLine({"GET http://" + host + "/Custom/DownloadClient?filename=files&dotnet=", "status 200",
+                            "stored"}))
+        << LogText();
+    EXPECT_TRUE(LogHasLine({"GET http://" + host + "/Custom/DownloadClient?filename=QXTClient.exe", "status 200",
+                            "declared length", "received", "stored"}))
+        << LogText();
+    EXPECT_TRUE(LogHasLine({"QXTClient.exe: local MD5 (none), manifest MD5 ", ": fetch"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"x264vfw.exe /S"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"x264vfw.exe ended with exit code 0 after "})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Finish actions: start with Windows yes, program group yes, desktop shortcut yes, "
+                            "start the client yes"}))
+        << LogText();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines[lines.size() - 1].find("Exit code 0"), std::string::npos) << LogText();
+    EXPECT_TRUE(LogHasLine({"Installation completed"})) << LogText();
+    ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-install.log").c_str(), FALSE);
+}
+
+TEST_F(SilentSetupProgram, SecondSilentRunKeepsTheFilesAndLeavesOutTheFinishActionsItIsToldTo)
+{
+    bool windowSeen = true;
+    ASSERT_EQ(RunToEnd(Env("QXT_SETUP_EXE"), L"/S /NOLAUNCH \"/LOG=" + m_log + L"\"", windowSeen), 0u)
+        << LogText();
+    EXPECT_FALSE(windowSeen);
+    const std::string first = LogText();
+    RemoveRunEntry();
+    RemoveDesktopShortcut();
+    RemoveProgramGroup();
+
+    // An existing installation: its own folder, whatever /D= says; every
+    // file is current and kept.
+    const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"),
+                                L"/S /nolaunch /NOAUTORUN /NoDesktop /NOGROUP \"/LOG=" + m_log + L"\" \"/D=" +
+                                    m_spacedFolder + L"\"",
+                                windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    EXPECT_FALSE(windowSeen);
+    EXPECT_EQ(ReadFileBytes(PreviousLogPath(m_log)), first) << "the previous log is kept";
+    EXPECT_TRUE(LogHasLine({"Existing installation found in " + Narrow(m_installFolder)})) << LogText();
+    EXPECT_TRUE(LogHasLine({"QXTClient.exe: local MD5 ", ": kept"})) << LogText();
+    EXPECT_FALSE(LogHasLine({"GET ", "filename=QXTClient.exe"})) << "a current file is not fetched again";
+    EXPECT_EQ(::GetFileAttributesW(m_spacedFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetFileAttributesW(GetDesktopShortcutPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetFileAttributesW(GetProgramGroupPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    wchar_t run[MAX_PATH] = {};
+    DWORD size = sizeof run;
+    EXPECT_NE(::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"QXTClient",
+                             RRF_RT_REG_SZ, nullptr, run, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Count(InstallerLog(), "QXTClient.exe|"), 0u) << "/NOLAUNCH starts no client";
+}
+
+TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
+{
+    static const struct {
+        const char* label;
+        const char* installers;  // installers.ini, or nullptr
+        bool noServer;
+        const wchar_t* arguments;
+        DWORD code;
+        const char* lastStep;  // the closing line's step
+    } cases[] = {
+        {"no server", nullptr, true, L"/S", 254, "Installation failed at step: download of the client's files"},
+        {"failing plug-in installer answered Abort", "[fp_pl_pfs_installer19.exe]\r\nExitCodes=1\r\n", false, L"/S",
+         252, "Installation failed at step: Flash plug-in"},
+        {"unknown switch", nullptr, false, L"/S /QUIET", 2, "error: Unknown switch: /QUIET"},
+        {"relative folder", nullptr, false, L"/S /D=Games\\Quolix", 3, "Installation failed at step: folder check"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetMachine();
+        if (c.installers)
+            ScriptInstallers(c.installers);
+        bool windowSeen = true;
+        const std::wstring exe = Env(c.noServer ? "QXT_SETUP_EXE_NO_SERVER" : "QXT_SETUP_EXE");
+        // The log switch first: an unquoted /D= takes the rest of the line.
+        const DWORD code = RunToEnd(exe, L"\"/LOG=" + m_log + L"\" " + c.arguments, windowSeen);
+        EXPECT_EQ(code, c.code) << LogText();
+        EXPECT_FALSE(windowSeen);
+        InstallInfo entry{};
+        EXPECT_NE(ReadUninstallEntry(entry), 1) << "a failed run registers nothing";
+        EXPECT_TRUE(LogHasLine({c.lastStep})) << LogText();
+        const std::vector<std::string> lines = LogLines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(lines.back().find("Exit code " + std::to_string(c.code)), std::string::npos) << LogText();
+    }
+    // The failed request is in the log with the system's reason.
+    ResetMachine();
+    bool windowSeen = true;
+    ASSERT_EQ(RunToEnd(Env("QXT_SETUP_EXE_NO_SERVER"), L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u);
+    EXPECT_TRUE(LogHasLine({"error: GET http://", "/Custom/DownloadClient?filename=files&dotnet=", "failed: "}))
+        << LogText();
+    ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-no-server.log").c_str(), FALSE);
+    // Abort ran the plug-in installer once and nothing after it.
+    ResetMachine();
+    ScriptInstallers("[fp_pl_pfs_installer19.exe]\r\nExitCodes=1\r\n");
+    ASSERT_EQ(RunToEnd(Env("QXT_SETUP_EXE"), L"/S \"/LOG=" + m_log + L"\"", windowSeen), 252u);
+    EXPECT_EQ(Count(InstallerLog(), "fp_pl_pfs_installer19.exe|"), 1u);
+    EXPECT_EQ(Count(InstallerLog(), "x264vfw.exe|"), 0u);
+    EXPECT_TRUE(LogHasLine({"fp_pl_pfs_installer19.exe ended with exit code 1"})) << LogText();
+}
+
+TEST_F(SilentSetupProgram, ASecondSilentRunLeavesWhileTheFirstProgramRuns)
+{
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    ProgramRun second;
+    ASSERT_TRUE(second.Start(Env("QXT_SETUP_EXE"), L"/S \"/LOG=" + m_log + L"\""));
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(second.WaitForExit(kPageTimeoutMs, &code));
+    EXPECT_EQ(code, 1u);
+    EXPECT_TRUE(LogHasLine({"Another setup program is running: this silent run ends (exit code 1)"})) << LogText();
+    EXPECT_TRUE(ReadControl(dialog, IDC_START).visible) << "the first program goes on";
+}
+
+TEST_F(SilentSetupProgram, WithoutSilentTheFolderShowsOnTheWelcomePageAfterTheUnknownSwitchIsNamed)
+{
+    ASSERT_TRUE(m_program.Start(Env("QXT_SETUP_EXE"), L"/BOGUS \"/LOG=" + m_log + L"\" /D=" + m_spacedFolder));
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid(), kPageTimeoutMs);
+    ASSERT_NE(box.wnd, nullptr) << "no box names the unknown switch";
+    EXPECT_NE(box.text.find(L"/BOGUS"), std::wstring::npos) << box.text.c_str();
+    EXPECT_NE(box.text.find(L"/NOLAUNCH"), std::wstring::npos) << "the box lists the switches";
+    AnswerMessageBox(box, IDOK);
+
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = WaitForTopWindow(m_program.Pid(), L"#32770", L"QXTSetup", 0)); },
+                          kPageTimeoutMs));
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    ExpectWelcomePage(dialog, false, m_spacedFolder);
+    EXPECT_TRUE(LogHasLine({"error: Unknown switch: /BOGUS"})) << LogText();
+
+    // The run goes into that folder; a run that failed and was left gives
+    // the program its failure's code.
+    ASSERT_EQ(::SHCreateDirectoryExW(nullptr, m_spacedFolder.c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileBytes(InstallFilePath(m_spacedFolder, L"installers.ini"), "[x264vfw.exe]\r\nExitCodes=1\r\n"));
+    Click(dialog, IDC_START);
+    box = ExpectErrorBox(L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE});
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDABORT);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }));
+    PressEscape(dialog);
+    box = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDYES);
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
+    EXPECT_EQ(code, 251u);
+    EXPECT_TRUE(LogHasLine({"Install folder: " + Narrow(m_spacedFolder)})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Installation failed at step: x264 encoder", "(exit code 251)"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"Exit code 251"})) << LogText();
+}
+
+TEST_F(SilentSetupProgram, QuestionMarkListsTheSwitchesAndEnds)
+{
+    ASSERT_TRUE(m_program.Start(Env("QXT_SETUP_EXE"), L"/? \"/LOG=" + m_log + L"\""));
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid(), kPageTimeoutMs);
+    ASSERT_NE(box.wnd, nullptr);
+    for (const wchar_t* name : {L"/S", L"/D=", L"/LOG=", L"/NOLAUNCH", L"/NOAUTORUN", L"/NODESKTOP", L"/NOGROUP"})
+        EXPECT_NE(box.text.find(name), std::wstring::npos) << name;
+    AnswerMessageBox(box, IDOK);
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"QXTSetup")) << "no dialog after the list";
+}

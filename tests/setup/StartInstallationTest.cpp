@@ -55,6 +55,17 @@ protected:
         return exitCode;
     }
 
+    // The dialog's folder check, as the start command is given it: recorded in
+    // the sequence, answering acceptFolder.
+    InstallFolderCheck FolderCheck()
+    {
+        return [this](const std::wstring& folder) {
+            recorder.Note(L"AcceptInstallFolder " + folder);
+            return acceptFolder;
+        };
+    }
+
+    bool acceptFolder = true;
     MessageRecorder recorder;
     SetupSession session;
     StandInOperations standIns;
@@ -65,20 +76,21 @@ TEST_F(StartInstallationTest, FreshInstallationFillsTheRecordFromTheFolderText)
 {
     ::InterlockedExchange(&session.m_bCancelRequested, 1);  // left over from a cancelled run
 
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
     for (int id : kWelcomeControls)
         EXPECT_FALSE(page.Enabled(id)) << "control " << id;
 
     EXPECT_EQ(WaitForWorker(WM_SETUP_COMPLETE), SETUP_OK);
     const auto messages = recorder.Messages();
-    ASSERT_GE(messages.size(), 4u);
+    ASSERT_GE(messages.size(), 5u);
     const std::vector<ExpectedMessage> start = {
         {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
+        {kNote, L"AcceptInstallFolder C:\\Program Files (x86)\\QXT 测试", 0},
         {kNote, L"FillInstallInfo C:\\Program Files (x86)\\QXT 测试", 0},
         {kNote, L"ReadServerHost preset.example", 0},
         {WM_SETUP_BEGIN, 0, 0},
     };
-    EXPECT_TRUE(MatchesSequence({messages.begin(), messages.begin() + 4}, start));
+    EXPECT_TRUE(MatchesSequence({messages.begin(), messages.begin() + 5}, start));
     EXPECT_EQ(messages.back().message, WM_SETUP_COMPLETE);
 
     EXPECT_EQ(session.m_hDialog, recorder.Window());
@@ -103,7 +115,7 @@ TEST_F(StartInstallationTest, ExistingInstallationKeepsItsRecordAndOnlyResetsThe
     session.m_installInfo.EstimatedSize = 5000 * 1024;
     InstallInfo before = session.m_installInfo;
 
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
     EXPECT_EQ(WaitForWorker(WM_SETUP_COMPLETE), SETUP_OK);
 
     const auto messages = recorder.Messages();
@@ -128,7 +140,7 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingOnlyEndsTheClient)
     ::InterlockedExchange(&session.m_bCancelRequested, 1);
     ::FillInstallInfo(session.m_installInfo, L"D:\\Running");
 
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
 
     EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0}}));
     EXPECT_TRUE(page.Enabled(IDC_INSTALL_PATH));
@@ -205,7 +217,7 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingEndsARealClient)
     session.m_operations.KillFirstProcessByName = RealSetupOperations().KillFirstProcessByName;
     page.Enable(IDC_START, false);
 
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
 
     EXPECT_EQ(::WaitForSingleObject(client.Process(), kRunTimeoutMs), WAIT_OBJECT_0) << "the client was ended";
     EXPECT_TRUE(recorder.Messages().empty());
@@ -214,20 +226,18 @@ TEST_F(StartInstallationTest, StartWhileARunIsGoingEndsARealClient)
 
 TEST_F(StartInstallationTest, RefusedFolderLeavesTheWelcomePageAsItWas)
 {
-    std::wstring offered;
-    session.m_operations.AcceptInstallFolder = [&](HWND dialog, const std::wstring& folder) {
-        EXPECT_EQ(dialog, recorder.Window());
-        offered = folder;
-        return false;
-    };
+    acceptFolder = false;
+    ::FillInstallInfo(session.m_installInfo, L"D:\\Earlier");
 
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
 
-    EXPECT_EQ(offered, kFolder);
     for (int id : kWelcomeControls)
         EXPECT_TRUE(page.Enabled(id)) << "control " << id;
-    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0}}));
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{kNote, L"KillFirstProcessByName QXTClient.exe", 0},
+                                                      {kNote, L"AcceptInstallFolder C:\\Program Files (x86)\\QXT 测试", 0}}));
+    EXPECT_STREQ(session.m_installInfo.InstallLocation, L"D:\\Earlier");
     EXPECT_FALSE(recorder.WaitFor(WM_SETUP_BEGIN, 1, 300));
+    EXPECT_EQ(standIns.workerThread, nullptr);
 }
 
 TEST_F(StartInstallationTest, FailedRunCanBeStartedAgainFromTheBeginning)
@@ -240,19 +250,20 @@ TEST_F(StartInstallationTest, FailedRunCanBeStartedAgainFromTheBeginning)
             for (int id : kWelcomeControls)
                 ::EnableWindow(::GetDlgItem(recorder.Window(), id), TRUE);
     });
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
     EXPECT_EQ(WaitForWorker(WM_SETUP_ERROR), SETUP_ERR_FLASH);
     ::CloseHandle(standIns.workerThread);
     standIns.workerThread = nullptr;
     recorder.Clear();
 
-    StartInstallation(recorder.Window(), session);
+    StartInstallation(recorder.Window(), session, FolderCheck());
     EXPECT_EQ(WaitForWorker(WM_SETUP_COMPLETE), SETUP_OK);
     const auto messages = recorder.Messages();
-    ASSERT_GE(messages.size(), 4u);
-    EXPECT_TRUE(MatchesSequence({messages.begin(), messages.begin() + 4},
+    ASSERT_GE(messages.size(), 5u);
+    EXPECT_TRUE(MatchesSequence({messages.begin(), messages.begin() + 5},
                                 {
                                     {kNote, L"KillFirstProcessByName QXTClient.exe", 0},
+                                    {kNote, L"AcceptInstallFolder C:\\Program Files (x86)\\QXT 测试", 0},
                                     {kNote, L"FillInstallInfo C:\\Program Files (x86)\\QXT 测试", 0},
                                     {kNote, L"ReadServerHost trailer.example", 0},
                                     {WM_SETUP_BEGIN, 0, 0},

@@ -4,6 +4,7 @@
 # that address, and SetupProgramTest driving the program as a person would,
 # in a Wine prefix of its own so that installing the client touches nothing
 # the other tests use. Screenshots go to BUILD/screenshots.
+# The logs of two silent runs are kept there too.
 #   setup_program_e2e.sh SOURCE_DIR BUILD_DIR TEST_PROGRAM
 set -euo pipefail
 

@@ -1,0 +1,126 @@
+#include "app/CommandLine.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <cwctype>
+
+const wchar_t kCommandLineHelp[] =
+    L"QXTSetup [/S] [/NOLAUNCH] [/NOAUTORUN] [/NODESKTOP] [/NOGROUP] [/LOG=文件] [/D=安装路径]\r\n"
+    L"\r\n"
+    L"/S\t静默安装：不显示窗口和消息框\r\n"
+    L"/D=路径\t安装路径（含空格时整个参数加引号，或作为最后一个参数）\r\n"
+    L"/LOG=文件\t日志文件（默认 %TEMP%\\QXTSetup.log）\r\n"
+    L"/NOLAUNCH\t安装完成后不启动客户端\r\n"
+    L"/NOAUTORUN\t静默安装时不设置开机启动\r\n"
+    L"/NODESKTOP\t静默安装时不创建桌面快捷方式\r\n"
+    L"/NOGROUP\t静默安装时不创建程序组\r\n"
+    L"/?\t显示本帮助";
+
+namespace {
+
+bool IsSpace(wchar_t c)
+{
+    return c == L' ' || c == L'\t';
+}
+
+bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
+{
+    size_t i = 0;
+    for (; prefix[i]; ++i) {
+        if (i >= text.size() || std::towupper(text[i]) != std::towupper(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+bool EqualsNoCase(const std::wstring& text, const wchar_t* word)
+{
+    return StartsWithNoCase(text, word) && text.size() == std::wcslen(word);
+}
+
+// The rest of the line taken by an unquoted /D=: trailing blanks dropped and
+// quotes removed, so /D="C:\My Games" as the last switch reads the same.
+std::wstring RestOfLine(const std::wstring& arguments, size_t from)
+{
+    std::wstring rest;
+    for (size_t i = from; i < arguments.size(); ++i) {
+        if (arguments[i] != L'"')
+            rest += arguments[i];
+    }
+    while (!rest.empty() && IsSpace(rest.back()))
+        rest.pop_back();
+    return rest;
+}
+
+}  // namespace
+
+CommandLineOptions ParseCommandLine(const std::wstring& arguments)
+{
+    CommandLineOptions options;
+    size_t at = 0;
+    for (;;) {
+        while (at < arguments.size() && IsSpace(arguments[at]))
+            ++at;
+        if (at >= arguments.size())
+            break;
+
+        // An unquoted /D= ends the switches: everything after it is the folder.
+        if (StartsWithNoCase(arguments.substr(at, 3), L"/D=")) {
+            options.hasFolder = true;
+            options.folder = RestOfLine(arguments, at + 3);
+            break;
+        }
+
+        std::wstring argument;
+        bool quoted = false;
+        for (; at < arguments.size() && (quoted || !IsSpace(arguments[at])); ++at) {
+            if (arguments[at] == L'"')
+                quoted = !quoted;
+            else
+                argument += arguments[at];
+        }
+
+        if (EqualsNoCase(argument, L"/S"))
+            options.silent = true;
+        else if (EqualsNoCase(argument, L"/?"))
+            options.help = true;
+        else if (EqualsNoCase(argument, L"/NOLAUNCH"))
+            options.noLaunch = true;
+        else if (EqualsNoCase(argument, L"/NOAUTORUN"))
+            options.noAutorun = true;
+        else if (EqualsNoCase(argument, L"/NODESKTOP"))
+            options.noDesktop = true;
+        else if (EqualsNoCase(argument, L"/NOGROUP"))
+            options.noGroup = true;
+        else if (StartsWithNoCase(argument, L"/D=")) {
+            options.hasFolder = true;
+            options.folder = argument.substr(3);
+        } else if (StartsWithNoCase(argument, L"/LOG=")) {
+            options.hasLogPath = true;
+            options.logPath = argument.substr(5);
+        } else
+            options.unknown.push_back(argument);
+    }
+    return options;
+}
+
+std::wstring ProcessArguments()
+{
+    // The program's name as the system's own parser reads it: quoted, or up
+    // to the first blank.
+    const wchar_t* line = ::GetCommandLineW();
+    if (*line == L'"') {
+        ++line;
+        while (*line && *line != L'"')
+            ++line;
+        if (*line)
+            ++line;
+    } else {
+        while (*line && !IsSpace(*line))
+            ++line;
+    }
+    while (IsSpace(*line))
+        ++line;
+    return line;
+}

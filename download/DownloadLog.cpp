@@ -1,0 +1,69 @@
+#include "download/DownloadLog.h"
+
+#include "framework/Handles.h"
+#include "framework/LogFile.h"
+#include "framework/SystemErrorText.h"
+
+#include <wininet.h>
+
+#include <cwchar>
+
+namespace {
+
+// WinInet's own codes (12000 to 12175) have their texts in wininet.dll, not
+// in the system's message table.
+std::wstring RequestErrorText(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const HMODULE wininet = ::GetModuleHandleW(L"wininet.dll");
+    if (error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST && wininet &&
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         wininet, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0 &&
+        text) {
+        qxt::UniqueLocalMemory owner(text);
+        return text;
+    }
+    return SystemErrorText(error);
+}
+
+}  // namespace
+
+RequestLog::RequestLog(const wchar_t* url) : m_url(url ? url : L""), m_start(::GetTickCount64()) {}
+
+RequestLog::~RequestLog()
+{
+    const double seconds = static_cast<double>(::GetTickCount64() - m_start) / 1000.0;
+    wchar_t length[32] = L"none";
+    if (hasLength)
+        std::swprintf(length, 32, L"%lu", static_cast<unsigned long>(declared));
+    if (stored) {
+        LogLine(L"GET %ls: status %lu, declared length %ls, received %lu bytes, %.2f s: stored", m_url.c_str(),
+                static_cast<unsigned long>(status), length, static_cast<unsigned long>(received), seconds);
+        return;
+    }
+    std::wstring reason;
+    if (error != 0) {
+        reason = RequestErrorText(error);
+        while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
+            reason.pop_back();
+        reason += L" (" + std::to_wstring(error) + L")";
+    }
+    else if (status != 0 && status / 100 != 2)
+        reason = L"the server did not answer 2xx";
+    else if (status != 0 && !hasLength)
+        reason = L"the answer declares no length";
+    else if (hasLength && received != declared)
+        reason = L"the body ended before the declared length";
+    else
+        reason = L"not stored";
+    LogError(L"GET %ls: status %lu, declared length %ls, received %lu bytes, %.2f s: failed: %ls", m_url.c_str(),
+             static_cast<unsigned long>(status), length, static_cast<unsigned long>(received), seconds,
+             reason.c_str());
+}
+
+void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,
+                     bool keep)
+{
+    LogLine(L"%ls: local MD5 %ls, manifest MD5 %ls: %ls", path.c_str(),
+            localDigest.empty() ? L"(none)" : localDigest.c_str(), manifestDigest.c_str(), keep ? L"kept" : L"fetch");
+}

@@ -1,0 +1,40 @@
+// The download's lines in the run log: one per request and one per file of
+// the manifest (kept or fetched, with both digests).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Collects what one request learns as it goes and writes it as one line when
+// the request is over, however it ended: a request that did not store its
+// file is logged as an error with the system's text for the last error seen.
+class RequestLog {
+public:
+    explicit RequestLog(const wchar_t* url);
+    RequestLog(const RequestLog&) = delete;
+    RequestLog& operator=(const RequestLog&) = delete;
+    ~RequestLog();
+
+    DWORD status = 0;       // the answer's HTTP status; 0 before an answer
+    bool hasLength = false;
+    DWORD declared = 0;     // Content-Length
+    DWORD received = 0;     // bytes of the body read
+    DWORD error = 0;        // the system's code for what stopped the request
+    bool stored = false;    // the file is in place
+
+    void SetDeclared(DWORD length)
+    {
+        hasLength = true;
+        declared = length;
+    }
+
+private:
+    std::wstring m_url;
+    ULONGLONG m_start;
+};
+
+// A file named by the manifest: kept when the local copy has its digest,
+// fetched otherwise. localDigest is empty when there is no readable local copy.
+void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,
+                     bool keep);

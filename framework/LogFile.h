@@ -1,0 +1,54 @@
+// A text log of events: UTF-8, one line per event, each line starting with
+// the local date and time. Writing a log never fails the work it records: a
+// log that cannot be created or written is simply not written.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CLogFile {
+public:
+    CLogFile();
+    CLogFile(const CLogFile&) = delete;
+    CLogFile& operator=(const CLogFile&) = delete;
+    ~CLogFile();
+
+    // Starts a new log at path. A file already there is first renamed to
+    // previousPath (replacing an older one); with an empty previousPath it is
+    // replaced. False when the file cannot be created: the log then stays closed.
+    bool Open(const std::wstring& path, const std::wstring& previousPath);
+    // Goes on writing at the end of the log at path (created when missing);
+    // lines of several writers, in any process, never overwrite each other.
+    bool Append(const std::wstring& path);
+    void Close();
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+
+    // Appends one line: "YYYY-MM-DD hh:mm:ss.mmm text". Line breaks inside
+    // the text become spaces, so every event stays on one line. Safe from any
+    // thread; does nothing when the log is closed.
+    void Write(const std::wstring& text);
+
+private:
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    SRWLOCK m_lock = SRWLOCK_INIT;
+};
+
+// The process's one log, closed until someone opens it.
+CLogFile& ProcessLog();
+
+// Formats with the wide printf conventions (%ls for a wide string) and writes
+// one line to the process's log.
+void LogLine(const wchar_t* format, ...);
+
+// A path next to path with ".old" before its extension: C:\Temp\QXTSetup.log
+// gives C:\Temp\QXTSetup.old.log.
+std::wstring PreviousLogPath(const std::wstring& path);
+
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+std::string ToUtf8(const std::wstring& text);
+
+// Writes "error: text" to the process's log and keeps the text as the last
+// error, which a run's closing line names as the reason it failed.
+void LogError(const wchar_t* format, ...);
+std::wstring LastLoggedError();

@@ -1,0 +1,23 @@
+// Whether a folder text may take a fresh installation: what the start
+// command and a silent run both ask before anything is changed.
+#pragma once
+
+#include <string>
+
+enum class InstallFolderVerdict {
+    Accepted,
+    Empty,        // empty or only blanks
+    NotAbsolute,  // neither "X:\..." nor "\\server\share\..."
+    TooLong,      // the folder or a path derived from it does not fit the record
+};
+
+InstallFolderVerdict CheckInstallFolder(const std::wstring& folder);
+
+// True for an absolute local or network folder: a drive letter, a colon and a
+// backslash, or \\server\share. Empty, blank and relative texts, a drive
+// without its backslash and device paths (\\?\, \\.\) are not.
+bool IsAbsoluteInstallFolder(const std::wstring& folder);
+
+
+// A short English description of a verdict, for the log.
+const wchar_t* InstallFolderVerdictText(InstallFolderVerdict verdict);

@@ -1,0 +1,71 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Expected {
+    bool silent = false;
+    bool help = false;
+    bool noLaunch = false;
+    bool noAutorun = false;
+    bool noDesktop = false;
+    bool noGroup = false;
+    const wchar_t* folder = nullptr;  // nullptr: no /D=
+    const wchar_t* logPath = nullptr;  // nullptr: no /LOG=
+    const wchar_t* unknown = L"";      // every unknown argument, each followed by "|"
+};
+
+TEST(ParseCommandLine, ReadsEverySwitchAsUsersWriteIt)
+{
+    static const struct {
+        const char* label;
+        const wchar_t* arguments;
+        Expected expected;
+    } cases[] = {
+        {"nothing", L"", {}},
+        {"blanks only", L"  \t ", {}},
+        {"silent", L"/S", {.silent = true}},
+        {"silent, lower case", L"/s", {.silent = true}},
+        {"help", L"/?", {.help = true}},
+        {"finish switches in any case", L"/nolaunch /NoAutorun /NODESKTOP /nogroup",
+         {.noLaunch = true, .noAutorun = true, .noDesktop = true, .noGroup = true}},
+        {"folder without spaces", L"/S /D=C:\\Games\\Quolix", {.silent = true, .folder = L"C:\\Games\\Quolix"}},
+        {"quoted folder with spaces before other switches", L"\"/D=C:\\My Games\\Quolix\" /S /NOLAUNCH",
+         {.silent = true, .noLaunch = true, .folder = L"C:\\My Games\\Quolix"}},
+        {"unquoted folder last takes the rest of the line", L"/S /d=C:\\My Games\\Quolix  ",
+         {.silent = true, .folder = L"C:\\My Games\\Quolix"}},
+        {"unquoted folder swallows what follows it", L"/D=C:\\My Games /S", {.folder = L"C:\\My Games /S"}},
+        {"value quoted after the equals sign", L"/D=\"C:\\My Games\\Quolix\"", {.folder = L"C:\\My Games\\Quolix"}},
+        {"empty folder", L"/S /D=", {.silent = true, .folder = L""}},
+        {"log file quoted as one argument", L"\"/LOG=C:\\Support Logs\\setup.log\" /S",
+         {.silent = true, .logPath = L"C:\\Support Logs\\setup.log"}},
+        {"log file with the value quoted", L"/log=\"C:\\Support Logs\\setup.log\" /s",
+         {.silent = true, .logPath = L"C:\\Support Logs\\setup.log"}},
+        {"unknown switches kept as written", L"/S /QUIET /Dfolder extra",
+         {.silent = true, .unknown = L"/QUIET|/Dfolder|extra|"}},
+        {"a switch is a whole word", L"/SILENT /S2", {.unknown = L"/SILENT|/S2|"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CommandLineOptions options = ParseCommandLine(c.arguments);
+        EXPECT_EQ(options.silent, c.expected.silent);
+        EXPECT_EQ(options.help, c.expected.help);
+        EXPECT_EQ(options.noLaunch, c.expected.noLaunch);
+        EXPECT_EQ(options.noAutorun, c.expected.noAutorun);
+        EXPECT_EQ(options.noDesktop, c.expected.noDesktop);
+        EXPECT_EQ(options.noGroup, c.expected.noGroup);
+        EXPECT_EQ(options.hasFolder, c.expected.folder != nullptr);
+        EXPECT_EQ(options.folder, c.expected.folder ? c.expected.folder : L"");
+        EXPECT_EQ(options.hasLogPath, c.expected.logPath != nullptr);
+        EXPECT_EQ(options.logPath, c.expected.logPath ? c.expected.logPath : L"");
+        std::wstring unknown;
+        for (const std::wstring& argument : options.unknown)
+            unknown += argument + L"|";
+        EXPECT_EQ(unknown, c.expected.unknown);
+    }
+}
+
+}  // namespace
