@@ -6,6 +6,7 @@
 #include "controls/BackgroundSnapshot.h"
 #include "controls/FrameStrip.h"
 #include "controls/LoadPngResource.h"
+#include "controls/TrackControl.h"
 
 namespace {
 
@@ -73,8 +74,7 @@ void CImageButton::OnMouseMove(UINT, POINT)
 {
     if (!m_bTracking) {
         m_bHover = true;
-        TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, m_hWnd, 30};
-        m_bTracking = ::_TrackMouseEvent(&track);
+        m_bTracking = RequestMouseTracking(m_hWnd, 30);
     }
     Default();
 }
@@ -89,7 +89,7 @@ void CImageButton::OnMouseHover(UINT, POINT)
 void CImageButton::OnMouseLeave()
 {
     m_bHover = false;
-    m_bTracking = FALSE;
+    m_bTracking = false;
     Invalidate(TRUE);
     Default();
 }

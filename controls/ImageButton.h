@@ -15,7 +15,7 @@ public:
     int m_nFrameWidth = 0;   // image width; set by SetImage
     int m_nFrameCount = 5;
     bool m_bHover = false;
-    BOOL m_bTracking = FALSE;  // a hover and leave request is active
+    bool m_bTracking = false;  // a hover and leave request is active
     CBitmap m_bmpBackground;
     CImage m_image;
 

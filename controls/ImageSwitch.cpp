@@ -6,6 +6,7 @@
 #include "controls/BackgroundSnapshot.h"
 #include "controls/FrameStrip.h"
 #include "controls/LoadPngResource.h"
+#include "controls/TrackControl.h"
 #include "framework/Handles.h"
 
 BOOL CImageSwitch::SetImage(UINT resourceId)
@@ -62,8 +63,7 @@ void CImageSwitch::OnMouseMove()
 {
     if (!m_bTracking) {
         SetSelected(TRUE);
-        TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, m_hWnd, 50};
-        m_bTracking = ::_TrackMouseEvent(&track);
+        m_bTracking = RequestMouseTracking(m_hWnd, 50);
     }
     Default();
 }
@@ -77,7 +77,7 @@ void CImageSwitch::OnMouseHover()
 
 void CImageSwitch::OnMouseLeave()
 {
-    m_bTracking = FALSE;
+    m_bTracking = false;
     ::SendMessageW(GetParent(), WM_IMAGESWITCH_HOVER, reinterpret_cast<WPARAM>(m_hWnd), 0);
     Default();
 }

@@ -17,7 +17,7 @@ class CImageSwitch : public CStatic {
 public:
     int m_nFrameHeight = 0;    // image height / 2; set by SetImage
     int m_nFrameWidth = 0;     // image width; set by SetImage
-    BOOL m_bTracking = FALSE;  // a hover and leave request is active
+    bool m_bTracking = false;  // a hover and leave request is active
     int m_bSelected = 0;
     CBitmap m_bmpBackground;
     CImage m_image;

@@ -1,10 +1,21 @@
-// CTrackControl<TBase>: adds to a control the tracking of three conditions,
-// the mouse resting on it, the mouse gone, the keyboard focus, and calls one
-// of four reactions whenever one of them changes.
+// Mouse tracking for the skinned controls: RequestMouseTracking, which the
+// button and the switch call, and CTrackControl<TBase>, which adds to a
+// control the tracking of three conditions, the mouse resting on it, the
+// mouse gone, the keyboard focus, and calls one of four reactions whenever
+// one of them changes.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+
+// Asks for one WM_MOUSEHOVER, once the mouse has rested hoverMs on the
+// window, and one WM_MOUSELEAVE. True when the request was accepted; it stays
+// active until the leave message arrives.
+inline bool RequestMouseTracking(HWND window, DWORD hoverMs)
+{
+    TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, window, hoverMs};
+    return ::_TrackMouseEvent(&track) != FALSE;
+}
 
 template <typename TBase>
 class CTrackControl : public TBase {
@@ -36,11 +47,8 @@ protected:
             OnTrackKillFocus();
             break;
         case WM_MOUSEMOVE:
-            if (!m_bTracking) {
-                TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, this->m_hWnd, 1};
-                if (::_TrackMouseEvent(&track))
-                    m_bTracking = true;
-            }
+            if (!m_bTracking)
+                m_bTracking = RequestMouseTracking(this->m_hWnd, 1);
             break;
         case WM_MOUSEHOVER:
             m_bHover = true;

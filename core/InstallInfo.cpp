@@ -1,6 +1,7 @@
 #include "core/InstallInfo.h"
 
 #include "core/ProductNames.h"
+#include "framework/FileSystem.h"
 #include "framework/FileVersion.h"
 
 #include <cstdio>
@@ -24,8 +25,7 @@ void SetField(WCHAR (&field)[MAX_PATH], const std::wstring& text)
 std::wstring InstallFilePath(const std::wstring& location, const std::wstring& fileName)
 {
     std::wstring path = location;
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
+    AppendBackslash(path);
     path += fileName;
     return path;
 }

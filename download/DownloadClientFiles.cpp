@@ -1,15 +1,15 @@
 #include "download/DownloadClientFiles.h"
 
+#include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
+#include "download/CancelRequest.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
-#include "framework/Handles.h"
 #include "framework/LogFile.h"
-#include "framework/RegistryKey.h"
 #include "framework/StdioFile.h"
 
 #include <string>
@@ -17,36 +17,11 @@
 
 namespace {
 
-constexpr DWORD kCancelPauseMs = 100;
 constexpr DWORD kCurrentFilePauseMs = 500;  // lets the user see each kept file go by
-
-constexpr wchar_t kDotNetClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client";
-constexpr wchar_t kDotNet4ClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client";
-
-bool CancelRequested(const volatile LONG* cancel)
-{
-    return cancel != nullptr && *cancel != 0;
-}
 
 void SendText(HWND window, UINT message, const std::wstring& text)
 {
     ::SendMessageW(window, message, reinterpret_cast<WPARAM>(&text), 0);
-}
-
-bool DotNetClientInstalled()
-{
-    DWORD installed = 0;
-    if (ReadRegistryInstallValue(kDotNetClientKey, &installed) && installed == 1)
-        return true;
-    installed = 0;
-    return ReadRegistryInstallValue(kDotNet4ClientKey, &installed) && installed == 1;
-}
-
-bool LocalFileFound(const std::wstring& path)
-{
-    WIN32_FIND_DATAW data;
-    qxt::UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
-    return static_cast<bool>(find);
 }
 
 // A manifest saved with a UTF-8 byte-order mark: the mark is not part of the first name.
@@ -135,7 +110,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         const std::wstring localPath = folder + entry.name;
         // An unreadable local file cannot be shown to be current, so it is
         // fetched again, just like a missing one.
-        if (LocalFileFound(localPath) && IsCurrent(localPath, entry.digest)) {
+        if (FileExists(localPath.c_str()) && IsCurrent(localPath, entry.digest)) {
             CFile kept;
             if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
                 ULONGLONG length = 0;
@@ -148,7 +123,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             continue;
         }
 
-        if (!LocalFileFound(localPath))
+        if (!FileExists(localPath.c_str()))
             LogFileDecision(localPath, L"", entry.digest, false);
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;

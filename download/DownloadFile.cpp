@@ -1,6 +1,7 @@
 #include "download/DownloadFile.h"
 
 #include "core/SetupMessages.h"
+#include "download/CancelRequest.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "framework/File.h"
@@ -17,14 +18,7 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
-constexpr DWORD kCancelPauseMs = 100;
-
 enum class Outcome { Stored, Failed, Cancelled };
-
-bool CancelRequested(const volatile LONG* cancel)
-{
-    return cancel != nullptr && *cancel != 0;
-}
 
 // Sets or clears the read-only attribute, keeping the others; returns the
 // attributes found before (INVALID_FILE_ATTRIBUTES when there is no file).

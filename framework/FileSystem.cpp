@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+void AppendBackslash(std::wstring& path)
+{
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+}
+
 bool FileExists(const wchar_t* path)
 {
     WIN32_FIND_DATAW data{};

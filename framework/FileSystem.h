@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // True when FindFirstFileW finds the name (a folder counts too).
 bool FileExists(const wchar_t* path);
 
@@ -15,6 +17,10 @@ enum class DirectoryState {
 // Whether the folder can be entered; only a path with a drive part is
 // checked. The current directory is left as it was.
 DirectoryState DirectoryExists(const wchar_t* path);
+
+// Adds one backslash unless the path ends with one already (an empty path
+// gets one too).
+void AppendBackslash(std::wstring& path);
 
 // Creates every missing level of the folder and makes it the current directory.
 bool CreateDirectoryTree(const wchar_t* path);

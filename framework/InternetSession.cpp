@@ -1,26 +1,9 @@
 #include "framework/InternetSession.h"
 
+#include "framework/ExecutableName.h"
 #include "framework/HttpConnection.h"
 
 #include <string>
-
-namespace {
-
-std::wstring ExecutableBaseName()
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name = path;
-    const size_t slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        name.erase(0, slash + 1);
-    const size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0)
-        name.resize(dot);
-    return name;
-}
-
-}  // namespace
 
 CInternetSession::CInternetSession(const wchar_t* agent, DWORD_PTR context, DWORD accessType,
                                    const wchar_t* proxyName, const wchar_t* proxyBypass, DWORD flags)

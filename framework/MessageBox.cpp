@@ -1,5 +1,6 @@
 #include "framework/MessageBox.h"
 
+#include "framework/ExecutableName.h"
 #include "framework/LogFile.h"
 
 #include <atomic>
@@ -43,16 +44,7 @@ std::wstring AfxGetAppName()
     if (titleLength > 0 && title != nullptr)
         return std::wstring(title, titleLength);
 
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name = path;
-    const size_t slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        name.erase(0, slash + 1);
-    const size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos)
-        name.erase(dot);
-    return name;
+    return ExecutableBaseName();
 }
 
 namespace {

@@ -268,8 +268,13 @@ void CWnd::SetWindowText(const std::wstring& text)
 
 std::wstring CWnd::GetWindowText() const
 {
-    std::wstring text(static_cast<size_t>(GetWindowTextLength()) + 1, L'\0');
-    const int copied = ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
+    return GetWindowText(m_hWnd);
+}
+
+std::wstring CWnd::GetWindowText(HWND wnd)
+{
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(wnd)) + 1, L'\0');
+    const int copied = ::GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()));
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }

@@ -67,6 +67,8 @@ public:
     BOOL IsWindowVisible() const;
     void SetWindowText(const std::wstring& text);
     std::wstring GetWindowText() const;
+    // The text of any window, bound to an object or not (a dialog's control).
+    static std::wstring GetWindowText(HWND wnd);
     int GetWindowTextLength() const;
     HWND GetDlgItem(int id) const;
     int GetDlgCtrlID() const;

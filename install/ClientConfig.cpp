@@ -12,12 +12,6 @@ namespace {
 constexpr wchar_t kSection[] = L"CONFIG";
 constexpr wchar_t kHostKey[] = L"HOST";
 
-void AppendBackslash(std::wstring& path)
-{
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
-}
-
 void CreateFolderIfMissing(const std::wstring& path)
 {
     if (DirectoryExists(path.c_str()) == DirectoryState::Missing)

@@ -1,9 +1,9 @@
 #include "install/Prerequisites.h"
 
+#include "core/DotNetClient.h"
 #include "framework/FileSystem.h"
 #include "framework/LogFile.h"
 #include "framework/Process.h"
-#include "framework/RegistryKey.h"
 #include "framework/ShellDelete.h"
 #include "install/ServiceControl.h"
 
@@ -14,22 +14,11 @@
 
 namespace {
 
-constexpr wchar_t kDotNetClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4.0\\Client";
-constexpr wchar_t kDotNet4ClientKey[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client";
 constexpr wchar_t kDotNetInstaller[] = L"dotNetFx40_Client_x86_x64.exe";
 constexpr wchar_t kImagingComponentInstaller[] = L"wic_x86_chs.exe";
 constexpr wchar_t kInstallerParameters[] = L"/passive /promptrestart";
 // The installers need to write below this key; some systems deny it to them.
 constexpr wchar_t kInternetExplorerMainKey[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\";
-
-bool DotNetClientInstalled()
-{
-    DWORD install = 0;
-    if (ReadRegistryInstallValue(kDotNetClientKey, &install) && install == 1)
-        return true;
-    install = 0;
-    return ReadRegistryInstallValue(kDotNet4ClientKey, &install) && install == 1;
-}
 
 DWORD RunInstaller(const std::wstring& path)
 {

@@ -2,6 +2,7 @@
 #include "install/FinishActions.h"
 
 #include "core/ProductNames.h"
+#include "framework/FileSystem.h"
 #include "framework/Handles.h"
 #include "framework/LogFile.h"
 
@@ -15,12 +16,6 @@ std::wstring SpecialFolder(int csidl)
     wchar_t path[MAX_PATH] = {};
     ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
     return path;
-}
-
-void AppendBackslash(std::wstring& path)
-{
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
 }
 
 }  // namespace

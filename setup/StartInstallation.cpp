@@ -1,6 +1,7 @@
 #include "setup/StartInstallation.h"
 
 #include "core/ProductNames.h"
+#include "framework/Wnd.h"
 #include "res/resource.h"
 #include "setup/DialogLayout.h"
 #include "setup/InstallWorker.h"
@@ -11,18 +12,6 @@
 #include <iterator>
 
 #include <string>
-
-namespace {
-
-std::wstring ControlText(HWND dialog, int id)
-{
-    const HWND control = ::GetDlgItem(dialog, id);
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-}  // namespace
 
 void StartInstallation(HWND dialog, SetupSession& session, const InstallFolderCheck& acceptFolder)
 {
@@ -38,7 +27,7 @@ void StartInstallation(HWND dialog, SetupSession& session, const InstallFolderCh
 
     std::wstring folder;
     if (!session.m_bExistingInstall) {
-        folder = ControlText(dialog, IDC_INSTALL_PATH);
+        folder = CWnd::GetWindowText(::GetDlgItem(dialog, IDC_INSTALL_PATH));
         if (!acceptFolder(folder))
             return;
     }
