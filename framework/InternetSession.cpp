@@ -1,7 +1,6 @@
 #include "framework/InternetSession.h"
 
 #include "framework/HttpConnection.h"
-#include "framework/InternetException.h"
 
 #include <string>
 
@@ -48,7 +47,7 @@ std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const wchar
     qxt::UniqueHinternet connection(::InternetConnectW(m_session.Get(), server, port, userName, password,
                                                        INTERNET_SERVICE_HTTP, 0, m_dwContext));
     if (!connection)
-        throw CInternetException(::GetLastError());
+        return nullptr;
     return std::make_unique<CHttpConnection>(std::move(connection), m_dwContext);
 }
 
