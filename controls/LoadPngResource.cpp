@@ -5,20 +5,6 @@
 #include "framework/Handles.h"
 #include "framework/ResourceHandle.h"
 
-namespace {
-
-// A fixed global memory block for the stream to read from.
-struct GlobalBlock {
-    HGLOBAL handle = nullptr;
-    ~GlobalBlock()
-    {
-        if (handle)
-            ::GlobalFree(handle);
-    }
-};
-
-}  // namespace
-
 void PremultiplyAlpha(CImage& image)
 {
     const int width = image.GetWidth();
@@ -46,11 +32,11 @@ BOOL LoadPngResource(CImage& image, LPCWSTR name)
     if (!bytes || size == 0)
         return FALSE;
 
-    GlobalBlock block;
-    block.handle = ::GlobalAlloc(GMEM_FIXED, size);
-    if (!block.handle)
+    // A fixed global memory block for the stream to read from.
+    qxt::UniqueGlobalMemory block(::GlobalAlloc(GMEM_FIXED, size));
+    if (!block)
         return FALSE;
-    void* copy = ::GlobalLock(block.handle);
+    void* copy = ::GlobalLock(block.Get());
     if (!copy)
         return FALSE;
     std::memcpy(copy, bytes, size);
@@ -58,10 +44,10 @@ BOOL LoadPngResource(CImage& image, LPCWSTR name)
     HRESULT result = E_FAIL;
     {
         qxt::ComPtr<IStream> stream;
-        if (SUCCEEDED(::CreateStreamOnHGlobal(block.handle, FALSE, stream.Put())))
+        if (SUCCEEDED(::CreateStreamOnHGlobal(block.Get(), FALSE, stream.Put())))
             result = image.Load(stream.Get());
     }
-    ::GlobalUnlock(block.handle);
+    ::GlobalUnlock(block.Get());
     if (FAILED(result))
         return FALSE;
 

@@ -4,9 +4,10 @@
 
 #include "framework/Handles.h"
 
-CNiceEdit::~CNiceEdit()
+void CNiceEdit::SetHighlightColor(COLORREF color)
 {
-    delete m_pHighlightPen;
+    m_highlightPen.DeleteObject();
+    m_highlightPen.CreatePen(PS_SOLID, 1, color);
 }
 
 void CNiceEdit::RedrawFrame()
@@ -45,15 +46,16 @@ void CNiceEdit::PaintFrame(HDC dc, int width, int height)
         ::DrawEdge(dc, &rect, EDGE_SUNKEN, BF_RECT | BF_FLAT);
         return;
     }
-    if (!m_pHighlightPen)
-        m_pHighlightPen = new CPen(PS_SOLID, 1, kHighlightColor);
-    qxt::SelectObjectGuard selectPen(dc, m_pHighlightPen->GetSafeHandle());
+    if (!m_highlightPen.GetSafeHandle())
+        m_highlightPen.CreatePen(PS_SOLID, 1, kHighlightColor);
+    qxt::SelectObjectGuard selectPen(dc, m_highlightPen.GetSafeHandle());
     ::Rectangle(dc, 0, 0, width, height);
 }
 
 void CNiceEdit::OnNcPaint()
 {
-    HDC dc = ::GetWindowDC(m_hWnd);
+    qxt::WholeWindowDc windowDc(m_hWnd);
+    const HDC dc = windowDc.Get();
     if (!dc)
         return;
     RECT window{};
@@ -67,7 +69,6 @@ void CNiceEdit::OnNcPaint()
     ::OffsetRect(&client, -window.left, -window.top);
     ::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
     PaintFrame(dc, window.right - window.left, window.bottom - window.top);
-    ::ReleaseDC(m_hWnd, dc);
 }
 
 LRESULT CNiceEdit::OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS* params)

@@ -12,12 +12,14 @@ class CNiceEdit : public CTrackControl<CEdit> {
 public:
     static constexpr COLORREF kHighlightColor = RGB(14, 103, 176);
 
-    // Pen of the highlighted frame, owned and deleted by the edit; created on
-    // first need unless the owner sets one before the first paint.
-    CPen* m_pHighlightPen = nullptr;
-
     CNiceEdit() = default;
-    ~CNiceEdit() override;
+
+    // The highlighted frame in a one-pixel pen of this colour instead of
+    // kHighlightColor; from the next paint on.
+    void SetHighlightColor(COLORREF color);
+    // The pen of the highlighted frame; none until the owner sets a colour or
+    // the frame is first highlighted.
+    HPEN HighlightPen() const noexcept { return m_highlightPen.GetSafeHandle(); }
 
     void OnTrackHover() override;
     void OnTrackLeave() override;
@@ -35,4 +37,6 @@ private:
     LRESULT OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* params);
     LRESULT OnNcHitTest(POINT point);
     void RedrawFrame();
+
+    CPen m_highlightPen;
 };

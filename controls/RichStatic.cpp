@@ -3,12 +3,6 @@
 #include "controls/BackgroundSnapshot.h"
 #include "framework/Handles.h"
 
-CRichStatic::~CRichStatic()
-{
-    if (m_bOwnFont && m_hFont)
-        ::DeleteObject(m_hFont);
-}
-
 void CRichStatic::PreSubclassWindow()
 {
     CStatic::PreSubclassWindow();
@@ -64,7 +58,7 @@ void CRichStatic::DrawItem(DRAWITEMSTRUCT* item)
         ::Rectangle(dc, 0, 0, width, height);
     }
 
-    HGDIOBJ previousFont = m_hFont ? ::SelectObject(dc, m_hFont) : nullptr;
+    HGDIOBJ previousFont = m_font ? ::SelectObject(dc, m_font.Get()) : nullptr;
 
     const std::wstring text = GetWindowText();
     const int length = static_cast<int>(text.size());

@@ -8,6 +8,7 @@
 #include <commctrl.h>  // CLR_NONE
 
 #include "framework/Bitmap.h"
+#include "framework/Handles.h"
 #include "framework/Static.h"
 
 class CRichStatic : public CStatic {
@@ -25,13 +26,11 @@ public:
     COLORREF m_crText = RGB(0, 0, 0);
     COLORREF m_crBack = CLR_NONE;  // CLR_NONE: the background snapshot instead of a colour
     CBitmap m_bmpBackground;
-    HFONT m_hFont = nullptr;  // NULL: the DC's own font
-    BOOL m_bOwnFont = FALSE;  // delete m_hFont with the control
+    qxt::FontHandle m_font;  // empty: the DC's own font
     int m_nHAlign = ALIGN_LEFT;
     int m_nVAlign = ALIGN_TOP;
 
     CRichStatic() = default;
-    ~CRichStatic() override;
 
     // Used from the next paint on.
     void SetTextColor(COLORREF color) { m_crText = color; }

@@ -18,7 +18,7 @@ struct InstallInfo {
     WCHAR Publisher[MAX_PATH];
     WCHAR URLInfoAbout[MAX_PATH];
     WCHAR URLUpdateInfo[MAX_PATH];
-    DWORD EstimatedSize;  // bytes
+    ULONGLONG EstimatedSize;  // bytes; the uninstall entry holds it in KiB
     DWORD MajorVersion;
     DWORD MinorVersion;
     DWORD NoModify;

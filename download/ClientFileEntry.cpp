@@ -16,6 +16,25 @@ bool IsParentComponent(const std::wstring& component)
     return dots >= 2;
 }
 
+// A component that Windows opens as a device whatever folder it is in:
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, in any case and with any
+// extension ("nul.txt" is NUL too), trailing dots and blanks ignored.
+bool IsDeviceComponent(const std::wstring& component)
+{
+    std::wstring base = component.substr(0, component.find(L'.'));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t& c : base) {
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+        base == L"CONOUT$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           base[3] >= L'1' && base[3] <= L'9';
+}
+
 }  // namespace
 
 ClientFileEntry ParseClientFileEntry(const std::wstring& line)
@@ -43,7 +62,8 @@ bool IsInstallableName(const std::wstring& name)
         size_t end = name.find_first_of(L"\\/", start);
         if (end == std::wstring::npos)
             end = name.size();
-        if (IsParentComponent(name.substr(start, end - start)))
+        const std::wstring component = name.substr(start, end - start);
+        if (IsParentComponent(component) || IsDeviceComponent(component))
             return false;
         start = end + 1;
     }

@@ -24,17 +24,20 @@ void SendText(HWND window, UINT message, const std::wstring& text)
     ::SendMessageW(window, message, reinterpret_cast<WPARAM>(&text), 0);
 }
 
-// An unreadable local file cannot be shown to be current, so it is fetched
-// again, just like one that cannot be opened at all.
-bool HasDigest(const std::wstring& path, const std::wstring& digest)
+// A manifest saved with a UTF-8 byte-order mark: the mark is not part of the first name.
+void SkipByteOrderMark(std::wstring& line)
 {
-    std::wstring local;
-    try {
-        local = CMD5Checksum::DigestFile(path.c_str());
-    } catch (const CFileException&) {
-        return false;
-    }
-    const bool same = !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
+    if (line.size() >= 3 && line[0] == 0xEF && line[1] == 0xBB && line[2] == 0xBF)
+        line.erase(0, 3);
+}
+
+// Whether the local copy is current, with both digests in the log. An
+// unreadable file has no digest, so it is not current.
+bool IsCurrent(const std::wstring& path, const std::wstring& digest)
+{
+    const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
+    const bool same =
+        !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
     LogFileDecision(path, local, digest, same);
     return same;
 }
@@ -62,22 +65,24 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         CStdioFile manifest;
         if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
             return 0;
-        try {
-            std::wstring line;
-            while (manifest.ReadString(line)) {
-                line = TrimManifestWhiteSpace(line);
-                if (line.empty())
-                    break;
-                if (CancelRequested(cancel)) {
-                    manifest.Close();
-                    ::Sleep(kCancelPauseMs);
-                    return 0;
-                }
-                lines.push_back(line);
+        std::wstring line;
+        bool first = true;
+        while (manifest.ReadString(line)) {
+            if (first)
+                SkipByteOrderMark(line);
+            first = false;
+            line = TrimManifestWhiteSpace(line);
+            if (line.empty())
+                break;
+            if (CancelRequested(cancel)) {
+                manifest.Close();
+                ::Sleep(kCancelPauseMs);
+                return 0;
             }
-        } catch (const CFileException&) {
-            return 0;
+            lines.push_back(line);
         }
+        if (manifest.Failed())
+            return 0;
         manifest.Close();
     }
 
@@ -103,13 +108,14 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         }
 
         const std::wstring localPath = folder + entry.name;
-        if (FileExists(localPath.c_str()) && HasDigest(localPath, entry.digest)) {
+        // An unreadable local file cannot be shown to be current, so it is
+        // fetched again, just like a missing one.
+        if (FileExists(localPath.c_str()) && IsCurrent(localPath, entry.digest)) {
             CFile kept;
-            if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::typeBinary)) {
-                try {
-                    info.EstimatedSize += static_cast<DWORD>(kept.GetLength());
-                } catch (const CFileException&) {
-                }
+            if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+                ULONGLONG length = 0;
+                if (kept.GetLength(length))
+                    info.EstimatedSize += length;
                 kept.Close();
             }
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
@@ -121,7 +127,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             LogFileDecision(localPath, L"", entry.digest, false);
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
-        const DWORD length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel);
+        const ULONGLONG length =
+            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, entry.digest.c_str());
         if (length == 0) {
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);

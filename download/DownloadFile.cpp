@@ -3,11 +3,10 @@
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
 #include "download/DownloadLog.h"
+#include "download/MD5Checksum.h"
 #include "framework/File.h"
-#include "framework/FileSystem.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
-#include "framework/InternetException.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
 
@@ -19,6 +18,8 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
+
+enum class Outcome { Stored, Failed, Cancelled };
 
 // Sets or clears the read-only attribute, keeping the others; returns the
 // attributes found before (INVALID_FILE_ATTRIBUTES when there is no file).
@@ -34,10 +35,53 @@ DWORD SetReadOnly(const wchar_t* path, bool readOnly)
     return attributes;
 }
 
+// Puts the complete temporary file in the destination's place in one step,
+// read-only. A destination that cannot be replaced stays as it was, with the
+// attributes it had.
+bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
+{
+    const DWORD before = SetReadOnly(destination, false);
+    if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
+        if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
+            SetReadOnly(destination, true);
+        return false;
+    }
+    SetReadOnly(destination, true);
+    return true;
+}
+
+// The declared length as a 64-bit count; false without a usable header.
+bool QueryDeclaredLength(const CHttpFile& request, ULONGLONG& length)
+{
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text, &size))
+        return false;
+    length = 0;
+    const wchar_t* digit = text;
+    for (; *digit >= L'0' && *digit <= L'9'; ++digit) {
+        if (length > (~0ULL - 9) / 10)
+            return false;
+        length = length * 10 + static_cast<ULONGLONG>(*digit - L'0');
+    }
+    return digit != text && *digit == 0;
+}
+
+// WM_DOWNLOAD_PROGRESS carries 32-bit numbers and the bar takes a signed
+// range, so a file past 2 GiB reports both numbers scaled alike.
+void ReportProgress(HWND window, ULONGLONG position, ULONGLONG upper)
+{
+    while (upper > 0x7FFFFFFF) {
+        upper >>= 1;
+        position >>= 1;
+    }
+    ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(position), static_cast<LPARAM>(upper));
+}
+
 }  // namespace
 
-DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                   const volatile LONG* cancel)
+ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
+                       const volatile LONG* cancel, const wchar_t* expectedDigest)
 {
     RequestLog requestLog(url);
     // A session that cannot be opened is a failed download like any other.
@@ -46,136 +90,110 @@ DWORD DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
         return 0;
     const std::wstring temporary = std::wstring(destination) + L".tmp";
 
-    DWORD serviceType = 0;
-    std::wstring server;
-    std::wstring object;
-    INTERNET_PORT port = 0;
-    if (!AfxParseURL(url, serviceType, server, object, port) ||
-        (serviceType != AFX_INET_SERVICE_HTTP && serviceType != AFX_INET_SERVICE_HTTPS))
-        return 0;
-
-    INTERNET_PROXY_INFO proxy{};
-    proxy.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
-    session.SetOption(INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
-
     std::unique_ptr<CHttpConnection> connection;
     std::unique_ptr<CHttpFile> request;
     CFile file;
-    bool fileOpen = false;
     bool fileCreated = false;
-    auto closeInternet = [&] {
-        if (request)
-            request->Close();
-        if (connection)
-            connection->Close();
-        session.Close();
-    };
-    // Whatever stops a transfer half-way leaves the destination as it was and
-    // takes away the temporary file this call made.
-    auto abandon = [&] {
-        closeInternet();
-        if (fileOpen) {
-            file.Close();
-            fileOpen = false;
-        }
-        if (fileCreated)
-            ::DeleteFileW(temporary.c_str());
-        return DWORD{0};
-    };
+    ULONGLONG declared = 0;
 
-    try {
+    // Every step that can fail returns its outcome here; the one way out
+    // below releases what the steps opened.
+    // A failed system call: its error goes to the log.
+    auto failed = [&] {
+        requestLog.error = ::GetLastError();
+        return Outcome::Failed;
+    };
+    const Outcome outcome = [&] {
+        DWORD serviceType = 0;
+        std::wstring server;
+        std::wstring object;
+        INTERNET_PORT port = 0;
+        if (!AfxParseURL(url, serviceType, server, object, port) ||
+            (serviceType != AFX_INET_SERVICE_HTTP && serviceType != AFX_INET_SERVICE_HTTPS))
+            return Outcome::Failed;
+
+        INTERNET_PROXY_INFO proxy{};
+        proxy.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
+        session.SetOption(INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
+
         connection = session.GetHttpConnection(server.c_str(), port, nullptr, nullptr);
-        if (!connection) {
-            session.Close();
-            return 0;
-        }
+        if (!connection)
+            return failed();
         request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1,
                                           nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
-        if (!request) {
-            closeInternet();
-            return 0;
-        }
+        if (!request)
+            return failed();
 
-        char empty[1] = {0};
+        // The wide option calls read a wide string: an empty one, terminator included.
+        wchar_t empty[1] = {L'\0'};
         request->SetOption(INTERNET_OPTION_PROXY_USERNAME, empty, sizeof empty);
         request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, empty, sizeof empty);
         if (!request->AddRequestHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW,
-                                        static_cast<DWORD>(std::size(kRequestHeaders) - 1))) {
-            closeInternet();
-            return 0;
-        }
-        request->SendRequest();
+                                        static_cast<DWORD>(std::size(kRequestHeaders) - 1)))
+            return failed();
+        if (!request->SendRequest())
+            return failed();
         DWORD status = 0;
         const bool answered = request->QueryInfoStatusCode(status);
         requestLog.status = status;
-        if (!answered || status / 100 != 2) {
-            closeInternet();
-            return 0;
-        }
+        if (!answered || status / 100 != 2)
+            return Outcome::Failed;
 
-        if (!file.Open(temporary.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
-            closeInternet();
-            return 0;
-        }
-        fileOpen = true;
+        if (!file.Open(temporary.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
+            return failed();
         fileCreated = true;
 
         // Without a declared length a complete body cannot be told from one
         // cut short, so such an answer is not stored.
-        DWORD declared = 0;
-        DWORD lengthSize = sizeof declared;
-        if (!request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &lengthSize))
-            return abandon();
+        if (!QueryDeclaredLength(*request, declared))
+            return Outcome::Failed;
         requestLog.SetDeclared(declared);
-        ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 0, declared);
+        ReportProgress(window, 0, declared);
 
         BYTE buffer[kChunkSize];
-        DWORD received = 0;
+        ULONGLONG received = 0;
         for (;;) {
-            const UINT read = request->Read(buffer, kChunkSize);
+            UINT read = 0;
+            if (!request->Read(buffer, kChunkSize, read))
+                return failed();
             if (read == 0)
                 break;
-            if (CancelRequested(cancel)) {
-                // The incomplete temporary file stays; the next attempt truncates it.
-                ::Sleep(kCancelPauseMs);
-                closeInternet();
-                file.Close();
-                return 0;
-            }
-            file.Write(buffer, read);
+            if (CancelRequested(cancel))
+                return Outcome::Cancelled;
+            // A write error, a full disk among them.
+            if (!file.Write(buffer, read))
+                return failed();
             received += read;
             requestLog.received = received;
-            ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, received, declared);
+            ReportProgress(window, received, declared);
         }
         file.Close();
-        fileOpen = false;
 
         // A server that closes before the declared length has sent a cut body.
         if (received != declared)
-            return abandon();
-
-        if (FileExists(destination)) {
-            const DWORD before = SetReadOnly(destination, false);
-            if (!::DeleteFileW(destination)) {
-                // In use: the old file stays in place with the attributes it had.
-                if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
-                    SetReadOnly(destination, true);
-                return abandon();
-            }
+            return Outcome::Failed;
+        // A body that is not the listed file (a stale mirror, an error page
+        // served as 200) never takes the destination's place.
+        if (expectedDigest && !CMD5Checksum::FileHasDigest(temporary.c_str(), expectedDigest)) {
+            requestLog.digestMismatch = true;
+            return Outcome::Failed;
         }
-        if (!::MoveFileW(temporary.c_str(), destination))
-            return abandon();
-        SetReadOnly(destination, true);
+        if (!PutInPlace(temporary.c_str(), destination))
+            return failed();
+        return Outcome::Stored;
+    }();
 
-        closeInternet();
-        requestLog.stored = true;
-        return declared;
-    } catch (const CInternetException& e) {
-        requestLog.error = e.m_dwError;
-        return abandon();
-    } catch (const CFileException& e) {
-        requestLog.error = static_cast<DWORD>(e.m_lOsError);
-        // A write error on the temporary file, a full disk among them.
-        return abandon();
-    }
+    // The incomplete temporary file of a cancel stays (the next attempt
+    // truncates it); any other failure takes it away, and the destination is
+    // left as it was.
+    if (outcome == Outcome::Cancelled)
+        ::Sleep(kCancelPauseMs);
+    request.reset();
+    connection.reset();
+    session.Close();
+    file.Close();
+    if (outcome == Outcome::Failed && fileCreated)
+        ::DeleteFileW(temporary.c_str());
+    requestLog.stored = outcome == Outcome::Stored;
+    return outcome == Outcome::Stored ? declared : 0;
 }

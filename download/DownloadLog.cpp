@@ -35,10 +35,10 @@ RequestLog::~RequestLog()
     const double seconds = static_cast<double>(::GetTickCount64() - m_start) / 1000.0;
     wchar_t length[32] = L"none";
     if (hasLength)
-        std::swprintf(length, 32, L"%lu", static_cast<unsigned long>(declared));
+        std::swprintf(length, 32, L"%llu", declared);
     if (stored) {
-        LogLine(L"GET %ls: status %lu, declared length %ls, received %lu bytes, %.2f s: stored", m_url.c_str(),
-                static_cast<unsigned long>(status), length, static_cast<unsigned long>(received), seconds);
+        LogLine(L"GET %ls: status %lu, declared length %ls, received %llu bytes, %.2f s: stored", m_url.c_str(),
+                static_cast<unsigned long>(status), length, received, seconds);
         return;
     }
     std::wstring reason;
@@ -52,13 +52,14 @@ RequestLog::~RequestLog()
         reason = L"the server did not answer 2xx";
     else if (status != 0 && !hasLength)
         reason = L"the answer declares no length";
+    else if (digestMismatch)
+        reason = L"the body's MD5 is not the manifest's";
     else if (hasLength && received != declared)
         reason = L"the body ended before the declared length";
     else
         reason = L"not stored";
-    LogError(L"GET %ls: status %lu, declared length %ls, received %lu bytes, %.2f s: failed: %ls", m_url.c_str(),
-             static_cast<unsigned long>(status), length, static_cast<unsigned long>(received), seconds,
-             reason.c_str());
+    LogError(L"GET %ls: status %lu, declared length %ls, received %llu bytes, %.2f s: failed: %ls", m_url.c_str(),
+             static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
 }
 
 void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,

@@ -18,12 +18,13 @@ public:
 
     DWORD status = 0;       // the answer's HTTP status; 0 before an answer
     bool hasLength = false;
-    DWORD declared = 0;     // Content-Length
-    DWORD received = 0;     // bytes of the body read
+    ULONGLONG declared = 0;  // Content-Length
+    ULONGLONG received = 0;  // bytes of the body read
     DWORD error = 0;        // the system's code for what stopped the request
     bool stored = false;    // the file is in place
+    bool digestMismatch = false;  // the body is not the listed file
 
-    void SetDeclared(DWORD length)
+    void SetDeclared(ULONGLONG length)
     {
         hasLength = true;
         declared = length;

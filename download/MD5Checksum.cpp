@@ -50,20 +50,29 @@ inline void II(ULONG& a, ULONG b, ULONG c, ULONG d, ULONG x, int s, ULONG t)
 std::wstring CMD5Checksum::DigestFile(const wchar_t* path)
 {
     CFile file;
-    // No sharing: a file that someone else has open is reported as unreadable.
-    if (!file.Open(path, CFile::modeRead))
+    // Others may go on reading and writing: a client file that a running
+    // program has loaded is still digested, and kept when it is current.
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
         return std::wstring();
 
     CMD5Checksum checksum;
     BYTE chunk[kChunkSize];
     for (;;) {
-        const UINT got = file.Read(chunk, kChunkSize);
+        UINT got = 0;
+        if (!file.Read(chunk, kChunkSize, got))
+            return std::wstring();
         if (got == 0)
             break;
         checksum.Update(chunk, got);
     }
     file.Close();
     return checksum.Final();
+}
+
+bool CMD5Checksum::FileHasDigest(const wchar_t* path, const wchar_t* digest)
+{
+    const std::wstring local = DigestFile(path);
+    return !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest, -1, TRUE) == CSTR_EQUAL;
 }
 
 CMD5Checksum::CMD5Checksum()

@@ -6,9 +6,11 @@
 
 class CMD5Checksum {
 public:
-    // The digest of the file, or an empty text when it cannot be opened.
-    // A read error after opening is passed on as CFileException.
+    // The digest of the file, or an empty text when it cannot be opened or a
+    // read fails: either way the file cannot be shown to hold these bytes.
     static std::wstring DigestFile(const wchar_t* path);
+    // Whether the file can be read and its digest is this text, in either case.
+    static bool FileHasDigest(const wchar_t* path, const wchar_t* digest);
 
     CMD5Checksum();
     virtual ~CMD5Checksum() = default;

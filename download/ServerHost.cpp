@@ -39,30 +39,35 @@ bool ReadHostTrailer(const wchar_t* path, std::wstring& host)
         return false;
 
     // A read error is a file without a trailer: the host stays as it was.
-    try {
-        // A file shorter than the window is searched from its first byte.
-        const ULONGLONG length = file.GetLength();
-        const LONGLONG start = length > kTrailerWindow ? static_cast<LONGLONG>(length) - kTrailerWindow : 0;
-        file.Seek(start, CFile::begin);
-
-        BYTE byte = 0;
-        for (;;) {
-            if (file.Read(&byte, 1) == 0)
-                return false;
-            if (byte == kMarker)
-                break;
-        }
-
-        // Every byte after the marker, another '$' included, is one character of the host.
-        std::wstring found;
-        while (file.Read(&byte, 1) == 1)
-            found.push_back(static_cast<wchar_t>(byte));
-        TrimSpace(found);
-        host = found;
-        return true;
-    } catch (const CFileException&) {
+    // A file shorter than the window is searched from its first byte.
+    ULONGLONG length = 0;
+    if (!file.GetLength(length))
         return false;
+    const LONGLONG start = length > kTrailerWindow ? static_cast<LONGLONG>(length) - kTrailerWindow : 0;
+    if (!file.Seek(start, CFile::begin))
+        return false;
+
+    BYTE byte = 0;
+    UINT got = 0;
+    for (;;) {
+        if (!file.Read(&byte, 1, got) || got == 0)
+            return false;
+        if (byte == kMarker)
+            break;
     }
+
+    // Every byte after the marker, another '$' included, is one character of the host.
+    std::wstring found;
+    for (;;) {
+        if (!file.Read(&byte, 1, got))
+            return false;
+        if (got == 0)
+            break;
+        found.push_back(static_cast<wchar_t>(byte));
+    }
+    TrimSpace(found);
+    host = found;
+    return true;
 }
 
 bool ReadServerHost(std::wstring& host)

@@ -35,11 +35,6 @@ DWORD DispositionFor(UINT flags)
     return OPEN_EXISTING;
 }
 
-[[noreturn]] void ThrowLastError()
-{
-    throw CFileException(::GetLastError());
-}
-
 }  // namespace
 
 BOOL CFile::Open(const wchar_t* path, UINT openFlags)
@@ -50,50 +45,58 @@ BOOL CFile::Open(const wchar_t* path, UINT openFlags)
     return m_file ? TRUE : FALSE;
 }
 
-UINT CFile::Read(void* buffer, UINT count)
+BOOL CFile::Read(void* buffer, UINT count, UINT& got)
 {
+    got = 0;
     if (count == 0)
-        return 0;
-    DWORD got = 0;
-    if (!::ReadFile(m_file.Get(), buffer, count, &got, nullptr))
-        ThrowLastError();
-    return got;
+        return TRUE;
+    DWORD read = 0;
+    if (!::ReadFile(m_file.Get(), buffer, count, &read, nullptr))
+        return FALSE;
+    got = read;
+    return TRUE;
 }
 
-void CFile::Write(const void* buffer, UINT count)
+BOOL CFile::Write(const void* buffer, UINT count)
 {
     if (count == 0)
-        return;
+        return TRUE;
     DWORD written = 0;
     if (!::WriteFile(m_file.Get(), buffer, count, &written, nullptr))
-        ThrowLastError();
+        return FALSE;
     // A short write on a file means the volume is full.
-    if (written != count)
-        throw CFileException(ERROR_DISK_FULL);
+    if (written != count) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return TRUE;
 }
 
-ULONGLONG CFile::Seek(LONGLONG offset, UINT from)
+BOOL CFile::Seek(LONGLONG offset, UINT from, ULONGLONG* position)
 {
     LARGE_INTEGER distance{};
     distance.QuadPart = offset;
-    LARGE_INTEGER position{};
-    if (!::SetFilePointerEx(m_file.Get(), distance, &position, from))
-        ThrowLastError();
-    return static_cast<ULONGLONG>(position.QuadPart);
+    LARGE_INTEGER moved{};
+    if (!::SetFilePointerEx(m_file.Get(), distance, &moved, from))
+        return FALSE;
+    if (position)
+        *position = static_cast<ULONGLONG>(moved.QuadPart);
+    return TRUE;
 }
 
-ULONGLONG CFile::GetLength() const
+BOOL CFile::GetLength(ULONGLONG& length) const
 {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(m_file.Get(), &size))
-        ThrowLastError();
-    return static_cast<ULONGLONG>(size.QuadPart);
+        return FALSE;
+    length = static_cast<ULONGLONG>(size.QuadPart);
+    return TRUE;
 }
 
-void CFile::Flush()
+BOOL CFile::Flush()
 {
-    if (m_file && !::FlushFileBuffers(m_file.Get()))
-        ThrowLastError();
+    // A closed file has nothing to flush.
+    return !m_file || ::FlushFileBuffers(m_file.Get());
 }
 
 void CFile::Close()

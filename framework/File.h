@@ -1,16 +1,11 @@
-// CFile: a binary file over a Win32 handle, with the open flags and the
-// error behaviour the program relies on (Read/Write/Seek throw CFileException).
+// CFile: a binary file over a Win32 handle, with the open flags the program
+// relies on. Every operation reports failure by its return value (FALSE) and
+// leaves the reason in GetLastError(); nothing here throws.
 #pragma once
 
 #include "framework/Handles.h"
 
 #include <windows.h>
-
-class CFileException {
-public:
-    explicit CFileException(DWORD osError) : m_lOsError(static_cast<LONG>(osError)) {}
-    LONG m_lOsError;
-};
 
 class CFile {
 public:
@@ -34,13 +29,15 @@ public:
     virtual ~CFile() = default;
 
     // Without a share flag the file is opened for this handle alone (no sharing).
-    // Returns FALSE on failure; GetLastError() tells why.
     BOOL Open(const wchar_t* path, UINT openFlags);
-    UINT Read(void* buffer, UINT count);            // 0 at the end; throws on error
-    void Write(const void* buffer, UINT count);      // throws on error
-    ULONGLONG Seek(LONGLONG offset, UINT from);      // throws on error
-    ULONGLONG GetLength() const;                     // throws on error
-    void Flush();                                    // throws on error
+    // Up to count bytes into got; got is 0 at the end of the file.
+    BOOL Read(void* buffer, UINT count, UINT& got);
+    // All count bytes or FALSE; a short write fails with ERROR_DISK_FULL.
+    BOOL Write(const void* buffer, UINT count);
+    // The new position goes to *position when asked for.
+    BOOL Seek(LONGLONG offset, UINT from, ULONGLONG* position = nullptr);
+    BOOL GetLength(ULONGLONG& length) const;
+    BOOL Flush();
     void Close();
     HANDLE Handle() const { return m_file.Get(); }
 

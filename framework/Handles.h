@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <wininet.h>
 #include <utility>
 
@@ -91,6 +92,21 @@ struct ServiceHandleTraits {
     static SC_HANDLE empty() { return nullptr; }
     static void close(SC_HANDLE h) { ::CloseServiceHandle(h); }
 };
+struct GlobalMemoryTraits {
+    using type = HGLOBAL;
+    static HGLOBAL empty() { return nullptr; }
+    static void close(HGLOBAL h) { ::GlobalFree(h); }
+};
+struct ProcessHeapMemoryTraits {  // HeapAlloc on GetProcessHeap()
+    using type = void*;
+    static void* empty() { return nullptr; }
+    static void close(void* p) { ::HeapFree(::GetProcessHeap(), 0, p); }
+};
+struct SnapshotTraits {  // CreateToolhelp32Snapshot fails with INVALID_HANDLE_VALUE, not NULL
+    using type = HANDLE;
+    static HANDLE empty() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
@@ -101,14 +117,19 @@ using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueServiceHandle = UniqueHandle<ServiceHandleTraits>;
+using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+using UniqueProcessHeapMemory = UniqueHandle<ProcessHeapMemoryTraits>;
+using UniqueSnapshot = UniqueHandle<SnapshotTraits>;
 
-// A window DC from GetDC, given back with ReleaseDC.
-class WindowDc {
+// A DC of a window, given back with ReleaseDC: GetDC for the client area,
+// GetWindowDC for the whole window, frame included.
+template <HDC(WINAPI* Acquire)(HWND)>
+class BasicWindowDc {
 public:
-    explicit WindowDc(HWND wnd) noexcept : m_wnd(wnd), m_dc(::GetDC(wnd)) {}
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    ~WindowDc()
+    explicit BasicWindowDc(HWND wnd) noexcept : m_wnd(wnd), m_dc(Acquire(wnd)) {}
+    BasicWindowDc(const BasicWindowDc&) = delete;
+    BasicWindowDc& operator=(const BasicWindowDc&) = delete;
+    ~BasicWindowDc()
     {
         if (m_dc)
             ::ReleaseDC(m_wnd, m_dc);
@@ -119,6 +140,50 @@ public:
 private:
     HWND m_wnd;
     HDC m_dc;
+};
+using WindowDc = BasicWindowDc<::GetDC>;
+using WholeWindowDc = BasicWindowDc<::GetWindowDC>;
+
+// COM initialised on this thread for the guard's lifetime. A thread already
+// in another apartment keeps it (RPC_E_CHANGED_MODE) and is not
+// uninitialised by the guard.
+class ComInitialization {
+public:
+    explicit ComInitialization(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : m_result(::CoInitializeEx(nullptr, model)) {}
+    ComInitialization(const ComInitialization&) = delete;
+    ComInitialization& operator=(const ComInitialization&) = delete;
+    ~ComInitialization()
+    {
+        if (SUCCEEDED(m_result))
+            ::CoUninitialize();
+    }
+    HRESULT Result() const noexcept { return m_result; }
+
+private:
+    HRESULT m_result;
+};
+
+// A font that is either borrowed (its owner keeps it alive) or owned and
+// deleted with this object. Empty: no font of its own.
+class FontHandle {
+public:
+    void Borrow(HFONT font) noexcept
+    {
+        m_owned.Reset();
+        m_font = font;
+    }
+    void Own(HFONT font) noexcept
+    {
+        m_owned.Reset(font);
+        m_font = font;
+    }
+    HFONT Get() const noexcept { return m_font; }
+    explicit operator bool() const noexcept { return m_font != nullptr; }
+
+private:
+    HFONT m_font = nullptr;
+    UniqueHandle<GdiObjectTraits> m_owned;
 };
 
 // BeginPaint/EndPaint as one object.

@@ -1,7 +1,6 @@
 #include "framework/HttpConnection.h"
 
 #include "framework/HttpFile.h"
-#include "framework/InternetException.h"
 
 std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(Verb verb, const wchar_t* objectName,
                                                         const wchar_t* referrer, DWORD_PTR context,
@@ -12,7 +11,7 @@ std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(Verb verb, const wchar_t
     qxt::UniqueHinternet request(::HttpOpenRequestW(m_connection.Get(), verbText, objectName, version,
                                                     referrer, acceptTypes, flags, context));
     if (!request)
-        throw CInternetException(::GetLastError());
+        return nullptr;
     return std::make_unique<CHttpFile>(std::move(request));
 }
 

@@ -22,8 +22,8 @@ public:
 
     HINTERNET Handle() const noexcept { return m_connection.Get(); }
 
-    // HttpOpenRequestW; throws CInternetException when it fails. A null
-    // version asks for the default HTTP version.
+    // HttpOpenRequestW; null when it fails (GetLastError() tells why). A
+    // null version asks for the default HTTP version.
     std::unique_ptr<CHttpFile> OpenRequest(Verb verb, const wchar_t* objectName,
                                            const wchar_t* referrer = nullptr, DWORD_PTR context = 1,
                                            const wchar_t** acceptTypes = nullptr,

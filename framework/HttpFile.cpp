@@ -1,7 +1,5 @@
 #include "framework/HttpFile.h"
 
-#include "framework/InternetException.h"
-
 BOOL CHttpFile::SetOption(DWORD option, void* buffer, DWORD length)
 {
     return ::InternetSetOptionW(m_request.Get(), option, buffer, length);
@@ -12,11 +10,10 @@ BOOL CHttpFile::AddRequestHeaders(const wchar_t* headers, DWORD modifiers, DWORD
     return ::HttpAddRequestHeadersW(m_request.Get(), headers, length, modifiers);
 }
 
-void CHttpFile::SendRequest(const wchar_t* headers, DWORD headersLength, void* optional,
+BOOL CHttpFile::SendRequest(const wchar_t* headers, DWORD headersLength, void* optional,
                             DWORD optionalLength)
 {
-    if (!::HttpSendRequestW(m_request.Get(), headers, headersLength, optional, optionalLength))
-        throw CInternetException(::GetLastError());
+    return ::HttpSendRequestW(m_request.Get(), headers, headersLength, optional, optionalLength);
 }
 
 BOOL CHttpFile::QueryInfoStatusCode(DWORD& statusCode) const
@@ -31,12 +28,12 @@ BOOL CHttpFile::QueryInfo(DWORD infoLevel, void* buffer, DWORD* bufferLength, DW
     return ::HttpQueryInfoW(m_request.Get(), infoLevel, buffer, bufferLength, index);
 }
 
-UINT CHttpFile::Read(void* buffer, UINT count)
+BOOL CHttpFile::Read(void* buffer, UINT count, UINT& read)
 {
-    DWORD read = 0;
-    if (!::InternetReadFile(m_request.Get(), buffer, count, &read))
-        throw CInternetException(::GetLastError());
-    return read;
+    DWORD got = 0;
+    const BOOL ok = ::InternetReadFile(m_request.Get(), buffer, count, &got);
+    read = ok ? got : 0;
+    return ok;
 }
 
 void CHttpFile::Close()

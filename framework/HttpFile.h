@@ -19,14 +19,14 @@ public:
     // A length of (DWORD)-1 lets WinInet measure the NUL-terminated text.
     BOOL AddRequestHeaders(const wchar_t* headers, DWORD modifiers = HTTP_ADDREQ_FLAG_ADD,
                            DWORD length = static_cast<DWORD>(-1));
-    // Throws CInternetException when the request cannot be sent.
-    void SendRequest(const wchar_t* headers = nullptr, DWORD headersLength = 0,
+    // FALSE when the request cannot be sent (GetLastError() tells why).
+    BOOL SendRequest(const wchar_t* headers = nullptr, DWORD headersLength = 0,
                      void* optional = nullptr, DWORD optionalLength = 0);
     BOOL QueryInfoStatusCode(DWORD& statusCode) const;
     BOOL QueryInfo(DWORD infoLevel, void* buffer, DWORD* bufferLength, DWORD* index = nullptr) const;
-    // Up to count bytes of the body; 0 at its end. Throws CInternetException
-    // when the read fails.
-    UINT Read(void* buffer, UINT count);
+    // Up to count bytes of the body into read, which is 0 at its end. FALSE
+    // when the read fails (GetLastError() tells why).
+    BOOL Read(void* buffer, UINT count, UINT& read);
     void Close();
 
 private:

@@ -2,7 +2,6 @@
 
 #include "framework/ExecutableName.h"
 #include "framework/HttpConnection.h"
-#include "framework/InternetException.h"
 
 #include <string>
 
@@ -31,7 +30,7 @@ std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const wchar
     qxt::UniqueHinternet connection(::InternetConnectW(m_session.Get(), server, port, userName, password,
                                                        INTERNET_SERVICE_HTTP, 0, m_dwContext));
     if (!connection)
-        throw CInternetException(::GetLastError());
+        return nullptr;
     return std::make_unique<CHttpConnection>(std::move(connection), m_dwContext);
 }
 

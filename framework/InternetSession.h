@@ -28,7 +28,7 @@ public:
 
     BOOL SetOption(DWORD option, void* buffer, DWORD length);
 
-    // InternetConnectW for HTTP; throws CInternetException when it fails.
+    // InternetConnectW for HTTP; null when it fails (GetLastError() tells why).
     std::unique_ptr<CHttpConnection> GetHttpConnection(const wchar_t* server, INTERNET_PORT port,
                                                        const wchar_t* userName = nullptr,
                                                        const wchar_t* password = nullptr);

@@ -48,11 +48,9 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
 
 bool KillFirstProcessByName(const wchar_t* exeName)
 {
-    qxt::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {
-        snapshot.Release();  // INVALID_HANDLE_VALUE is not ours to close
+    qxt::UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return false;
-    }
 
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;

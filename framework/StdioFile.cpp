@@ -4,6 +4,7 @@ BOOL CStdioFile::Open(const wchar_t* path, UINT openFlags)
 {
     m_nLength = 0;
     m_nPosition = 0;
+    m_bFailed = false;
     return CFile::Open(path, openFlags & ~static_cast<UINT>(typeText));
 }
 
@@ -13,8 +14,12 @@ BOOL CStdioFile::ReadString(std::wstring& line)
     bool any = false;
     for (;;) {
         if (m_nPosition == m_nLength) {
-            m_nLength = Read(m_buffer, sizeof m_buffer);
             m_nPosition = 0;
+            if (!Read(m_buffer, sizeof m_buffer, m_nLength)) {
+                m_nLength = 0;
+                m_bFailed = true;
+                return FALSE;
+            }
             if (m_nLength == 0)
                 return any;
         }

@@ -12,12 +12,14 @@ public:
 
     // Accepts typeText, which only says how ReadString reads.
     BOOL Open(const wchar_t* path, UINT openFlags);
-    // The next line without its line feed; FALSE at the end of the file.
-    // Throws CFileException when the read fails.
+    // The next line without its line feed. FALSE at the end of the file and
+    // when a read fails; Failed() tells the two apart (GetLastError() why).
     BOOL ReadString(std::wstring& line);
+    bool Failed() const noexcept { return m_bFailed; }
 
 private:
     char m_buffer[4096];
     UINT m_nLength = 0;
     UINT m_nPosition = 0;
+    bool m_bFailed = false;
 };

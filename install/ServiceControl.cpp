@@ -46,22 +46,6 @@ DWORD Elapsed(DWORD since)
     return ::GetTickCount() - since;  // unsigned: the wrap of the tick counter does not matter
 }
 
-class ProcessHeapBuffer {
-public:
-    explicit ProcessHeapBuffer(DWORD bytes) : m_p(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)) {}
-    ProcessHeapBuffer(const ProcessHeapBuffer&) = delete;
-    ProcessHeapBuffer& operator=(const ProcessHeapBuffer&) = delete;
-    ~ProcessHeapBuffer()
-    {
-        if (m_p)
-            ::HeapFree(::GetProcessHeap(), 0, m_p);
-    }
-    void* Get() const { return m_p; }
-
-private:
-    void* m_p;
-};
-
 // Steps 4 to 9 of the stop, on open handles.
 void StopOpenService(SC_HANDLE service, SC_HANDLE manager, DWORD startTime, EnumDependentServicesProc enumerate)
 {
@@ -219,8 +203,8 @@ bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentSe
     if (::GetLastError() != ERROR_MORE_DATA)
         return false;
 
-    ProcessHeapBuffer buffer(bytesNeeded);
-    if (!buffer.Get())
+    qxt::UniqueProcessHeapMemory buffer(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, bytesNeeded));
+    if (!buffer)
         return false;
     auto* dependents = static_cast<ENUM_SERVICE_STATUSW*>(buffer.Get());
     if (!enumerate(service, SERVICE_ACTIVE, dependents, bytesNeeded, &bytesNeeded, &count))

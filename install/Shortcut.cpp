@@ -23,9 +23,8 @@ std::wstring SpecialFolder(int csidl)
 bool CreateShortcut(const wchar_t* target, const wchar_t* workingFolder, const wchar_t* shortcutFile,
                     const wchar_t* iconPath, const wchar_t* description)
 {
-    // Balanced per call; a thread already in another apartment keeps it and
-    // must not be uninitialised by us.
-    const HRESULT initialized = ::CoInitialize(nullptr);
+    // Balanced per call; a thread already in another apartment keeps it.
+    const qxt::ComInitialization com;
     HRESULT saved = E_FAIL;
     {
         qxt::ComPtr<IShellLinkW> link;
@@ -45,8 +44,6 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* workingFolder, const w
         file.Reset();
         link.Reset();
     }
-    if (SUCCEEDED(initialized))
-        ::CoUninitialize();
     LogLine(L"Shortcut %ls -> %ls: %ls", shortcutFile, target, SUCCEEDED(saved) ? L"saved" : L"not saved");
     return SUCCEEDED(saved);
 }

@@ -84,7 +84,7 @@ BOOL ReadUninstallEntry(InstallInfo& info)
         ReadString(key.Key(), value.name, info.*value.field);
 
     DWORD number = 0;
-    info.EstimatedSize = ReadDword(key.Key(), L"EstimatedSize", number) ? number << 10 : 0;  // KiB to bytes
+    info.EstimatedSize = ReadDword(key.Key(), L"EstimatedSize", number) ? ULONGLONG{number} << 10 : 0;  // KiB to bytes
     info.NoModify = ReadDword(key.Key(), L"NoModify", number) ? number : 1;
     info.NoRepair = ReadDword(key.Key(), L"NoRepair", number) ? number : 1;
     key.Close();
@@ -102,7 +102,9 @@ BOOL WriteUninstallEntry(InstallInfo& info)
 
     for (const auto& value : kStringValues)
         WriteString(key.Key(), value.name, info.*value.field);
-    WriteDword(key.Key(), L"EstimatedSize", info.EstimatedSize >> 10);  // bytes to whole KiB
+    // Bytes to whole KiB; a size past what the value holds shows as the largest.
+    const ULONGLONG kib = info.EstimatedSize >> 10;
+    WriteDword(key.Key(), L"EstimatedSize", kib > MAXDWORD ? MAXDWORD : static_cast<DWORD>(kib));
     WriteDword(key.Key(), L"MajorVersion", info.MajorVersion);
     WriteDword(key.Key(), L"MinorVersion", info.MinorVersion);
     WriteDword(key.Key(), L"NoModify", info.NoModify);

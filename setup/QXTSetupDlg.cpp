@@ -152,7 +152,7 @@ BOOL CQXTSetupDlg::OnInitDialog()
         switch (row.id) {
         case IDC_INSTALL_PATH:
             m_editInstallPath.SubclassDlgItem(IDC_INSTALL_PATH, this);
-            m_editInstallPath.m_pHighlightPen = new CPen(PS_SOLID, 1, kEditHighlight);
+            m_editInstallPath.SetHighlightColor(kEditHighlight);
             m_editInstallPath.SetWindowText(folder);
             place(m_editInstallPath, row, SIZE{});
             enable(m_editInstallPath, row);

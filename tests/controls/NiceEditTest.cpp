@@ -199,8 +199,9 @@ TEST(NiceEdit, OwnsTheHighlightPen)
     HPEN handle = nullptr;
     {
         EditBench bench;
-        bench.edit.m_pHighlightPen = new CPen(PS_SOLID, 1, RGB(200, 0, 100));
-        handle = bench.edit.m_pHighlightPen->GetSafeHandle();
+        bench.edit.SetHighlightColor(RGB(200, 0, 100));
+        handle = bench.edit.HighlightPen();
+        ASSERT_NE(handle, nullptr);
         bench.edit.SetFocus();
         PumpMessages();
         EXPECT_EQ(bench.FramePixel(0, 0), RGB(200, 0, 100));
@@ -209,10 +210,10 @@ TEST(NiceEdit, OwnsTheHighlightPen)
 
     // Without one from the owner, the edit makes the blue one when it needs it.
     EditBench bench;
-    EXPECT_EQ(bench.edit.m_pHighlightPen, nullptr);
+    EXPECT_EQ(bench.edit.HighlightPen(), nullptr);
     bench.edit.SetFocus();
     PumpMessages();
-    ASSERT_NE(bench.edit.m_pHighlightPen, nullptr);
+    ASSERT_NE(bench.edit.HighlightPen(), nullptr);
     EXPECT_TRUE(bench.Highlighted());
 }
 

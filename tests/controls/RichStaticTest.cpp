@@ -55,7 +55,7 @@ struct StaticBench {
         EXPECT_TRUE(host.AddControl(L"STATIC", SS_LEFTNOWORDWRAP | WS_VISIBLE, kStaticId, RECT{0, 0, 40, 10},
                                     L"Static"));
         EXPECT_TRUE(text.SubclassDlgItem(kStaticId, &host));
-        text.m_hFont = font.handle;
+        text.m_font.Borrow(font.handle);
         text.SetTextColor(RGB(255, 255, 255));
         PumpMessages();
     }

@@ -11,7 +11,6 @@
 #include "core/SetupMessages.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
-#include "framework/InternetException.h"
 #include "framework/InternetSession.h"
 #include "framework/ParseUrl.h"
 
@@ -73,19 +72,19 @@ DWORD BareRead(const wchar_t* url)
     INTERNET_PORT port = 0;
     if (!AfxParseURL(url, service, server, object, port))
         return 0;
-    try {
-        auto connection = session.GetHttpConnection(server.c_str(), port);
-        auto request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1, nullptr,
-                                               nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
-        request->SendRequest();
-        static BYTE buffer[32768];
-        DWORD total = 0;
-        while (UINT read = request->Read(buffer, sizeof buffer))
-            total += read;
-        return total;
-    } catch (const CInternetException&) {
+    auto connection = session.GetHttpConnection(server.c_str(), port);
+    if (!connection)
         return 0;
-    }
+    auto request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1, nullptr,
+                                           nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
+    if (!request || !request->SendRequest())
+        return 0;
+    static BYTE buffer[32768];
+    DWORD total = 0;
+    UINT read = 0;
+    while (request->Read(buffer, sizeof buffer, read) && read != 0)
+        total += read;
+    return total;
 }
 
 }  // namespace

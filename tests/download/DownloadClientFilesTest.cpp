@@ -4,7 +4,9 @@
 #include "download/DownloadClientFiles.h"
 
 #include "core/SetupMessages.h"
+#include "download/ClientFileEntry.h"
 #include "download/MD5Checksum.h"
+#include "framework/Handles.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"
@@ -308,6 +310,7 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
         {"not found", HttpReply::Status(404, "Not Found"), false},
         {"declared length 0", HttpReply::Ok(""), true},
         {"cut short", [] { HttpReply r = HttpReply::Ok(std::string(50000, 'x')); r.closeAfter = 20000; return r; }(), true},
+        {"whole, but another digest than the manifest's", HttpReply::Ok(std::string(40000, 'y')), true},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.label);
@@ -330,11 +333,15 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
         run.Failed(L"second.bin");
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
         EXPECT_TRUE(HasBytes(Local("first.bin"), first));
+        EXPECT_FALSE(PathExists(Local("second.bin")));
+        EXPECT_FALSE(PathExists(Local("second.bin.tmp")));
         EXPECT_FALSE(PathExists(Local("third.bin")));
         EXPECT_EQ(info.EstimatedSize, first.size());
     }
 }
 
+// Such a digest matches neither the file in place nor the fetched one, so
+// the entry fails like a failed download and the file in place stays.
 TEST_F(DownloadClientFilesTest, ADigestFollowedByASecondBarNeverMatches)
 {
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
@@ -343,11 +350,74 @@ TEST_F(DownloadClientFilesTest, ADigestFollowedByASecondBarNeverMatches)
     const std::string manifest = Publish("a.bin", bytes) + "|trailing\n";
     ServeManifest(manifest);
 
+    EXPECT_EQ(Run(), FALSE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size()).Fetched(L"a.bin", 1, 1, bytes.size()).Failed(L"a.bin");
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_TRUE(HasBytes(Local("a.bin"), bytes));
+}
+
+// A stale mirror or an error page served as 200: the fetched body is not the
+// listed file, so the copy in place is neither replaced nor counted.
+TEST_F(DownloadClientFilesTest, AFetchedFileWithAnotherDigestFailsAndTheOldCopyStays)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string old = "the copy an earlier run installed";
+    const std::string listed = PatternBytes(70000, 11);
+    ASSERT_TRUE(WriteFileBytes(Local("client.dll"), old));
+    MakeReadOnly(Local("client.dll"));
+    server.Serve(kBase + "client.dll", HttpReply::Ok("<html>try again later</html>"));
+    const std::string manifest = "client.dll|" + Md5(listed) + "\n" + Publish("after.bin", "after") + "\n";
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), FALSE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size()).Fetched(L"client.dll", 1, 2, 28).Failed(L"client.dll");
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_TRUE(HasBytes(Local("client.dll"), old));
+    EXPECT_TRUE(IsReadOnly(Local("client.dll")));
+    EXPECT_FALSE(PathExists(Local("client.dll.tmp")));
+    EXPECT_FALSE(PathExists(Local("after.bin")));
+    EXPECT_EQ(info.EstimatedSize, 0u);
+}
+
+// A client file that a running program holds open (a codec a media player
+// has loaded) is still read, so a current one is kept instead of failing.
+TEST_F(DownloadClientFilesTest, ACurrentFileInUseIsKept)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string codec = PatternBytes(5000, 12);
+    ASSERT_TRUE(WriteFileBytes(Local("codec.ax"), codec));
+    qxt::UniqueFileHandle player(::CreateFileW(Local("codec.ax").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                               nullptr));
+    ASSERT_TRUE(player);
+    const std::string manifest = Publish("codec.ax", codec) + "\n";
+    ServeManifest(manifest);
+
     EXPECT_EQ(Run(), TRUE);
 
     ExpectedRun run;
-    run.Begin(manifest.size()).Fetched(L"a.bin", 1, 1, bytes.size()).Complete();
+    run.Begin(manifest.size()).Kept(L"codec.ax", 1, 1).Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_EQ(info.EstimatedSize, codec.size());
+    const std::vector<std::string> requested = {kManifestTarget};
+    EXPECT_EQ(RequestedTargets(), requested);
+}
+
+TEST_F(DownloadClientFilesTest, AByteOrderMarkBeforeTheFirstNameIsSkipped)
+{
+    const std::string bytes = "first file";
+    const std::string manifest = "\xEF\xBB\xBF" + Publish("first.bin", bytes) + "\r\n";
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_TRUE(HasBytes(Local("first.bin"), bytes));
+    const std::vector<std::string> requested = {kManifestTarget, kBase + "first.bin"};
+    EXPECT_EQ(RequestedTargets(), requested);
 }
 
 // Names are used as paths below the install folder; one that would reach
@@ -374,6 +444,14 @@ TEST_F(DownloadClientFilesTest, ANameLeavingTheInstallFolderIsRefused)
         {"|00", L""},
         {"no separator at all", L"no separator at all"},
         {"..", L".."},
+        {"NUL|00", L"NUL"},
+        {"con|00", L"con"},
+        {"aux.txt|00", L"aux.txt"},
+        {"Prn .log|00", L"Prn .log"},
+        {"COM1|00", L"COM1"},
+        {"lpt9.dll|00", L"lpt9.dll"},
+        {"sub\\nul|00", L"sub\\nul"},
+        {"CON\\outside.bin|00", L"CON\\outside.bin"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.line);
@@ -398,6 +476,17 @@ TEST_F(DownloadClientFilesTest, ANameLeavingTheInstallFolderIsRefused)
         EXPECT_FALSE(PathExists(L"C:\\outside.bin"));
         EXPECT_FALSE(PathExists(Local("fine.bin")));
     }
+}
+
+// Only whole device names are refused: names that merely begin like one are files.
+TEST(ClientFileName, NamesThatOnlyResembleDevicesAreInstallable)
+{
+    static const wchar_t* const kNames[] = {
+        L"console.dll", L"CONFIG.ini", L"COM10", L"com0.bin", L"LPT.txt", L"nul_x.dat",
+        L"auxiliary\\prn1.ax", L"plugins\\lpt10.dll", L"Client.txt", L"a.b.c",
+    };
+    for (const wchar_t* name : kNames)
+        EXPECT_TRUE(IsInstallableName(name)) << std::string(name, name + wcslen(name));
 }
 
 TEST_F(DownloadClientFilesTest, ANameMayUseAnExistingSubFolderButAMissingOneFails)

@@ -2,6 +2,7 @@
 // what ends up on disk, and the progress messages the dialog receives.
 #include "download/DownloadFile.h"
 
+#include "download/MD5Checksum.h"
 #include "framework/Handles.h"
 
 #include "core/SetupMessages.h"
@@ -15,6 +16,7 @@
 
 #include <windows.h>
 
+#include <cwctype>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,10 +39,13 @@ protected:
 
     std::wstring Url(const std::string& target) const { return L"http://" + server.Host() + Widen(target); }
 
-    DWORD Fetch(const std::string& target) { return FetchUrl(Url(target)); }
-    DWORD FetchUrl(const std::wstring& url)
+    ULONGLONG Fetch(const std::string& target, const wchar_t* digest = nullptr)
     {
-        return DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel);
+        return FetchUrl(Url(target), digest);
+    }
+    ULONGLONG FetchUrl(const std::wstring& url, const wchar_t* digest = nullptr)
+    {
+        return DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, digest);
     }
 
     // The progress messages with each transfer's run collapsed into one entry.
@@ -122,7 +127,7 @@ TEST_F(DownloadFileTest, AnyTwoHundredStatusPassesAndOthersFailWithoutATemporary
         server.Serve(kTarget, reply);
         recorder.Clear();
 
-        const DWORD result = Fetch(kTarget);
+        const ULONGLONG result = Fetch(kTarget);
 
         EXPECT_FALSE(PathExists(temporary));
         if (c.passes) {
@@ -235,6 +240,105 @@ TEST_F(DownloadFileTest, ADestinationInUseStaysInPlaceAndTheCallFails)
     EXPECT_FALSE(PathExists(temporary));
 }
 
+// A program holding the destination with delete sharing lets a delete go
+// through only as pending; a delete followed by a move would then lose both
+// the old file and the new body. Whatever the holder allows, the destination
+// ends whole: the new body with success, or the old file with failure.
+TEST_F(DownloadFileTest, TheDestinationIsReplacedInOneStepOrKept)
+{
+    static const struct {
+        const char* label;
+        DWORD share;
+    } kHolders[] = {
+        {"holder shares reading", FILE_SHARE_READ},
+        {"holder shares reading and deleting", FILE_SHARE_READ | FILE_SHARE_DELETE},
+    };
+    for (const auto& c : kHolders) {
+        SCOPED_TRACE(c.label);
+        ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteFileBytes(destination, "the copy in place"));
+        MakeReadOnly(destination);
+        qxt::UniqueFileHandle holder(
+            ::CreateFileW(destination.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        server.Serve(kTarget, HttpReply::Ok("the replacement"));
+
+        const ULONGLONG result = Fetch(kTarget);
+
+        holder.Reset();
+        ASSERT_TRUE(PathExists(destination)) << "the old file and the new body are both gone";
+        EXPECT_TRUE(IsReadOnly(destination));
+        EXPECT_FALSE(PathExists(temporary));
+        if (result == 0)
+            EXPECT_TRUE(HasBytes(destination, "the copy in place"));
+        else
+            EXPECT_TRUE(HasBytes(destination, "the replacement"));
+    }
+}
+
+// With the listed digest, a body that is not the listed file never takes the
+// destination's place; the digest's case does not matter.
+TEST_F(DownloadFileTest, AnExpectedDigestDecidesWhetherTheBodyIsStored)
+{
+    const std::string body = PatternBytes(70000, 3);
+    std::wstring upper;
+    {
+        CMD5Checksum md5;
+        md5.Update(reinterpret_cast<const BYTE*>(body.data()), static_cast<ULONG>(body.size()));
+        upper = md5.Final();
+    }
+    std::wstring lower = upper;
+    for (wchar_t& ch : lower)
+        ch = static_cast<wchar_t>(std::towlower(ch));
+    const struct {
+        const char* label;
+        const wchar_t* digest;
+        bool stored;
+    } kCases[] = {
+        {"no digest given", nullptr, true},
+        {"listed in upper case", upper.c_str(), true},
+        {"listed in lower case", lower.c_str(), true},
+        {"another file's digest", L"900150983CD24FB0D6963F7D28E17F72", false},
+        {"not a digest at all", L"0123", false},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteFileBytes(destination, "the copy in place"));
+        MakeReadOnly(destination);
+        server.Serve(kTarget, HttpReply::Ok(body));
+        recorder.Clear();
+
+        EXPECT_EQ(Fetch(kTarget, c.digest), c.stored ? body.size() : 0u);
+
+        EXPECT_TRUE(HasBytes(destination, c.stored ? body : std::string("the copy in place")));
+        EXPECT_TRUE(IsReadOnly(destination));
+        EXPECT_FALSE(PathExists(temporary));
+    }
+}
+
+// Lengths past 4 GiB are counted in 64 bits; the progress messages carry them
+// scaled alike so that the bar's signed range holds them.
+TEST_F(DownloadFileTest, ALengthPastFourGibibytesIsNotCutToThirtyTwoBits)
+{
+    const unsigned long long declared = 5000000000ull;
+    HttpReply reply = HttpReply::Ok(PatternBytes(1000));
+    reply.declaredLength = static_cast<long long>(declared);
+    reply.closeAfter = 1000;
+    server.Serve(kTarget, reply);
+
+    EXPECT_EQ(Fetch(kTarget), 0u) << "the body stops far short of its declared length";
+
+    const std::vector<RecordedMessage> messages = recorder.Messages();
+    ASSERT_FALSE(messages.empty());
+    const RecordedMessage first = messages.front();
+    EXPECT_EQ(first.message, WM_DOWNLOAD_PROGRESS);
+    EXPECT_EQ(first.wParam, 0u);
+    EXPECT_EQ(static_cast<unsigned long long>(first.lParam), declared / 4);
+    EXPECT_FALSE(PathExists(destination));
+    EXPECT_FALSE(PathExists(temporary));
+}
+
 TEST_F(DownloadFileTest, CancelBetweenChunksKeepsTheDestinationAndTheIncompleteTemporaryFile)
 {
     ASSERT_TRUE(WriteFileBytes(destination, "the copy in place"));
@@ -269,7 +373,7 @@ TEST_F(DownloadFileTest, CancelWhileTheServerStallsEndsAtTheNextChunk)
         server.Release();
     });
 
-    const DWORD result = Fetch(kTarget);
+    const ULONGLONG result = Fetch(kTarget);
     user.join();
 
     EXPECT_EQ(result, 0u);

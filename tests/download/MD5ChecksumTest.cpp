@@ -176,18 +176,33 @@ TEST(CMD5Checksum, BitCountCarriesPastFourGigabits)
     EXPECT_EQ(checksum.Final(), L"A3CCF7C5CF278A179E6BF3514B6931B2");
 }
 
-TEST(CMD5Checksum, AFileThatCannotBeOpenedAloneGivesAnEmptyText)
+// The digest lets others go on reading and writing: a file that a running
+// program holds open is still digested, unless that program shares it with nobody.
+TEST(CMD5Checksum, AFileOpenElsewhereIsDigestedUnlessHeldExclusively)
 {
     TempDir dir;
     const std::wstring path = dir / L"Client.dll";
     ASSERT_TRUE(WriteFileBytes(path, "abc"));
-    {
-        // Someone else has the file open, even while letting others read and write it.
-        qxt::UniqueFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr));
+    static const struct {
+        const char* label;
+        DWORD access;
+        DWORD share;
+        const wchar_t* digest;
+    } kHolders[] = {
+        {"a reader sharing reading", GENERIC_READ, FILE_SHARE_READ, L"900150983CD24FB0D6963F7D28E17F72"},
+        {"a writer sharing reading and writing", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+         L"900150983CD24FB0D6963F7D28E17F72"},
+        {"a reader sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+         L"900150983CD24FB0D6963F7D28E17F72"},
+        {"a reader sharing nothing", GENERIC_READ, 0, L""},
+        {"a writer sharing only writing", GENERIC_WRITE, FILE_SHARE_WRITE, L""},
+    };
+    for (const auto& c : kHolders) {
+        SCOPED_TRACE(c.label);
+        qxt::UniqueFileHandle holder(
+            ::CreateFileW(path.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_EQ(CMD5Checksum::DigestFile(path.c_str()), L"");
+        EXPECT_EQ(CMD5Checksum::DigestFile(path.c_str()), c.digest);
     }
     EXPECT_EQ(CMD5Checksum::DigestFile(path.c_str()), L"900150983CD24FB0D6963F7D28E17F72") << "once it is closed";
 

@@ -117,25 +117,35 @@ TEST(CFileIo, ReadWriteSeekAndLengthWorkOnTheSameFile)
     const std::wstring path = dir / L"io.bin";
     CFile file;
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary));
-    file.Write("0123456789", 10);
-    file.Flush();
-    EXPECT_EQ(file.GetLength(), 10u);
+    EXPECT_TRUE(file.Write("0123456789", 10));
+    EXPECT_TRUE(file.Flush());
+    ULONGLONG length = 0;
+    EXPECT_TRUE(file.GetLength(length));
+    EXPECT_EQ(length, 10u);
 
-    EXPECT_EQ(file.Seek(-4, CFile::end), 6u);
+    ULONGLONG position = 0;
+    EXPECT_TRUE(file.Seek(-4, CFile::end, &position));
+    EXPECT_EQ(position, 6u);
     char buffer[16] = {};
-    EXPECT_EQ(file.Read(buffer, sizeof buffer), 4u);
+    UINT got = 0;
+    EXPECT_TRUE(file.Read(buffer, sizeof buffer, got));
+    EXPECT_EQ(got, 4u);
     EXPECT_EQ(std::string(buffer, 4), "6789");
-    EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u) << "at the end a read returns 0";
+    EXPECT_TRUE(file.Read(buffer, sizeof buffer, got));
+    EXPECT_EQ(got, 0u) << "at the end a read returns 0";
 
-    EXPECT_EQ(file.Seek(2, CFile::begin), 2u);
-    EXPECT_EQ(file.Seek(3, CFile::current), 5u);
-    EXPECT_EQ(file.Read(buffer, 1), 1u);
+    EXPECT_TRUE(file.Seek(2, CFile::begin, &position));
+    EXPECT_EQ(position, 2u);
+    EXPECT_TRUE(file.Seek(3, CFile::current, &position));
+    EXPECT_EQ(position, 5u);
+    EXPECT_TRUE(file.Read(buffer, 1, got));
+    EXPECT_EQ(got, 1u);
     EXPECT_EQ(buffer[0], '5');
     file.Close();
     EXPECT_EQ(ReadFileBytes(path), "0123456789");
 }
 
-TEST(CFileIo, ErrorsAreThrownWithThePlatformsCode)
+TEST(CFileIo, ErrorsAreReturnedWithThePlatformsCode)
 {
     TempDir dir;
     const std::wstring path = dir / L"readonly.bin";
@@ -143,23 +153,21 @@ TEST(CFileIo, ErrorsAreThrownWithThePlatformsCode)
     CFile file;
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeRead));
 
-    try {
-        file.Write("x", 1);
-        ADD_FAILURE() << "writing through a read-only handle did not throw";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.m_lOsError, ERROR_ACCESS_DENIED);
-    }
-    try {
-        file.Seek(-1, CFile::begin);
-        ADD_FAILURE() << "seeking before the start did not throw";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.m_lOsError, ERROR_NEGATIVE_SEEK);
-    }
+    ::SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(file.Write("x", 1)) << "writing through a read-only handle";
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ::SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(file.Seek(-1, CFile::begin)) << "seeking before the start";
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
 
     file.Close();
+    EXPECT_EQ(ReadFileBytes(path), "abc") << "the failed write changed the file";
     char byte = 0;
-    EXPECT_THROW(file.Read(&byte, 1), CFileException) << "reading a closed file";
-    EXPECT_THROW(file.GetLength(), CFileException) << "length of a closed file";
+    UINT got = 7;
+    EXPECT_FALSE(file.Read(&byte, 1, got)) << "reading a closed file";
+    EXPECT_EQ(got, 0u);
+    ULONGLONG length = 0;
+    EXPECT_FALSE(file.GetLength(length)) << "length of a closed file";
 }
 
 }  // namespace

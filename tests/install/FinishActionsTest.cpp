@@ -269,11 +269,9 @@ TEST_F(FinishActionsTest, CleaningAMissingDataFolderCreatesIt)
 std::vector<DWORD> RunningClients()
 {
     std::vector<DWORD> ids;
-    qxt::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.Get() == INVALID_HANDLE_VALUE) {
-        snapshot.Release();
+    qxt::UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return ids;
-    }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry))

@@ -102,10 +102,22 @@ TEST_F(UninstallEntryTest, EveryValueIsWrittenWithItsTypeAndSize)
 
 TEST_F(UninstallEntryTest, TheSizeIsWrittenInWholeKibibytes)
 {
+    // Past 4 GiB the bytes are not cut to 32 bits, and a size beyond what the
+    // value holds in KiB shows as its largest.
     static const struct {
-        DWORD bytes;
+        ULONGLONG bytes;
         DWORD kib;
-    } kCases[] = {{0, 0}, {1023, 0}, {1024, 1}, {1048575, 1023}, {1048576, 1024}, {0xFFFFFFFF, 4194303}};
+    } kCases[] = {{0, 0},
+                  {1023, 0},
+                  {1024, 1},
+                  {1048575, 1023},
+                  {1048576, 1024},
+                  {0xFFFFFFFF, 4194303},
+                  {0x100000000ull, 4194304},
+                  {5ull << 30, 5242880},
+                  {0x3FFFFFFFFFFull, 0xFFFFFFFF},
+                  {0x40000000000ull, 0xFFFFFFFF},
+                  {~0ull, 0xFFFFFFFF}};
     for (const auto& c : kCases) {
         InstallInfo info = Record();
         info.EstimatedSize = c.bytes;
@@ -193,9 +205,11 @@ TEST_F(UninstallEntryTest, NumbersConvertAndDefaultAsTheyShould)
         const char* label;
         DWORD type;  // REG_NONE: the three values are missing
         DWORD estimatedSize, flags;
-        DWORD expectedSize, expectedFlags;
+        ULONGLONG expectedSize;
+        DWORD expectedFlags;
     } kCases[] = {
         {"2048 KiB", REG_DWORD, 2048, 0, 2097152, 0},
+        {"the largest KiB count, past 4 GiB", REG_DWORD, 0xFFFFFFFF, 0, 0x3FFFFFFFC00ull, 0},
         {"missing", REG_NONE, 0, 0, 0, 1},
         {"strings instead of numbers", REG_SZ, 2048, 0, 0, 1},
         {"binary instead of numbers", REG_BINARY, 2048, 0, 0, 1},

@@ -83,7 +83,7 @@ void SkinPreview::LayOut(bool existing)
         switch (row.id) {
         case IDC_INSTALL_PATH:
             m_edit.SubclassDlgItem(IDC_INSTALL_PATH, this);
-            m_edit.m_pHighlightPen = new CPen(PS_SOLID, 1, kEditHighlight);
+            m_edit.SetHighlightColor(kEditHighlight);
             m_edit.SetWindowText(existing ? L"D:\\Games\\QXTClient" : L"C:\\Program Files\\QXTClient");
             place(m_edit, row, SIZE{});
             welcomeState(m_edit, row);

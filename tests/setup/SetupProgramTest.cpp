@@ -642,6 +642,37 @@ TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone
     EXPECT_EQ(ReadFileBytes(destination), "the file in place");
 }
 
+// A server whose file and manifest are out of step: the body arrives whole
+// but is not the listed file, so the run ends with the download error box and
+// the copy in place stays.
+TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKeepsTheOldCopy)
+{
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                     HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
+    server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(100000, 's')));
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+    ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+    const std::wstring destination = InstallFilePath(m_installFolder, L"client.dll");
+    ASSERT_TRUE(WriteFileBytes(destination, "the file in place"));
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
+    ASSERT_NE(box.wnd, nullptr);
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+    EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 constexpr int kSwitchIds[] = {IDC_SWITCH1, IDC_SWITCH2, IDC_SWITCH3, IDC_SWITCH4, IDC_SWITCH5};
 
 // The five feature switches read from the screen. A switch shows the upper
