@@ -18,6 +18,7 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
+
 enum class Outcome { Stored, Failed, Cancelled };
 
 // Sets or clears the read-only attribute, keeping the others; returns the
