@@ -1,6 +1,7 @@
 #include "setup/InstallFolderCheck.h"
 
 #include "core/InstallInfo.h"
+#include "install/UninstallEntry.h"
 
 bool IsAbsoluteInstallFolder(const std::wstring& folder)
 {
@@ -44,4 +45,12 @@ const wchar_t* InstallFolderVerdictText(InstallFolderVerdict verdict)
     case InstallFolderVerdict::TooLong: return L"the folder is too long for the installation record";
     }
     return L"";
+}
+
+bool ReadUsableInstallation(InstallInfo& info)
+{
+    if (ReadUninstallEntry(info) == 1 && CheckInstallFolder(info.InstallLocation) == InstallFolderVerdict::Accepted)
+        return true;
+    info = InstallInfo{};
+    return false;
 }

@@ -2,6 +2,8 @@
 // command and a silent run both ask before anything is changed.
 #pragma once
 
+#include "core/InstallInfo.h"
+
 #include <string>
 
 enum class InstallFolderVerdict {
@@ -18,6 +20,11 @@ InstallFolderVerdict CheckInstallFolder(const std::wstring& folder);
 // without its backslash and device paths (\\?\, \\.\) are not.
 bool IsAbsoluteInstallFolder(const std::wstring& folder);
 
+// Reads the existing installation's uninstall entry into info. An entry
+// without a folder the installation could go back into (the value missing,
+// not a string, too long, relative) counts as none: false, and info is an
+// empty record, as for a fresh installation.
+bool ReadUsableInstallation(InstallInfo& info);
 
 // A short English description of a verdict, for the log.
 const wchar_t* InstallFolderVerdictText(InstallFolderVerdict verdict);

@@ -104,13 +104,7 @@ void CQXTSetupDlg::PreSubclassWindow()
 
 BOOL CQXTSetupDlg::OnInitDialog()
 {
-    // An entry without a folder the installation could go back into (the
-    // value missing, not a string, too long, relative) counts as none: the
-    // user then chooses a folder as for a fresh installation.
-    m_bExistingInstall = ReadUninstallEntry(m_installInfo) == 1 &&
-                         CheckInstallFolder(m_installInfo.InstallLocation) == InstallFolderVerdict::Accepted;
-    if (!m_bExistingInstall)
-        m_installInfo = InstallInfo{};
+    m_bExistingInstall = ReadUsableInstallation(m_installInfo);
     const std::wstring folder =
         m_bExistingInstall ? std::wstring(m_installInfo.InstallLocation)
                            : m_strInitialFolder.value_or(GetDefaultInstallPath(m_hWnd));

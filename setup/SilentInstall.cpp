@@ -105,7 +105,7 @@ int RunSilentInstall(const SilentInstallOptions& options, SetupOperations operat
     SetupSession session(std::move(operations));
 
     std::wstring folder;
-    session.m_bExistingInstall = ReadUninstallEntry(session.m_installInfo) == 1;
+    session.m_bExistingInstall = ReadUsableInstallation(session.m_installInfo);
     if (session.m_bExistingInstall) {
         folder = session.m_installInfo.InstallLocation;
         LogLine(L"Existing installation found in %ls: it is installed again there", folder.c_str());
