@@ -13,6 +13,7 @@
 //                        HKLM\SOFTWARE\MozillaPlugins\@adobe.com/FlashPlayer
 //     StayRunning=1      keeps running until it is ended (at most ten minutes)
 #include "HelperText.h"
+#include "tests/support/IeMainAcl.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -23,24 +24,6 @@
 
 namespace {
 
-std::wstring IeMainAcl()
-{
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    wchar_t name[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
-    if (::GetNamedSecurityInfoW(name, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                                &descriptor) != ERROR_SUCCESS)
-        return L"(unreadable)";
-    wchar_t* sddl = nullptr;
-    std::wstring text = L"(unconvertible)";
-    if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                               &sddl, nullptr)) {
-        text = sddl;
-        ::LocalFree(sddl);
-    }
-    ::LocalFree(descriptor);
-    return text;
-}
 
 int RunsSoFar(const std::wstring& log, const std::string& name)
 {

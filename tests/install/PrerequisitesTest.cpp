@@ -7,6 +7,7 @@
 #include "framework/SystemErrorText.h"
 #include "tests/install/ConsoleCapture.h"
 #include "tests/install/InstallerFolder.h"
+#include "tests/support/IeMainAcl.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/Wait.h"
@@ -40,22 +41,6 @@ const wchar_t kIeMainKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
 // sub-keys (CI) and objects (OI), all key rights (KA), Everyone (WD).
 const wchar_t kEveryoneFullAccess[] = L"(A;OICI;KA;;;WD)";
 
-std::wstring IeMainAcl()
-{
-    wchar_t name[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL dacl = nullptr;
-    if (::GetNamedSecurityInfoW(name, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                                &descriptor) != ERROR_SUCCESS)
-        return L"(unreadable)";
-    qxt::UniqueLocalMemory owned(descriptor);
-    wchar_t* sddl = nullptr;
-    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                                DACL_SECURITY_INFORMATION, &sddl, nullptr))
-        return L"(unconvertible)";
-    qxt::UniqueLocalMemory ownedText(sddl);
-    return sddl;
-}
 
 bool SetDword(const wchar_t* path, const wchar_t* name, DWORD value)
 {

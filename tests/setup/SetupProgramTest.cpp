@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "setup/InstallLocation.h"
 #include "tests/support/Cursor.h"
+#include "tests/support/IeMainAcl.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/UiDriver.h"
@@ -102,26 +103,6 @@ std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wc
     return value;
 }
 
-// The access list of the key the .NET step opens to Everyone while its
-// installers run, as SDDL.
-std::wstring IeMainAcl()
-{
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    wchar_t name[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
-    if (::GetNamedSecurityInfoW(name, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                                &descriptor) != ERROR_SUCCESS)
-        return L"(unreadable)";
-    wchar_t* sddl = nullptr;
-    std::wstring text = L"(unconvertible)";
-    if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                               &sddl, nullptr)) {
-        text = sddl;
-        ::LocalFree(sddl);
-    }
-    ::LocalFree(descriptor);
-    return text;
-}
 
 // Escape as the keyboard delivers it: the dialog's message loop turns it
 // into the cancel command.
