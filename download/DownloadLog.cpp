@@ -1,5 +1,6 @@
 #include "download/DownloadLog.h"
 
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 #include "framework/LogFile.h"
 #include "framework/SystemErrorText.h"
@@ -35,9 +36,9 @@ RequestLog::~RequestLog()
     const double seconds = static_cast<double>(::GetTickCount64() - m_start) / 1000.0;
     wchar_t length[32] = L"none";
     if (hasLength)
-        std::swprintf(length, 32, L"%llu", declared);
+        FormatText(length, 32, L"%I64u", declared);
     if (stored) {
-        LogLine(L"GET %ls: status %lu, declared length %ls, received %llu bytes, %.2f s: stored", m_url.c_str(),
+        LogLine(L"GET %ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: stored", m_url.c_str(),
                 static_cast<unsigned long>(status), length, received, seconds);
         return;
     }
@@ -46,7 +47,9 @@ RequestLog::~RequestLog()
         reason = RequestErrorText(error);
         while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
             reason.pop_back();
-        reason += L" (" + std::to_wstring(error) + L")";
+        wchar_t code[16] = {};
+        FormatText(code, 16, L" (%lu)", static_cast<unsigned long>(error));
+        reason += code;
     }
     else if (status != 0 && status / 100 != 2)
         reason = L"the server did not answer 2xx";
@@ -58,7 +61,7 @@ RequestLog::~RequestLog()
         reason = L"the body ended before the declared length";
     else
         reason = L"not stored";
-    LogError(L"GET %ls: status %lu, declared length %ls, received %llu bytes, %.2f s: failed: %ls", m_url.c_str(),
+    LogError(L"GET %ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: failed: %ls", m_url.c_str(),
              static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
 }
 
