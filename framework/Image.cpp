@@ -11,23 +11,81 @@ namespace {
 namespace gp = Gdiplus;
 namespace gpflat = Gdiplus::DllExports;
 
-// GDI+ runs while CImage objects exist and at least one has loaded a picture.
-SRWLOCK g_gdiplusLock = SRWLOCK_INIT;
-ULONG_PTR g_gdiplusToken = 0;
-long g_liveImages = 0;
+// GDI+ serves only to decode: the pictures live in DIB sections of their
+// own. It is loaded by the first Load and unloaded by ReleaseImageDecoder, so
+// that it, the imaging codecs below it and their heaps (some 2 MB) are gone
+// while the program goes on. Loads and the release take turns under one lock.
+SRWLOCK g_decoderLock = SRWLOCK_INIT;
 
-bool EnsureGdiplus()
+struct Decoder {
+    HMODULE module = nullptr;
+    ULONG_PTR token = 0;
+    decltype(&gp::GdiplusStartup) Startup = nullptr;
+    decltype(&gp::GdiplusShutdown) Shutdown = nullptr;
+    decltype(&gpflat::GdipCreateBitmapFromStream) CreateBitmapFromStream = nullptr;
+    decltype(&gpflat::GdipDisposeImage) DisposeImage = nullptr;
+    decltype(&gpflat::GdipGetImageWidth) GetImageWidth = nullptr;
+    decltype(&gpflat::GdipGetImageHeight) GetImageHeight = nullptr;
+    decltype(&gpflat::GdipGetImagePixelFormat) GetImagePixelFormat = nullptr;
+    decltype(&gpflat::GdipGetImagePaletteSize) GetImagePaletteSize = nullptr;
+    decltype(&gpflat::GdipGetImagePalette) GetImagePalette = nullptr;
+    decltype(&gpflat::GdipBitmapLockBits) BitmapLockBits = nullptr;
+    decltype(&gpflat::GdipBitmapUnlockBits) BitmapUnlockBits = nullptr;
+};
+Decoder g_decoder;
+
+template <typename Function>
+bool Resolve(HMODULE module, Function& function, const char* name)
 {
-    ::AcquireSRWLockExclusive(&g_gdiplusLock);
-    if (!g_gdiplusToken) {
-        gp::GdiplusStartupInput input;
-        if (gp::GdiplusStartup(&g_gdiplusToken, &input, nullptr) != gp::Ok)
-            g_gdiplusToken = 0;
-    }
-    const bool running = g_gdiplusToken != 0;
-    ::ReleaseSRWLockExclusive(&g_gdiplusLock);
-    return running;
+    // Through the generic function pointer type: a direct cast from FARPROC
+    // to another function type draws -Wcast-function-type.
+    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+    return function != nullptr;
 }
+
+void UnloadDecoder()
+{
+    if (g_decoder.token)
+        g_decoder.Shutdown(g_decoder.token);
+    if (g_decoder.module)
+        ::FreeLibrary(g_decoder.module);
+    g_decoder = Decoder{};
+}
+
+// With g_decoderLock held.
+bool EnsureDecoder()
+{
+    if (g_decoder.token)
+        return true;
+    Decoder& d = g_decoder;
+    d.module = ::LoadLibraryW(L"gdiplus.dll");
+    gp::GdiplusStartupInput input;
+    if (!d.module || !Resolve(d.module, d.Startup, "GdiplusStartup") ||
+        !Resolve(d.module, d.Shutdown, "GdiplusShutdown") ||
+        !Resolve(d.module, d.CreateBitmapFromStream, "GdipCreateBitmapFromStream") ||
+        !Resolve(d.module, d.DisposeImage, "GdipDisposeImage") ||
+        !Resolve(d.module, d.GetImageWidth, "GdipGetImageWidth") ||
+        !Resolve(d.module, d.GetImageHeight, "GdipGetImageHeight") ||
+        !Resolve(d.module, d.GetImagePixelFormat, "GdipGetImagePixelFormat") ||
+        !Resolve(d.module, d.GetImagePaletteSize, "GdipGetImagePaletteSize") ||
+        !Resolve(d.module, d.GetImagePalette, "GdipGetImagePalette") ||
+        !Resolve(d.module, d.BitmapLockBits, "GdipBitmapLockBits") ||
+        !Resolve(d.module, d.BitmapUnlockBits, "GdipBitmapUnlockBits") ||
+        d.Startup(&d.token, &input, nullptr) != gp::Ok) {
+        d.token = 0;
+        UnloadDecoder();
+        return false;
+    }
+    return true;
+}
+
+class DecoderLock {
+public:
+    DecoderLock() { ::AcquireSRWLockExclusive(&g_decoderLock); }
+    ~DecoderLock() { ::ReleaseSRWLockExclusive(&g_decoderLock); }
+    DecoderLock(const DecoderLock&) = delete;
+    DecoderLock& operator=(const DecoderLock&) = delete;
+};
 
 // GDI+ bitmap released when the decode is done.
 struct GpBitmapOwner {
@@ -35,7 +93,7 @@ struct GpBitmapOwner {
     ~GpBitmapOwner()
     {
         if (bitmap)
-            gpflat::GdipDisposeImage(bitmap);
+            g_decoder.DisposeImage(bitmap);
     }
 };
 
@@ -46,22 +104,18 @@ int PitchOf(int width, int bpp)
 
 }  // namespace
 
-CImage::CImage() noexcept
+void ReleaseImageDecoder()
 {
-    ::AcquireSRWLockExclusive(&g_gdiplusLock);
-    ++g_liveImages;
-    ::ReleaseSRWLockExclusive(&g_gdiplusLock);
+    DecoderLock lock;
+    UnloadDecoder();
+    // GDI+ made its decoders through COM, which keeps the codecs' library
+    // loaded until it is asked to let unused ones go.
+    ::CoFreeUnusedLibrariesEx(0, 0);
 }
 
 CImage::~CImage()
 {
     Destroy();
-    ::AcquireSRWLockExclusive(&g_gdiplusLock);
-    if (--g_liveImages == 0 && g_gdiplusToken) {
-        gp::GdiplusShutdown(g_gdiplusToken);
-        g_gdiplusToken = 0;
-    }
-    ::ReleaseSRWLockExclusive(&g_gdiplusLock);
 }
 
 void CImage::Destroy() noexcept
@@ -78,19 +132,20 @@ HRESULT CImage::Load(IStream* stream)
 {
     if (!stream || m_hBitmap)
         return E_INVALIDARG;
-    if (!EnsureGdiplus())
+    DecoderLock lock;
+    if (!EnsureDecoder())
         return E_FAIL;
 
     GpBitmapOwner source;
-    if (gpflat::GdipCreateBitmapFromStream(stream, &source.bitmap) != gp::Ok || !source.bitmap)
+    if (g_decoder.CreateBitmapFromStream(stream, &source.bitmap) != gp::Ok || !source.bitmap)
         return E_FAIL;
 
     UINT width = 0;
     UINT height = 0;
     gp::PixelFormat format = 0;
-    if (gpflat::GdipGetImageWidth(source.bitmap, &width) != gp::Ok ||
-        gpflat::GdipGetImageHeight(source.bitmap, &height) != gp::Ok ||
-        gpflat::GdipGetImagePixelFormat(source.bitmap, &format) != gp::Ok || width == 0 || height == 0)
+    if (g_decoder.GetImageWidth(source.bitmap, &width) != gp::Ok ||
+        g_decoder.GetImageHeight(source.bitmap, &height) != gp::Ok ||
+        g_decoder.GetImagePixelFormat(source.bitmap, &format) != gp::Ok || width == 0 || height == 0)
         return E_FAIL;
 
     // The DIB's format: 32-bit with alpha for any format with alpha, the
@@ -118,11 +173,11 @@ HRESULT CImage::Load(IStream* stream)
 
     if (indexed) {
         INT paletteSize = 0;
-        if (gpflat::GdipGetImagePaletteSize(source.bitmap, &paletteSize) != gp::Ok || paletteSize <= 0)
+        if (g_decoder.GetImagePaletteSize(source.bitmap, &paletteSize) != gp::Ok || paletteSize <= 0)
             return E_FAIL;
         std::vector<BYTE> paletteBytes(static_cast<size_t>(paletteSize));
         auto* palette = reinterpret_cast<gp::ColorPalette*>(paletteBytes.data());
-        if (gpflat::GdipGetImagePalette(source.bitmap, palette, paletteSize) != gp::Ok)
+        if (g_decoder.GetImagePalette(source.bitmap, palette, paletteSize) != gp::Ok)
             return E_FAIL;
         const UINT entries = palette->Count < (1u << bpp) ? palette->Count : (1u << bpp);
         for (UINT i = 0; i < entries; ++i) {
@@ -150,11 +205,11 @@ HRESULT CImage::Load(IStream* stream)
     data.PixelFormat = static_cast<INT>(dibFormat);
     data.Scan0 = bits;
     const UINT mode = gp::ImageLockModeRead | gp::ImageLockModeUserInputBuf;
-    if (gpflat::GdipBitmapLockBits(source.bitmap, &whole, mode, dibFormat, &data) != gp::Ok) {
+    if (g_decoder.BitmapLockBits(source.bitmap, &whole, mode, dibFormat, &data) != gp::Ok) {
         ::DeleteObject(dib);
         return E_FAIL;
     }
-    gpflat::GdipBitmapUnlockBits(source.bitmap, &data);
+    g_decoder.BitmapUnlockBits(source.bitmap, &data);
     ::GdiFlush();
 
     m_hBitmap = dib;

@@ -7,8 +7,8 @@
 // 8-bit palette image with its colour table). Draw blends an image with alpha
 // per pixel, which needs premultiplied pixels, and copies any other image.
 //
-// GDI+ starts with the first Load and shuts down when the last CImage object
-// goes away.
+// GDI+ decodes: it is loaded with the first Load and stays until
+// ReleaseImageDecoder; a Load after that loads it again.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +16,7 @@
 
 class CImage {
 public:
-    CImage() noexcept;
+    CImage() noexcept = default;
     CImage(const CImage&) = delete;
     CImage& operator=(const CImage&) = delete;
     ~CImage();
@@ -62,3 +62,7 @@ private:
     int m_nBPP = 0;
     bool m_bHasAlphaChannel = false;
 };
+
+// Unloads GDI+ after a program's pictures are decoded; the images keep their
+// pixels.
+void ReleaseImageDecoder();

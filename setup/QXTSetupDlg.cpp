@@ -207,6 +207,8 @@ BOOL CQXTSetupDlg::OnInitDialog()
         }
     }
 
+    // Every picture of the skin is decoded by now.
+    ReleaseImageDecoder();
     SetTimer(m_nTimerId, kRotationPeriodMs);
     return TRUE;
 }
