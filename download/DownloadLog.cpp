@@ -33,6 +33,14 @@ RequestLog::RequestLog(const wchar_t* url) : m_url(url ? url : L""), m_start(::G
 
 RequestLog::~RequestLog()
 {
+    Write();
+}
+
+void RequestLog::Write()
+{
+    if (m_written)
+        return;
+    m_written = true;
     const double seconds = static_cast<double>(::GetTickCount64() - m_start) / 1000.0;
     wchar_t length[32] = L"none";
     if (hasLength)

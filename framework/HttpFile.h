@@ -28,9 +28,6 @@ public:
     // when the read fails (GetLastError() tells why).
     BOOL Read(void* buffer, UINT count, UINT& read);
     void Close();
-    // Gives the handle up without closing it: for a handle that another
-    // thread has already closed to cancel the request.
-    HINTERNET Detach() noexcept { return m_request.Release(); }
 
 private:
     qxt::UniqueHinternet m_request;
