@@ -60,11 +60,16 @@ protected:
         return DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, options);
     }
 
-    // Answers the n-th request (from 0) with script(n, request).
-    void Script(std::function<HttpReply(size_t, const HttpRequestRecord&)> script)
+    // Serves the body with byte ranges; change(n, reply) alters the answer
+    // to the n-th request (from 0): a cut, a stall.
+    void ServeWithRanges(std::function<void(size_t, HttpReply&)> change)
     {
         auto count = std::make_shared<std::atomic<size_t>>(0);
-        server.SetHandler([count, script](const HttpRequestRecord& request) { return script((*count)++, request); });
+        server.SetHandler([this, count, change](const HttpRequestRecord& request) {
+            HttpReply reply = RangeAnswer(body, request);
+            change((*count)++, reply);
+            return reply;
+        });
     }
 
     // The texts of the status lines, in order.
@@ -107,11 +112,9 @@ protected:
 // and the file ends whole.
 TEST_F(DownloadRetryTest, ADroppedConnectionIsResumedFromWhatTheTemporaryFileHolds)
 {
-    Script([&](size_t n, const HttpRequestRecord& request) {
-        HttpReply reply = RangeAnswer(body, request);
+    ServeWithRanges([](size_t n, HttpReply& reply) {
         if (n == 0)
             reply.closeAfter = 150000;
-        return reply;
     });
 
     EXPECT_EQ(Fetch(), kSize);
@@ -209,11 +212,9 @@ TEST_F(DownloadRetryTest, WithoutADigestNothingIsResumed)
 {
     options.expectedDigest = nullptr;
     ASSERT_TRUE(WriteFileBytes(temporary, body.substr(0, 100000)));
-    Script([&](size_t n, const HttpRequestRecord& request) {
-        HttpReply reply = RangeAnswer(body, request);
+    ServeWithRanges([](size_t n, HttpReply& reply) {
         if (n == 0)
             reply.closeAfter = 150000;
-        return reply;
     });
 
     EXPECT_EQ(Fetch(), kSize);
@@ -242,11 +243,7 @@ TEST_F(DownloadRetryTest, AWholeBodyWithAnotherDigestIsNotRetried)
 TEST_F(DownloadRetryTest, ThreeFailedRetriesEndTheDownloadAndKeepWhatArrived)
 {
     ASSERT_TRUE(WriteFileBytes(destination, "the copy in place"));
-    Script([&](size_t, const HttpRequestRecord& request) {
-        HttpReply reply = RangeAnswer(body, request);
-        reply.closeAfter = 50000;
-        return reply;
-    });
+    ServeWithRanges([](size_t, HttpReply& reply) { reply.closeAfter = 50000; });
 
     EXPECT_EQ(Fetch(), 0u);
 
@@ -289,11 +286,9 @@ TEST_F(DownloadRetryTest, AServerThatCannotBeReachedIsTriedFourTimes)
 TEST_F(DownloadRetryTest, AStalledServerIsRetriedAfterTheReceiveTimeout)
 {
     options.timings.receiveTimeoutMs = 500;
-    Script([&](size_t n, const HttpRequestRecord& request) {
-        HttpReply reply = RangeAnswer(body, request);
+    ServeWithRanges([](size_t n, HttpReply& reply) {
         if (n == 0)
             reply.holdAfter = 70000;
-        return reply;
     });
 
     EXPECT_EQ(Fetch(), kSize);
