@@ -731,6 +731,10 @@ TEST_F(SetupProgram, ADroppedConnectionHalfWayIsResumedAndTheRunCompletes)
     ASSERT_TRUE(ControlServer(L"stop"));
     const unsigned long long atDrop = held();
     ASSERT_LT(atDrop, kSize) << "the transfer ended before the server was stopped";
+    EXPECT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_STATUS).text.rfind(L"正在重试...big.bin (", 0) == 0; },
+                          kPageTimeoutMs))
+        << "the status line does not show the retry";
+    Screenshot(dialog, L"progress-retry.png");
     ASSERT_TRUE(ControlServer(L"start"));
 
     ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
