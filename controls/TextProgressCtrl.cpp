@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 
 std::wstring CTextProgressCtrl::PercentText(int pos, int lower, int upper)
@@ -12,7 +13,7 @@ std::wstring CTextProgressCtrl::PercentText(int pos, int lower, int upper)
         percent = static_cast<int>(fraction * 100.0 + 0.5);
     }
     wchar_t text[16];
-    std::swprintf(text, 16, L"%d%%", percent);
+    FormatText(text, 16, L"%d%%", percent);
     return text;
 }
 

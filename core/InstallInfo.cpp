@@ -2,9 +2,9 @@
 
 #include "core/ProductNames.h"
 #include "framework/FileSystem.h"
+#include "framework/FormatText.h"
 #include "framework/FileVersion.h"
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -51,7 +51,7 @@ void FillClientVersion(InstallInfo& info, const std::wstring& clientPath)
     if (clientPath.size() < MAX_PATH && GetFileVersion(clientPath.c_str(), &version)) {
         info.MajorVersion = HIWORD(version.dwFileVersionMS);
         info.MinorVersion = LOWORD(version.dwFileVersionMS);
-        std::swprintf(info.DisplayVersion, MAX_PATH, L"%d.%d.%d.%d",
+        FormatText(info.DisplayVersion, MAX_PATH, L"%d.%d.%d.%d",
                       HIWORD(version.dwFileVersionMS), LOWORD(version.dwFileVersionMS),
                       HIWORD(version.dwFileVersionLS), LOWORD(version.dwFileVersionLS));
     } else {
@@ -84,5 +84,5 @@ void FillInstallInfo(InstallInfo& info, const std::wstring& folder)
 
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    std::swprintf(info.InstallDate, MAX_PATH, L"%4d%02d%02d", now.wYear, now.wMonth, now.wDay);
+    FormatText(info.InstallDate, MAX_PATH, L"%4d%02d%02d", now.wYear, now.wMonth, now.wDay);
 }

@@ -4,6 +4,7 @@
 #include "download/CancelRequest.h"
 #include "download/DownloadLog.h"
 #include "download/HttpAttempt.h"
+#include "framework/FormatText.h"
 #include "framework/ParseUrl.h"
 
 #include <string>
@@ -44,8 +45,10 @@ std::wstring FileName(const wchar_t* path)
 
 void ShowRetry(HWND window, const std::wstring& name, DWORD retry)
 {
-    const std::wstring text = L"正在重试..." + name + L" (" + std::to_wstring(retry) + L"/" +
-                              std::to_wstring(DownloadTimings::kRetries) + L")";
+    wchar_t count[32] = {};
+    FormatText(count, 32, L" (%lu/%lu)", static_cast<unsigned long>(retry),
+               static_cast<unsigned long>(DownloadTimings::kRetries));
+    const std::wstring text = L"正在重试..." + name + count;
     ::SendMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(&text), 0);
 }
 

@@ -1,6 +1,7 @@
 #include "download/DownloadLog.h"
 
 #include "download/DownloadOptions.h"
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 #include "framework/LogFile.h"
 #include "framework/SystemErrorText.h"
@@ -44,19 +45,19 @@ void RequestLog::Write()
     const double seconds = static_cast<double>(::GetTickCount64() - m_start) / 1000.0;
     wchar_t length[32] = L"none";
     if (hasLength)
-        std::swprintf(length, 32, L"%llu", declared);
+        FormatText(length, 32, L"%I64u", declared);
     // Which request of the download this was, and what it asked for.
     wchar_t request[96] = L"";
     if (retry != 0 && rangeFrom != 0)
-        std::swprintf(request, 96, L" (retry %lu/%lu, from byte %llu)", static_cast<unsigned long>(retry),
-                      static_cast<unsigned long>(DownloadTimings::kRetries), rangeFrom);
+        FormatText(request, 96, L" (retry %lu/%lu, from byte %I64u)", static_cast<unsigned long>(retry),
+                   static_cast<unsigned long>(DownloadTimings::kRetries), rangeFrom);
     else if (retry != 0)
-        std::swprintf(request, 96, L" (retry %lu/%lu)", static_cast<unsigned long>(retry),
-                      static_cast<unsigned long>(DownloadTimings::kRetries));
+        FormatText(request, 96, L" (retry %lu/%lu)", static_cast<unsigned long>(retry),
+                   static_cast<unsigned long>(DownloadTimings::kRetries));
     else if (rangeFrom != 0)
-        std::swprintf(request, 96, L" (from byte %llu)", rangeFrom);
+        FormatText(request, 96, L" (from byte %I64u)", rangeFrom);
     if (stored) {
-        LogLine(L"GET %ls%ls: status %lu, declared length %ls, received %llu bytes%ls, %.2f s: stored", m_url.c_str(),
+        LogLine(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes%ls, %.2f s: stored", m_url.c_str(),
                 request, static_cast<unsigned long>(status), length, received,
                 appended ? L" after the held part" : L"", seconds);
         return;
@@ -68,7 +69,9 @@ void RequestLog::Write()
         reason = RequestErrorText(error);
         while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
             reason.pop_back();
-        reason += L" (" + std::to_wstring(error) + L")";
+        wchar_t code[16] = {};
+        FormatText(code, 16, L" (%lu)", static_cast<unsigned long>(error));
+        reason += code;
     }
     else if (rangeFrom != 0 && status == 206 && !appended)
         reason = L"the answer does not continue the held part";
@@ -84,8 +87,8 @@ void RequestLog::Write()
         reason = L"the body ended before the declared length";
     else
         reason = L"not stored";
-    LogError(L"GET %ls%ls: status %lu, declared length %ls, received %llu bytes, %.2f s: failed: %ls", m_url.c_str(),
-             request, static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
+    LogError(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: failed: %ls",
+             m_url.c_str(), request, static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
 }
 
 void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,

@@ -6,6 +6,7 @@
 #include "download/MD5Checksum.h"
 #include "download/ProgressReporter.h"
 #include "framework/File.h"
+#include "framework/FormatText.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
 #include "framework/InternetSession.h"
@@ -94,7 +95,9 @@ private:
 };
 
 // What the waiting side and the request's thread share. The thread may
-// outlive the wait, so it keeps its own reference.
+// outlive the wait, so each side holds a reference and the last one to let
+// go deletes it. (A counted pointer of our own: std::shared_ptr would bring
+// the thread library into the program.)
 struct SharedAttempt {
     SharedAttempt(const AttemptRequest& what, const volatile LONG* flag)
         : request(what), cancel(flag), log(what.url.c_str())
@@ -110,6 +113,31 @@ struct SharedAttempt {
     bool left = false;  // the waiting side has returned
     RequestLog log;
     AttemptResult result;
+    volatile LONG references = 1;
+};
+
+class SharedReference {
+public:
+    explicit SharedReference(SharedAttempt* shared) noexcept : m_shared(shared) {}
+    SharedReference(const SharedReference&) = delete;
+    SharedReference& operator=(const SharedReference&) = delete;
+    ~SharedReference()
+    {
+        if (::InterlockedDecrement(&m_shared->references) == 0)
+            delete m_shared;
+    }
+
+    // Another reference, for the request's thread.
+    SharedAttempt* AddReference() const noexcept
+    {
+        ::InterlockedIncrement(&m_shared->references);
+        return m_shared;
+    }
+    SharedAttempt* operator->() const noexcept { return m_shared; }
+    SharedAttempt& operator*() const noexcept { return *m_shared; }
+
+private:
+    SharedAttempt* m_shared;
 };
 
 // The request's side: every blocking network call happens here.
@@ -214,9 +242,9 @@ bool Request::Prepare()
         return false;
     }
     if (m_what.held != 0) {
-        const std::wstring range = L"Range: bytes=" + std::to_wstring(m_what.held) + L"-\r\n";
-        if (!m_request->AddRequestHeaders(range.c_str(), HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE,
-                                          static_cast<DWORD>(range.size()))) {
+        wchar_t range[64] = {};
+        FormatText(range, 64, L"Range: bytes=%I64u-\r\n", m_what.held);
+        if (!m_request->AddRequestHeaders(range, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
             m_log.error = ::GetLastError();
             return false;
         }
@@ -343,9 +371,8 @@ Attempt Request::Receive()
 
 DWORD WINAPI RequestThread(void* parameter)
 {
-    const std::unique_ptr<std::shared_ptr<SharedAttempt>> shared(
-        static_cast<std::shared_ptr<SharedAttempt>*>(parameter));
-    Request(**shared).Run();
+    const SharedReference shared(static_cast<SharedAttempt*>(parameter));
+    Request(*shared).Run();
     return 0;
 }
 
@@ -353,12 +380,12 @@ DWORD WINAPI RequestThread(void* parameter)
 
 AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* cancel)
 {
-    auto shared = std::make_shared<SharedAttempt>(request, cancel);
-    auto* reference = new std::shared_ptr<SharedAttempt>(shared);
+    const SharedReference shared(new SharedAttempt(request, cancel));
+    SharedAttempt* reference = shared.AddReference();
     qxt::UniqueKernelHandle thread(::CreateThread(nullptr, 0, RequestThread, reference, 0, nullptr));
     if (!thread) {
         // Without a thread of its own the request runs here.
-        delete reference;
+        ::InterlockedDecrement(&reference->references);
         Request(*shared).Run();
         return shared->result;
     }

@@ -1,5 +1,6 @@
 #include "framework/LogFile.h"
 
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 
 #include <cstdarg>
@@ -17,14 +18,12 @@ std::wstring Timestamp()
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     wchar_t text[32] = {};
-    std::swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay, now.wHour,
+    FormatText(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay, now.wHour,
                   now.wMinute, now.wSecond, now.wMilliseconds);
     return text;
 }
 
 }  // namespace
-
-CLogFile::CLogFile() = default;
 
 CLogFile::~CLogFile()
 {
@@ -67,9 +66,9 @@ void CLogFile::Close()
 {
     ::AcquireSRWLockExclusive(&m_lock);
     const HANDLE file = m_hFile;
-    m_hFile = INVALID_HANDLE_VALUE;
+    m_hFile = nullptr;
     ::ReleaseSRWLockExclusive(&m_lock);
-    if (file != INVALID_HANDLE_VALUE)
+    if (file)
         ::CloseHandle(file);
 }
 
@@ -88,7 +87,7 @@ void CLogFile::Write(const std::wstring& text)
     const std::string bytes = ToUtf8(line);
 
     ::AcquireSRWLockExclusive(&m_lock);
-    if (m_hFile != INVALID_HANDLE_VALUE) {
+    if (m_hFile) {
         // Every writer of the file, in any process, locks the same byte far
         // beyond the end before it writes at the end: append-only handles
         // do not keep two writers apart under Wine, one overwrites the other.
@@ -106,10 +105,15 @@ void CLogFile::Write(const std::wstring& text)
     ::ReleaseSRWLockExclusive(&m_lock);
 }
 
+namespace {
+// Constant-initialised rather than a function's static, whose thread-safe
+// guard would bring the pthread library (about 30 KB) into the program.
+constinit CLogFile g_processLog;
+}  // namespace
+
 CLogFile& ProcessLog()
 {
-    static CLogFile log;
-    return log;
+    return g_processLog;
 }
 
 namespace {
@@ -120,9 +124,9 @@ std::wstring FormatV(const wchar_t* format, va_list args)
     for (;;) {
         va_list copy;
         va_copy(copy, args);
-        const int length = std::vswprintf(buffer.data(), buffer.size(), format, copy);
+        const int length = FormatTextV(buffer.data(), buffer.size(), format, copy);
         va_end(copy);
-        if (length >= 0 && static_cast<size_t>(length) < buffer.size())
+        if (length >= 0)
             return std::wstring(buffer.data(), static_cast<size_t>(length));
         if (buffer.size() >= 65536)
             return std::wstring(buffer.data(), ::wcsnlen(buffer.data(), buffer.size())) + L"...";

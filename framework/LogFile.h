@@ -9,7 +9,8 @@
 
 class CLogFile {
 public:
-    CLogFile();
+    // Constant: the process's log exists before any code that might write to it runs.
+    constexpr CLogFile() = default;
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
     ~CLogFile();
@@ -22,7 +23,7 @@ public:
     // lines of several writers, in any process, never overwrite each other.
     bool Append(const std::wstring& path);
     void Close();
-    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return m_hFile != nullptr; }
 
     // Appends one line: "YYYY-MM-DD hh:mm:ss.mmm text". Line breaks inside
     // the text become spaces, so every event stays on one line. Safe from any
@@ -30,15 +31,15 @@ public:
     void Write(const std::wstring& text);
 
 private:
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    HANDLE m_hFile = nullptr;  // the open log, null when closed
     SRWLOCK m_lock = SRWLOCK_INIT;
 };
 
 // The process's one log, closed until someone opens it.
 CLogFile& ProcessLog();
 
-// Formats with the wide printf conventions (%ls for a wide string) and writes
-// one line to the process's log.
+// Formats as FormatText does (%ls for a wide string, %I64u for a 64-bit
+// number) and writes one line to the process's log.
 void LogLine(const wchar_t* format, ...);
 
 // A path next to path with ".old" before its extension: C:\Temp\QXTSetup.log

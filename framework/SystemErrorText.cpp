@@ -1,5 +1,6 @@
 #include "framework/SystemErrorText.h"
 
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 
 #include <cwchar>
@@ -18,6 +19,6 @@ std::wstring SystemErrorText(DWORD error)
         return std::wstring(text, length);
 
     wchar_t fallback[40];
-    std::swprintf(fallback, 40, L"错误代码 %lu", static_cast<unsigned long>(error));
+    FormatText(fallback, 40, L"错误代码 %lu", static_cast<unsigned long>(error));
     return fallback;
 }

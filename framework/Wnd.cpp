@@ -10,23 +10,50 @@ const wchar_t kObjectProperty[] = L"QxtWnd.Object";
 const wchar_t kSuperProperty[] = L"QxtWnd.Super";
 const wchar_t kPlainClassName[] = L"QxtWindow";
 
-// Binding of windows created on this thread (CreateEx, HookWindowCreate).
-thread_local CWnd* t_pendingWindow = nullptr;
-thread_local HHOOK t_creationHook = nullptr;
+// A pointer of each thread's own, in a Win32 TLS slot: mingw's thread_local
+// goes through emulated TLS and brings the pthread library (about 30 KB)
+// into the program.
+template <typename T>
+class ThreadSlot {
+public:
+    ThreadSlot() : m_index(::TlsAlloc()) {}
+    T Get() const
+    {
+        // TlsGetValue clears the last error, which a failed CreateWindowEx has set.
+        const DWORD error = ::GetLastError();
+        const T value = static_cast<T>(::TlsGetValue(m_index));
+        ::SetLastError(error);
+        return value;
+    }
+    void Set(T value) const { ::TlsSetValue(m_index, value); }
 
-ATOM RegisterPlainClass()
+private:
+    DWORD m_index;
+};
+
+// Binding of windows created on this thread (CreateEx, HookWindowCreate).
+ThreadSlot<CWnd*> t_pendingWindow;
+ThreadSlot<HHOOK> t_creationHook;
+
+// Registered by the first window that needs it; a class registered by
+// another thread in the meantime is as good. Asked of the system every time,
+// not kept in a function's static, whose guard would bring the pthread
+// library in as well.
+bool RegisterPlainClass()
 {
-    static const ATOM atom = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kPlainClassName;
-        return ::RegisterClassExW(&wc);
-    }();
-    return atom;
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, kPlainClassName, &wc))
+        return true;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kPlainClassName;
+    return ::RegisterClassExW(&wc) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 }  // namespace
@@ -112,29 +139,30 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND wnd, UINT message, WPARAM wParam, L
 
 LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_pendingWindow) {
-        CWnd* wnd = t_pendingWindow;
-        t_pendingWindow = nullptr;
-        wnd->Bind(reinterpret_cast<HWND>(wParam));
+    if (code == HCBT_CREATEWND) {
+        if (CWnd* wnd = t_pendingWindow.Get()) {
+            t_pendingWindow.Set(nullptr);
+            wnd->Bind(reinterpret_cast<HWND>(wParam));
+        }
     }
-    return ::CallNextHookEx(t_creationHook, code, wParam, lParam);
+    return ::CallNextHookEx(t_creationHook.Get(), code, wParam, lParam);
 }
 
 void CWnd::HookWindowCreate(CWnd* wnd)
 {
-    t_pendingWindow = wnd;
-    if (!t_creationHook)
-        t_creationHook = ::SetWindowsHookExW(WH_CBT, &CreationHook, nullptr, ::GetCurrentThreadId());
+    t_pendingWindow.Set(wnd);
+    if (!t_creationHook.Get())
+        t_creationHook.Set(::SetWindowsHookExW(WH_CBT, &CreationHook, nullptr, ::GetCurrentThreadId()));
 }
 
 bool CWnd::UnhookWindowCreate()
 {
-    if (t_creationHook) {
-        ::UnhookWindowsHookEx(t_creationHook);
-        t_creationHook = nullptr;
+    if (const HHOOK hook = t_creationHook.Get()) {
+        ::UnhookWindowsHookEx(hook);
+        t_creationHook.Set(nullptr);
     }
-    const bool bound = t_pendingWindow == nullptr;
-    t_pendingWindow = nullptr;
+    const bool bound = t_pendingWindow.Get() == nullptr;
+    t_pendingWindow.Set(nullptr);
     return bound;
 }
 

@@ -18,12 +18,13 @@ DWORD StopPause(DWORD waitHint)
 }
 
 // Every outcome goes to the standard output as one line; a window program has
-// none, so nobody sees it there, but a console (or a test) does.
-void Say(const char* format, ...)
+// none, so nobody sees it there, but a console (or a test) does. Formatted by
+// msvcrt, not by the C99 printf mingw substitutes in C++ (see FormatText.h).
+__attribute__((format(ms_printf, 1, 2))) void Say(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    __ms_vprintf(format, args);
     va_end(args);
     std::fflush(stdout);
 }

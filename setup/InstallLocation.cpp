@@ -1,11 +1,11 @@
 #include "setup/InstallLocation.h"
 
 #include "core/ProductNames.h"
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -25,7 +25,7 @@ std::wstring GetDefaultInstallPath(HWND owner)
         folder[0] = L'\0';
 
     wchar_t path[2 * MAX_PATH] = {};
-    std::swprintf(path, 2 * MAX_PATH, L"%ls\\%ls", folder, kClientFolderName);
+    FormatText(path, 2 * MAX_PATH, L"%ls\\%ls", folder, kClientFolderName);
     return path;
 }
 

@@ -3,6 +3,7 @@
 #include "controls/LoadPngResource.h"
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
+#include "framework/FormatText.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "install/FinishActions.h"
@@ -16,7 +17,6 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include <cstdio>
 #include <iterator>
 
 using namespace dialog_layout;
@@ -524,7 +524,7 @@ LRESULT CQXTSetupDlg::OnSetupStep(WPARAM step, LPARAM ordinal)
 LRESULT CQXTSetupDlg::OnDownloadFileIndex(WPARAM index, LPARAM count)
 {
     wchar_t text[32] = {};
-    std::swprintf(text, std::size(text), L"%d/%d", static_cast<int>(index), static_cast<int>(count));
+    FormatText(text, std::size(text), L"%d/%d", static_cast<int>(index), static_cast<int>(count));
     m_staticCounter.SetWindowText(text);
     m_progress.SendMessage(PBM_SETPOS, 0);
     return 0;
