@@ -45,7 +45,7 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
 }  // namespace
 
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info)
+                         InstallInfo& info, const DownloadTimings& timings)
 {
     const std::wstring folder = InstallFilePath(info, L"");
     if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
@@ -56,7 +56,10 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
 
     const std::wstring manifestUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
     const std::wstring manifestPath = folder + L"Client.txt";
-    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel) == 0)
+    DownloadOptions manifestOptions;
+    manifestOptions.name = L"Client.txt";
+    manifestOptions.timings = timings;
+    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions) == 0)
         return 0;
 
     // The whole list first: the number of entries goes out with the first one.
@@ -127,8 +130,11 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             LogFileDecision(localPath, L"", entry.digest, false);
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
-        const ULONGLONG length =
-            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, entry.digest.c_str());
+        DownloadOptions options;
+        options.expectedDigest = entry.digest.c_str();
+        options.name = entry.name.c_str();
+        options.timings = timings;
+        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options);
         if (length == 0) {
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);

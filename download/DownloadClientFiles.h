@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/InstallInfo.h"
+#include "download/DownloadOptions.h"
 
 #include <windows.h>
 
@@ -14,5 +15,9 @@
 // cancel is the dialog's cancel flag: a 32-bit word that the dialog's thread
 // sets to 1 and this call reads whole, without a lock (between manifest lines,
 // between files and between chunks of a transfer).
+//
+// A file whose transfer fails for a network reason is tried again after the
+// pauses of timings; a file left incomplete by an earlier run is picked up
+// where it ended.
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info);
+                         InstallInfo& info, const DownloadTimings& timings = {});

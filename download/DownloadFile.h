@@ -1,14 +1,25 @@
 // One HTTP GET stored as one local file, through a temporary file beside it.
 #pragma once
 
+#include "download/DownloadOptions.h"
+
 #include <windows.h>
 
-// Fetches url into destination and returns the body length the server
-// declared, or 0 on any failure or cancel. The destination is replaced only
-// by a complete body, in one step, and is left read-only; when it cannot be
-// replaced it keeps what it had. With an expected digest (MD5 as hexadecimal
-// text, either case) a body with another digest is a failure too. Sends
-// WM_DOWNLOAD_PROGRESS to window; polls *cancel (set by another thread)
-// between chunks.
+// Fetches url into destination and returns the file's length as the server
+// declared it, or 0 on any failure or cancel. The destination is replaced
+// only by a complete body, in one step, and is left read-only; when it cannot
+// be replaced it keeps what it had.
+//
+// A transfer that fails for a network reason (no connection, a server silent
+// for longer than the receive timeout, a body cut short, 503) is tried again
+// after the pauses of options.timings, each retry shown in the status line
+// (WM_SETUP_STATUS_TEXT). With an expected digest a retry, like a later call,
+// asks only for the part the temporary file does not hold yet; the digest
+// decides at the end, and a mismatch after such a resumed transfer fetches
+// the whole file once more before the call fails.
+//
+// Sends WM_DOWNLOAD_PROGRESS to window. *cancel is set by another thread: a
+// cancel ends a transfer within a fraction of a second even when the server
+// sends nothing, and keeps what the temporary file holds.
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                       const volatile LONG* cancel, const wchar_t* expectedDigest = nullptr);
+                       const volatile LONG* cancel, const DownloadOptions& options = {});

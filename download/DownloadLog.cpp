@@ -1,5 +1,6 @@
 #include "download/DownloadLog.h"
 
+#include "download/DownloadOptions.h"
 #include "framework/FormatText.h"
 #include "framework/Handles.h"
 #include "framework/LogFile.h"
@@ -33,17 +34,38 @@ RequestLog::RequestLog(const wchar_t* url) : m_url(url ? url : L""), m_start(::G
 
 RequestLog::~RequestLog()
 {
+    Write();
+}
+
+void RequestLog::Write()
+{
+    if (m_written)
+        return;
+    m_written = true;
     const double seconds = static_cast<double>(::GetTickCount64() - m_start) / 1000.0;
     wchar_t length[32] = L"none";
     if (hasLength)
         FormatText(length, 32, L"%I64u", declared);
+    // Which request of the download this was, and what it asked for.
+    wchar_t request[96] = L"";
+    if (retry != 0 && rangeFrom != 0)
+        FormatText(request, 96, L" (retry %lu/%lu, from byte %I64u)", static_cast<unsigned long>(retry),
+                   static_cast<unsigned long>(DownloadTimings::kRetries), rangeFrom);
+    else if (retry != 0)
+        FormatText(request, 96, L" (retry %lu/%lu)", static_cast<unsigned long>(retry),
+                   static_cast<unsigned long>(DownloadTimings::kRetries));
+    else if (rangeFrom != 0)
+        FormatText(request, 96, L" (from byte %I64u)", rangeFrom);
     if (stored) {
-        LogLine(L"GET %ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: stored", m_url.c_str(),
-                static_cast<unsigned long>(status), length, received, seconds);
+        LogLine(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes%ls, %.2f s: stored", m_url.c_str(),
+                request, static_cast<unsigned long>(status), length, received,
+                appended ? L" after the held part" : L"", seconds);
         return;
     }
     std::wstring reason;
-    if (error != 0) {
+    if (cancelled)
+        reason = L"cancelled";
+    else if (error != 0) {
         reason = RequestErrorText(error);
         while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
             reason.pop_back();
@@ -51,6 +73,10 @@ RequestLog::~RequestLog()
         FormatText(code, 16, L" (%lu)", static_cast<unsigned long>(error));
         reason += code;
     }
+    else if (rangeFrom != 0 && status == 206 && !appended)
+        reason = L"the answer does not continue the held part";
+    else if (rangeFrom != 0 && status == 416)
+        reason = L"the server has no such range";
     else if (status != 0 && status / 100 != 2)
         reason = L"the server did not answer 2xx";
     else if (status != 0 && !hasLength)
@@ -61,8 +87,8 @@ RequestLog::~RequestLog()
         reason = L"the body ended before the declared length";
     else
         reason = L"not stored";
-    LogError(L"GET %ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: failed: %ls", m_url.c_str(),
-             static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
+    LogError(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: failed: %ls",
+             m_url.c_str(), request, static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
 }
 
 void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,

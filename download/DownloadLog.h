@@ -7,8 +7,9 @@
 #include <string>
 
 // Collects what one request learns as it goes and writes it as one line when
-// the request is over, however it ended: a request that did not store its
-// file is logged as an error with the system's text for the last error seen.
+// the request is over (Write, or at the latest when the object goes),
+// however it ended: a request that did not store its file is logged as an
+// error with the system's text for the last error seen.
 class RequestLog {
 public:
     explicit RequestLog(const wchar_t* url);
@@ -23,6 +24,15 @@ public:
     DWORD error = 0;        // the system's code for what stopped the request
     bool stored = false;    // the file is in place
     bool digestMismatch = false;  // the body is not the listed file
+    bool cancelled = false;       // the user cancelled the request
+    DWORD retry = 0;              // 0 for the first request of a download, then 1 to 3
+    ULONGLONG rangeFrom = 0;      // asked for the rest from this byte; 0 for the whole file
+    bool appended = false;        // the server sent just the rest, added to the held part
+
+    // Writes the line once; later calls do nothing.
+    void Write();
+    // The line will not be written: someone else has told the request's end.
+    void Discard() { m_written = true; }
 
     void SetDeclared(ULONGLONG length)
     {
@@ -33,6 +43,7 @@ public:
 private:
     std::wstring m_url;
     ULONGLONG m_start;
+    bool m_written = false;
 };
 
 // A file named by the manifest: kept when the local copy has its digest,

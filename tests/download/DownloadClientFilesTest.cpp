@@ -30,14 +30,6 @@ namespace {
 const std::string kBase = "/Custom/DownloadClient?filename=";
 const std::string kManifestTarget = kBase + "files&dotnet=0";
 
-std::string Md5(const std::string& bytes)
-{
-    CMD5Checksum md5;
-    md5.Update(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()));
-    const std::wstring digest = md5.Final();
-    return std::string(digest.begin(), digest.end());
-}
-
 std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -123,9 +115,16 @@ protected:
         server.Serve(kBase + name, HttpReply::Ok(bytes));
         return name + "|" + Md5(bytes);
     }
+    // The real timeouts; pauses before a retry short enough for a test.
+    DownloadTimings timings = [] {
+        DownloadTimings t;
+        t.retryPausesMs = {20, 20, 20};
+        return t;
+    }();
+
     void ServeManifest(const std::string& text) { server.Serve(kManifestTarget, HttpReply::Ok(text)); manifestSize = text.size(); }
 
-    BOOL Run() { return DownloadClientFiles(server.Host().c_str(), &cancel, recorder.Window(), info); }
+    BOOL Run() { return DownloadClientFiles(server.Host().c_str(), &cancel, recorder.Window(), info, timings); }
 
     std::vector<RecordedMessage> Collapsed()
     {
@@ -298,6 +297,9 @@ TEST_F(DownloadClientFilesTest, AManifestThatCannotBeFetchedEndsTheRunBeforeAnyE
     EXPECT_TRUE(PathExists(folder)) << "the install folder is created before the manifest is asked for";
 }
 
+// A body cut short is tried three more times (this server has no ranges, so
+// each retry starts over) and its start is kept for the next run; the answers
+// that rule the file out end the loop at once and leave nothing behind.
 TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPlace)
 {
     const std::string first = PatternBytes(3000, 6);
@@ -306,11 +308,13 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
         const char* label;
         HttpReply reply;
         bool transferStarts;
+        bool retried;
     } kCases[] = {
-        {"not found", HttpReply::Status(404, "Not Found"), false},
-        {"declared length 0", HttpReply::Ok(""), true},
-        {"cut short", [] { HttpReply r = HttpReply::Ok(std::string(50000, 'x')); r.closeAfter = 20000; return r; }(), true},
-        {"whole, but another digest than the manifest's", HttpReply::Ok(std::string(40000, 'y')), true},
+        {"not found", HttpReply::Status(404, "Not Found"), false, false},
+        {"declared length 0", HttpReply::Ok(""), true, false},
+        {"cut short", [] { HttpReply r = HttpReply::Ok(std::string(50000, 'x')); r.closeAfter = 20000; return r; }(),
+         true, true},
+        {"whole, but another digest than the manifest's", HttpReply::Ok(std::string(40000, 'y')), true, false},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.label);
@@ -330,11 +334,20 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
         run.TakeUp(L"second.bin", 2, 3).Text(WM_SETUP_STATUS_TEXT, L"正在下载...second.bin");
         if (c.transferStarts)
             run.Add(kTransfer, kAny, kAny);
+        for (int retry = 1; c.retried && retry <= 3; ++retry)
+            run.Text(WM_SETUP_STATUS_TEXT, L"正在重试...second.bin (" + std::to_wstring(retry) + L"/3)")
+                .Add(kTransfer, kAny, kAny);
         run.Failed(L"second.bin");
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
         EXPECT_TRUE(HasBytes(Local("first.bin"), first));
         EXPECT_FALSE(PathExists(Local("second.bin")));
-        EXPECT_FALSE(PathExists(Local("second.bin.tmp")));
+        if (c.retried) {
+            const std::string held = ReadFileBytes(Local("second.bin.tmp"));
+            EXPECT_FALSE(held.empty());
+            EXPECT_EQ(held, c.reply.body.substr(0, held.size()));
+        } else {
+            EXPECT_FALSE(PathExists(Local("second.bin.tmp")));
+        }
         EXPECT_FALSE(PathExists(Local("third.bin")));
         EXPECT_EQ(info.EstimatedSize, first.size());
     }
@@ -581,7 +594,7 @@ TEST_F(DownloadClientFilesTest, CancelBetweenEntriesStopsBeforeTheNextOne)
     EXPECT_FALSE(PathExists(Local("b.bin")));
 }
 
-TEST_F(DownloadClientFilesTest, CancelDuringATransferReportsThatFileAsFailed)
+TEST_F(DownloadClientFilesTest, CancelDuringATransferReportsThatFileAsFailedAndTheNextRunGoesOn)
 {
     HttpReply slow = HttpReply::Ok(PatternBytes(300000, 9));
     slow.holdAfter = 100000;
@@ -605,6 +618,30 @@ TEST_F(DownloadClientFilesTest, CancelDuringATransferReportsThatFileAsFailed)
     EXPECT_FALSE(PathExists(Local("big.bin")));
     EXPECT_TRUE(PathExists(Local("big.bin.tmp")));
     EXPECT_FALSE(PathExists(Local("after.bin")));
+
+    // The next run asks only for the rest of what the cancel left.
+    const size_t held = ReadFileBytes(Local("big.bin.tmp")).size();
+    ASSERT_GT(held, 0u);
+    server.SetHandler([&](const HttpRequestRecord& request) {
+        if (request.target == kBase + "big.bin")
+            return RangeAnswer(slow.body, request);
+        if (request.target == kBase + "after.bin")
+            return HttpReply::Ok("after");
+        return HttpReply::Ok(manifest);
+    });
+    ::InterlockedExchange(&cancel, 0);
+    recorder.Clear();
+
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_TRUE(HasBytes(Local("big.bin"), slow.body));
+    EXPECT_FALSE(PathExists(Local("big.bin.tmp")));
+    const std::vector<HttpRequestRecord> requests = server.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    const HttpRequestRecord& resumed = requests[requests.size() - 2];
+    EXPECT_EQ(resumed.target, kBase + "big.bin");
+    EXPECT_EQ(resumed.Header("Range"), "bytes=" + std::to_string(held) + "-");
+    EXPECT_EQ(info.EstimatedSize, slow.body.size() + 5) << "the whole file counts, not the part fetched";
 }
 
 // The manifest asked for says whether the .NET Framework 4 Client Profile is

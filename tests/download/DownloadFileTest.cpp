@@ -18,7 +18,6 @@
 
 #include <cwctype>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace qxt::test;
@@ -45,7 +44,9 @@ protected:
     }
     ULONGLONG FetchUrl(const std::wstring& url, const wchar_t* digest = nullptr)
     {
-        return DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, digest);
+        DownloadOptions given = options;
+        given.expectedDigest = digest;
+        return DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, given);
     }
 
     // The progress messages with each transfer's run collapsed into one entry.
@@ -61,6 +62,12 @@ protected:
     MessageRecorder recorder;
     TempDir dir;
     volatile LONG cancel = 0;
+    // The real timeouts; pauses before a retry short enough for a test.
+    DownloadOptions options = [] {
+        DownloadOptions o;
+        o.timings.retryPausesMs = {20, 20, 20};
+        return o;
+    }();
     std::wstring destination;
     std::wstring temporary;
 };
@@ -206,7 +213,10 @@ TEST_F(DownloadFileTest, ATemporaryFileLeftByAnEarlierRunIsOverwritten)
 }
 
 // Every way a body can fail to arrive whole: the file already in place stays
-// exactly as it was, and no temporary file is left behind.
+// exactly as it was, and no temporary file is left behind (without a digest
+// nothing is resumed, so nothing is kept for later). A cut body is a network
+// failure and is tried three more times; an answer that rules the file out is
+// not.
 TEST_F(DownloadFileTest, AFailedTransferLeavesTheDestinationAsItWas)
 {
     const std::string body = PatternBytes(100000);
@@ -216,15 +226,19 @@ TEST_F(DownloadFileTest, AFailedTransferLeavesTheDestinationAsItWas)
         size_t closeAfter;
         int status;
         bool progressSent;
+        size_t requests;
     } kCases[] = {
-        {"server closes half-way", HttpReply::kBodyLength, 50000, 200, true},
-        {"server closes before the body", HttpReply::kBodyLength, 0, 200, true},
-        {"server closes one byte short", HttpReply::kBodyLength, 99999, 200, true},
-        {"no Content-Length", HttpReply::kNoLength, HttpReply::kWhole, 200, false},
-        {"not found", HttpReply::kBodyLength, HttpReply::kWhole, 404, false},
+        {"server closes half-way", HttpReply::kBodyLength, 50000, 200, true, 4},
+        {"server closes before the body", HttpReply::kBodyLength, 0, 200, true, 4},
+        {"server closes one byte short", HttpReply::kBodyLength, 99999, 200, true, 4},
+        {"server busy", HttpReply::kBodyLength, HttpReply::kWhole, 503, false, 4},
+        {"no Content-Length", HttpReply::kNoLength, HttpReply::kWhole, 200, false, 1},
+        {"not found", HttpReply::kBodyLength, HttpReply::kWhole, 404, false, 1},
+        {"server error", HttpReply::kBodyLength, HttpReply::kWhole, 500, false, 1},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.label);
+        TestHttpServer fresh;
         ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
         ASSERT_TRUE(WriteFileBytes(destination, "the copy in place"));
         MakeReadOnly(destination);
@@ -232,19 +246,21 @@ TEST_F(DownloadFileTest, AFailedTransferLeavesTheDestinationAsItWas)
         reply.status = c.status;
         reply.declaredLength = c.declared;
         reply.closeAfter = c.closeAfter;
-        server.Serve(kTarget, reply);
+        fresh.Serve(kTarget, reply);
         recorder.Clear();
 
-        EXPECT_EQ(Fetch(kTarget), 0u);
+        EXPECT_EQ(FetchUrl(L"http://" + fresh.Host() + Widen(kTarget)), 0u);
 
         EXPECT_TRUE(HasBytes(destination, "the copy in place"));
         EXPECT_TRUE(IsReadOnly(destination));
         EXPECT_FALSE(PathExists(temporary));
+        EXPECT_EQ(fresh.Requests().size(), c.requests);
         if (c.progressSent) {
             ASSERT_FALSE(recorder.Messages().empty());
             EXPECT_EQ(recorder.Messages().back().wParam, std::min(c.closeAfter, body.size()));
         } else {
-            EXPECT_TRUE(MatchesSequence(recorder.Messages(), {}));
+            for (const RecordedMessage& m : recorder.Messages())
+                EXPECT_NE(m.message, WM_DOWNLOAD_PROGRESS) << Describe(m);
         }
     }
 }
@@ -388,27 +404,6 @@ TEST_F(DownloadFileTest, CancelBetweenChunksKeepsTheDestinationAndTheIncompleteT
     EXPECT_TRUE(HasBytes(destination, "the copy in place"));
 }
 
-TEST_F(DownloadFileTest, CancelWhileTheServerStallsEndsAtTheNextChunk)
-{
-    HttpReply reply = HttpReply::Ok(PatternBytes(200000));
-    reply.holdAfter = 40000;
-    server.Serve(kTarget, reply);
-    std::thread user([&] {
-        if (server.WaitUntilHeld())
-            ::InterlockedExchange(&cancel, 1);
-        server.Release();
-    });
-
-    const ULONGLONG result = Fetch(kTarget);
-    user.join();
-
-    EXPECT_EQ(result, 0u);
-    EXPECT_FALSE(PathExists(destination));
-    ASSERT_TRUE(PathExists(temporary));
-    EXPECT_TRUE(HasBytes(temporary, reply.body.substr(0, recorder.Messages().back().wParam)));
-    EXPECT_LE(recorder.Messages().back().wParam, 40000u);
-}
-
 // A write error on the temporary file (here a full disk: the temporary name
 // is a link to /dev/full) fails the download and leaves the destination alone.
 // Wine cannot delete a link to a device, so that the temporary file is
@@ -428,17 +423,13 @@ TEST_F(DownloadFileTest, AFullDiskFailsTheDownloadAndRemovesTheTemporaryFile)
     EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{WM_DOWNLOAD_PROGRESS, 0, 100000}}));
 }
 
-TEST_F(DownloadFileTest, AnAddressThatIsNotHttpOrCannotBeReachedFails)
+TEST_F(DownloadFileTest, AnAddressThatIsNotHttpFails)
 {
-    TestHttpServer stopped;
-    const std::wstring unreachable = L"http://" + stopped.Host() + L"/x";
-    stopped.Stop();
     const std::wstring kUrls[] = {
         L"ftp://" + server.Host() + L"/Custom/DownloadClient?filename=a",
         L"file:///C:/windows/win.ini",
         L"no address at all",
         L"",
-        unreachable,
     };
     for (const std::wstring& url : kUrls) {
         SCOPED_TRACE(std::string(url.begin(), url.end()));

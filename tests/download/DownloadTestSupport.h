@@ -1,6 +1,8 @@
 // Small helpers shared by the download tests.
 #pragma once
 
+#include "download/MD5Checksum.h"
+#include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +69,38 @@ inline std::string PatternBytes(size_t size, unsigned seed = 1)
         c = static_cast<char>(state >> 16);
     }
     return bytes;
+}
+
+// The MD5 of bytes as a manifest lists it.
+inline std::string Md5(const std::string& bytes)
+{
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()));
+    const std::wstring digest = md5.Final();
+    return std::string(digest.begin(), digest.end());
+}
+
+// What a server with byte ranges answers for body: the rest after N bytes
+// (206 with its Content-Range) to "Range: bytes=N-", 416 when N is not inside
+// the body, and the whole body (200) to a request without a range.
+inline HttpReply RangeAnswer(const std::string& body, const HttpRequestRecord& request)
+{
+    const std::string range = request.Header("Range");
+    if (range.rfind("bytes=", 0) != 0 || range.empty() || range.back() != '-')
+        return HttpReply::Ok(body);
+    const unsigned long long first = std::strtoull(range.c_str() + 6, nullptr, 10);
+    const std::string total = std::to_string(body.size());
+    if (first >= body.size()) {
+        HttpReply refused = HttpReply::Status(416, "Range Not Satisfiable");
+        refused.extraHeaders.push_back("Content-Range: bytes */" + total);
+        return refused;
+    }
+    HttpReply rest = HttpReply::Ok(body.substr(static_cast<size_t>(first)));
+    rest.status = 206;
+    rest.reason = "Partial Content";
+    rest.extraHeaders.push_back("Content-Range: bytes " + std::to_string(first) + "-" +
+                                std::to_string(body.size() - 1) + "/" + total);
+    return rest;
 }
 
 // A folder the test run prepared on the Linux side (links to /dev/full and

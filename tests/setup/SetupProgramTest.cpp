@@ -3,6 +3,7 @@
 // prefix of its own. Screenshots of the pages and boxes are written next to
 // the test results on every run.
 #include "core/InstallInfo.h"
+#include "core/SetupLog.h"
 #include "core/SetupMessages.h"
 #include "download/MD5Checksum.h"
 #include "framework/LogFile.h"
@@ -620,8 +621,8 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
     }
 }
 
-// A slow download through the test's own server, so the run can be cancelled
-// while it downloads.
+// A download through the test's own server that stalls part-way, so the run
+// is cancelled while the server sends nothing.
 TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone)
 {
     TestHttpServer server;
@@ -659,12 +660,92 @@ TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone
     AnswerMessageBox(box, IDYES);
     WaitForBoxGone(box);
     EXPECT_TRUE(WaitUntil([&] { return !ReadControl(dialog, IDC_CANCEL_INSTALL).enabled; }));
-    server.Release();
 
-    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+    // The server still sends nothing: the welcome page comes back anyway,
+    // long before the request's 30 s receive timeout.
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, 10000));
     ExpectWelcomePage(dialog, false, m_installFolder);
     EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"错误")) << "a cancel shows no box";
     EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+    server.Release();
+}
+
+// The reference server, on a slow network, drops the connection half-way
+// through a large file (it is stopped and started again): the program
+// retries, asks for the rest and finishes without a box. The file ends whole,
+// the server saw a partial request and the run's log names the retry.
+TEST_F(SetupProgram, ADroppedConnectionHalfWayIsResumedAndTheRunCompletes)
+{
+    constexpr size_t kSize = 16 * 1024 * 1024;
+    constexpr ULONGLONG kDropAt = 4 * 1024 * 1024;
+    std::string body(kSize, '\0');
+    unsigned state = 7;
+    for (char& c : body) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    const std::wstring site = Env("QXT_SERVER_SITE");
+    const std::wstring published = site + L"\\files\\big.bin";
+    // Whatever happens, the sample site and its server are as they were for
+    // the next test.
+    struct SiteRestore {
+        std::vector<std::pair<std::wstring, std::string>> manifests;
+        std::wstring added;
+        ~SiteRestore()
+        {
+            for (const auto& [path, text] : manifests)
+                WriteFileBytes(path, text);
+            ::DeleteFileW(added.c_str());
+            ControlServer(L"stop");
+            ControlServer(L"start");
+        }
+    } restore;
+    restore.added = published;
+    ASSERT_TRUE(WriteFileBytes(published, body));
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(body.data()), static_cast<ULONG>(body.size()));
+    const std::wstring digest = md5.Final();
+    for (const wchar_t* flag : {L"0", L"1"}) {
+        const std::wstring path = site + L"\\manifest\\dotnet" + flag + L"\\Client.txt";
+        const std::string text = ReadFileBytes(path);
+        ASSERT_FALSE(text.empty()) << "no sample manifest";
+        restore.manifests.emplace_back(path, text);
+        ASSERT_TRUE(WriteFileBytes(path, text + "big.bin|" + std::string(digest.begin(), digest.end()) + "\r\n"));
+    }
+    ASSERT_TRUE(ControlServer(L"stop"));
+    ASSERT_TRUE(ControlServer(L"start-slow"));
+    const std::wstring logPath = SetupLogPath(L"");
+    ::DeleteFileW(logPath.c_str());
+
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    const std::wstring temporary = InstallFilePath(m_installFolder, L"big.bin.tmp");
+    const auto held = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!::GetFileAttributesExW(temporary.c_str(), GetFileExInfoStandard, &data))
+            return 0ull;
+        return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return held() >= kDropAt; }, kPageTimeoutMs)) << "the transfer never got going";
+    ASSERT_TRUE(ControlServer(L"stop"));
+    const unsigned long long atDrop = held();
+    ASSERT_LT(atDrop, kSize) << "the transfer ended before the server was stopped";
+    EXPECT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_STATUS).text.rfind(L"正在重试...big.bin (", 0) == 0; },
+                          kPageTimeoutMs))
+        << "the status line does not show the retry";
+    Screenshot(dialog, L"progress-retry.png");
+    ASSERT_TRUE(ControlServer(L"start"));
+
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+    EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"错误")) << "a dropped connection shows no box";
+    EXPECT_TRUE(ReadFileBytes(InstallFilePath(m_installFolder, L"big.bin")) == body) << "the file is not whole";
+    EXPECT_EQ(::GetFileAttributesW(temporary.c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string access = ReadFileBytes(Env("QXT_SERVER_STATE") + L"\\access.log");
+    EXPECT_NE(access.find("filename=big.bin HTTP/1.1\" 206 "), std::string::npos) << access;
+    const std::string log = ReadFileBytes(logPath);
+    EXPECT_NE(log.find("filename=big.bin (retry 1/3, from byte "), std::string::npos) << log;
+    EXPECT_NE(log.find("after the held part"), std::string::npos) << log;
 }
 
 // A server whose file and manifest are out of step: the body arrives whole

@@ -39,21 +39,23 @@ port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1
 "$source_dir/server/sample-server" start "$work/site" "$port" "$work/state"
 "$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$port" -o "$work/QXTSetup.exe"
 
-# The tests stop and start the server by dropping a request file into the
-# control folder; the answer file tells them it is done. (A server started
-# through Wine would be ended with the Wine process that started it.)
+# The tests stop and start the server (start-slow: at 4 MB/s) by dropping a
+# request file into the control folder; the answer file tells them it is
+# done. (A server started through Wine would be ended with the Wine process
+# that started it.)
 rm -rf "$control"
 mkdir -p "$control"
 (
   while [ -d "$control" ]; do
-    for request in stop start; do
+    for request in stop start start-slow; do
       if [ -f "$control/$request" ]; then
         rm -f "$control/$request"
-        if [ $request = stop ]; then
-          "$source_dir/server/sample-server" stop "$work/state" || true
-        else
-          "$source_dir/server/sample-server" start "$work/site" "$port" "$work/state" || true
-        fi
+        case $request in
+          stop) "$source_dir/server/sample-server" stop "$work/state" || true ;;
+          start) "$source_dir/server/sample-server" start "$work/site" "$port" "$work/state" || true ;;
+          # A slow network: long enough a transfer to drop it half-way.
+          start-slow) QXT_LIMIT_RATE=4m "$source_dir/server/sample-server" start "$work/site" "$port" "$work/state" || true ;;
+        esac
         touch "$control/$request.done"
       fi
     done
@@ -72,5 +74,6 @@ export QXT_SERVER_HOST="127.0.0.1:$port"
 export QXT_SERVER_CONTROL=$(winpath "$control")
 export QXT_SERVER_PORT="$port"
 export QXT_SERVER_SITE=$(winpath "$work/site")
+export QXT_SERVER_STATE=$(winpath "$work/state")
 export QXT_SCREENSHOTS=$(winpath "$build/screenshots")
 wine "$program" --gtest_color=no

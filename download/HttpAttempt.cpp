@@ -1,0 +1,412 @@
+#include "download/HttpAttempt.h"
+
+#include "download/CancelRequest.h"
+#include "download/ContentRange.h"
+#include "download/DownloadLog.h"
+#include "download/MD5Checksum.h"
+#include "download/ProgressReporter.h"
+#include "framework/File.h"
+#include "framework/FormatText.h"
+#include "framework/HttpConnection.h"
+#include "framework/HttpFile.h"
+#include "framework/InternetSession.h"
+#include "framework/LogFile.h"
+
+#include <memory>
+#include <string>
+
+namespace {
+
+// Sent with every request exactly like this: the server may match on it.
+constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
+constexpr UINT kChunkSize = 32768;
+constexpr DWORD kServiceUnavailable = 503;
+constexpr DWORD kPartialContent = 206;
+constexpr DWORD kRangeNotSatisfiable = 416;
+// How often the waiting side looks at the cancel flag, and how long it gives
+// the request to notice a cancel between chunks before leaving it behind.
+constexpr DWORD kPollMs = 50;
+constexpr DWORD kCancelGraceMs = 250;
+
+// Sets or clears the read-only attribute, keeping the others; returns the
+// attributes found before (INVALID_FILE_ATTRIBUTES when there is no file).
+DWORD SetReadOnly(const wchar_t* path, bool readOnly)
+{
+    const DWORD attributes = ::GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return attributes;
+    const DWORD wanted = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
+                                  : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (wanted != attributes)
+        ::SetFileAttributesW(path, wanted);
+    return attributes;
+}
+
+// Puts the complete temporary file in the destination's place in one step,
+// read-only. A destination that cannot be replaced stays as it was, with the
+// attributes it had.
+bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
+{
+    const DWORD before = SetReadOnly(destination, false);
+    if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = ::GetLastError();
+        if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
+            SetReadOnly(destination, true);
+        ::SetLastError(error);
+        return false;
+    }
+    SetReadOnly(destination, true);
+    return true;
+}
+
+// The declared length as a 64-bit count; false without a usable header.
+bool QueryDeclaredLength(const CHttpFile& request, ULONGLONG& length)
+{
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!request.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text, &size))
+        return false;
+    length = 0;
+    const wchar_t* digit = text;
+    for (; *digit >= L'0' && *digit <= L'9'; ++digit) {
+        if (length > (~0ULL - 9) / 10)
+            return false;
+        length = length * 10 + static_cast<ULONGLONG>(*digit - L'0');
+    }
+    return digit != text && *digit == 0;
+}
+
+bool QueryContentRange(const CHttpFile& request, ContentRange& range)
+{
+    wchar_t text[96] = {};
+    DWORD size = sizeof text;
+    return request.QueryInfo(HTTP_QUERY_CONTENT_RANGE, text, &size) && ParseContentRange(text, range);
+}
+
+class SrwGuard {
+public:
+    explicit SrwGuard(SRWLOCK& lock) noexcept : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    SrwGuard(const SrwGuard&) = delete;
+    SrwGuard& operator=(const SrwGuard&) = delete;
+    ~SrwGuard() { ::ReleaseSRWLockExclusive(&m_lock); }
+
+private:
+    SRWLOCK& m_lock;
+};
+
+// What the waiting side and the request's thread share. The thread may
+// outlive the wait, so each side holds a reference and the last one to let
+// go deletes it. (A counted pointer of our own: std::shared_ptr would bring
+// the thread library into the program.)
+struct SharedAttempt {
+    SharedAttempt(const AttemptRequest& what, const volatile LONG* flag)
+        : request(what), cancel(flag), log(what.url.c_str())
+    {
+        log.retry = what.retry;
+    }
+
+    const AttemptRequest request;
+    // The dialog's flag: read only under the lock and only while not left,
+    // since a caller that has returned may free it.
+    const volatile LONG* const cancel;
+    SRWLOCK lock = SRWLOCK_INIT;
+    bool left = false;  // the waiting side has returned
+    RequestLog log;
+    AttemptResult result;
+    volatile LONG references = 1;
+};
+
+class SharedReference {
+public:
+    explicit SharedReference(SharedAttempt* shared) noexcept : m_shared(shared) {}
+    SharedReference(const SharedReference&) = delete;
+    SharedReference& operator=(const SharedReference&) = delete;
+    ~SharedReference()
+    {
+        if (::InterlockedDecrement(&m_shared->references) == 0)
+            delete m_shared;
+    }
+
+    // Another reference, for the request's thread.
+    SharedAttempt* AddReference() const noexcept
+    {
+        ::InterlockedIncrement(&m_shared->references);
+        return m_shared;
+    }
+    SharedAttempt* operator->() const noexcept { return m_shared; }
+    SharedAttempt& operator*() const noexcept { return *m_shared; }
+
+private:
+    SharedAttempt* m_shared;
+};
+
+// The request's side: every blocking network call happens here.
+class Request {
+public:
+    explicit Request(SharedAttempt& shared) noexcept : m_shared(shared), m_what(shared.request), m_log(shared.log) {}
+
+    void Run();
+
+private:
+    bool Prepare();
+    Attempt Receive();
+    bool Left()
+    {
+        SrwGuard guard(m_shared.lock);
+        return m_shared.left;
+    }
+    // Whether the request should stop: the user cancelled, or the waiting
+    // side has already left.
+    bool Cancelled()
+    {
+        SrwGuard guard(m_shared.lock);
+        return m_shared.left || CancelRequested(m_shared.cancel);
+    }
+    // A failed call on the network: the system's code goes to the log.
+    Attempt NetworkError()
+    {
+        const DWORD error = ::GetLastError();
+        if (Cancelled())
+            return Attempt::Cancelled;
+        m_log.error = error;
+        return Attempt::NetworkFailure;
+    }
+
+    SharedAttempt& m_shared;
+    const AttemptRequest& m_what;
+    RequestLog& m_log;
+
+    std::unique_ptr<CInternetSession> m_session;
+    std::unique_ptr<CHttpConnection> m_connection;
+    std::unique_ptr<CHttpFile> m_request;
+    CFile m_file;
+    AttemptResult m_result;
+};
+
+void Request::Run()
+{
+    // A request that cannot even be prepared fails the same way every time.
+    m_result.outcome = Prepare() ? Receive() : Attempt::Refused;
+    m_file.Close();
+    m_request.reset();
+    m_connection.reset();
+    m_session.reset();
+    SrwGuard guard(m_shared.lock);
+    m_shared.result = m_result;
+    if (!m_shared.left) {
+        m_log.stored = m_result.outcome == Attempt::Stored;
+        m_log.cancelled = m_result.outcome == Attempt::Cancelled;
+        m_log.Write();
+    }
+}
+
+// The session, the connection and the request with its headers, not yet sent.
+bool Request::Prepare()
+{
+    // A session that cannot be opened is a failed download like any other.
+    m_session = std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
+    if (!*m_session) {
+        m_log.error = ::GetLastError();
+        return false;
+    }
+    INTERNET_PROXY_INFO proxy{};
+    proxy.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
+    m_session->SetOption(INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
+
+    m_connection = m_session->GetHttpConnection(m_what.server.c_str(), m_what.port, nullptr, nullptr);
+    if (!m_connection) {
+        m_log.error = ::GetLastError();
+        return false;
+    }
+    m_request = m_connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_what.object.c_str(), nullptr, 1,
+                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
+    if (!m_request) {
+        m_log.error = ::GetLastError();
+        return false;
+    }
+    // The wide option calls read a wide string: an empty one, terminator included.
+    wchar_t empty[1] = {L'\0'};
+    m_request->SetOption(INTERNET_OPTION_PROXY_USERNAME, empty, sizeof empty);
+    m_request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, empty, sizeof empty);
+    // A server that accepts and then says nothing fails the attempt instead
+    // of holding the run. Set on the request: Wine's requests do not take the
+    // session's timeouts.
+    DWORD connectTimeout = m_what.timings.connectTimeoutMs;
+    DWORD receiveTimeout = m_what.timings.receiveTimeoutMs;
+    m_request->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout, sizeof connectTimeout);
+    m_request->SetOption(INTERNET_OPTION_SEND_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
+    m_request->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
+    if (!m_request->AddRequestHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW,
+                                      static_cast<DWORD>(std::size(kRequestHeaders) - 1))) {
+        m_log.error = ::GetLastError();
+        return false;
+    }
+    if (m_what.held != 0) {
+        wchar_t range[64] = {};
+        FormatText(range, 64, L"Range: bytes=%I64u-\r\n", m_what.held);
+        if (!m_request->AddRequestHeaders(range, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+            m_log.error = ::GetLastError();
+            return false;
+        }
+        m_log.rangeFrom = m_what.held;
+    }
+    return true;
+}
+
+Attempt Request::Receive()
+{
+    const ULONGLONG held = m_what.held;
+    ProgressReporter progress(m_what.window, 0);
+    bool reporting = false;
+    const Attempt outcome = [&] {
+        if (!m_request->SendRequest())
+            return NetworkError();
+        DWORD status = 0;
+        if (!m_request->QueryInfoStatusCode(status))
+            return NetworkError();
+        m_log.status = status;
+        if (Cancelled())
+            return Attempt::Cancelled;
+        if (status == kServiceUnavailable)
+            return Attempt::NetworkFailure;
+        if (held != 0 && status == kRangeNotSatisfiable)
+            return Attempt::RangeRefused;
+        if (status / 100 != 2)
+            return Attempt::Refused;
+
+        // Without a declared length a complete body cannot be told from one
+        // cut short, so such an answer is not stored.
+        ULONGLONG declared = 0;
+        if (!QueryDeclaredLength(*m_request, declared))
+            return held != 0 && status == kPartialContent ? Attempt::RangeRefused : Attempt::Refused;
+        m_log.SetDeclared(declared);
+
+        // The rest of the file, when the server sends just that; a server
+        // without ranges answers 200 with the whole file, which starts over.
+        // Shared for writing: a request left behind by a cancel may still
+        // hold it while the next run goes on with it (it writes no more).
+        ULONGLONG position = 0;
+        m_result.total = declared;
+        m_result.wrote = true;
+        if (held != 0 && status == kPartialContent) {
+            ContentRange range;
+            if (!QueryContentRange(*m_request, range) || range.first != held || range.last + 1 != range.total ||
+                range.total - held != declared)
+                return Attempt::RangeRefused;
+            ULONGLONG end = 0;
+            if (!m_file.Open(m_what.temporary.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite |
+                                                           CFile::shareDenyNone | CFile::typeBinary) ||
+                !m_file.Seek(0, CFile::end, &end)) {
+                m_log.error = ::GetLastError();
+                return Attempt::LocalFailure;
+            }
+            if (end != held)
+                return Attempt::RangeRefused;
+            position = held;
+            m_result.total = range.total;
+            m_result.resumed = true;
+            m_log.appended = true;
+        }
+        else if (!m_file.Open(m_what.temporary.c_str(),
+                              CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary)) {
+            m_log.error = ::GetLastError();
+            return Attempt::LocalFailure;
+        }
+        progress = ProgressReporter(m_what.window, m_result.total);
+        progress.Start(position);
+        reporting = true;
+
+        BYTE buffer[kChunkSize];
+        for (;;) {
+            UINT read = 0;
+            if (!m_request->Read(buffer, kChunkSize, read))
+                return NetworkError();
+            if (read == 0)
+                break;
+            {
+                // Nothing is written once the user cancelled or the waiting
+                // side has left: the chunk just read is dropped.
+                SrwGuard guard(m_shared.lock);
+                if (m_shared.left || CancelRequested(m_shared.cancel))
+                    return Attempt::Cancelled;
+                // A write error, a full disk among them.
+                if (!m_file.Write(buffer, read)) {
+                    m_log.error = ::GetLastError();
+                    return Attempt::LocalFailure;
+                }
+                m_log.received += read;
+            }
+            position += read;
+            progress.Advance(position);
+        }
+        m_file.Close();
+        progress.Finish();
+
+        // A server that closes before the declared length has sent a cut body.
+        if (position != m_result.total)
+            return Attempt::NetworkFailure;
+        // A body that is not the listed file (a stale mirror, an error page
+        // served as 200, pieces of two versions) never takes the
+        // destination's place.
+        if (!m_what.expectedDigest.empty() &&
+            !CMD5Checksum::FileHasDigest(m_what.temporary.c_str(), m_what.expectedDigest.c_str())) {
+            m_log.digestMismatch = true;
+            return Attempt::DigestMismatch;
+        }
+        SrwGuard guard(m_shared.lock);
+        if (m_shared.left)
+            return Attempt::Cancelled;
+        if (!PutInPlace(m_what.temporary.c_str(), m_what.destination.c_str())) {
+            m_log.error = ::GetLastError();
+            return Attempt::LocalFailure;
+        }
+        return Attempt::Stored;
+    }();
+    // The dialog's bar shows what was written, however the transfer ended,
+    // unless the waiting side has left.
+    if (reporting && !Left())
+        progress.Finish();
+    return outcome;
+}
+
+DWORD WINAPI RequestThread(void* parameter)
+{
+    const SharedReference shared(static_cast<SharedAttempt*>(parameter));
+    Request(*shared).Run();
+    return 0;
+}
+
+}  // namespace
+
+AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* cancel)
+{
+    const SharedReference shared(new SharedAttempt(request, cancel));
+    SharedAttempt* reference = shared.AddReference();
+    qxt::UniqueKernelHandle thread(::CreateThread(nullptr, 0, RequestThread, reference, 0, nullptr));
+    if (!thread) {
+        // Without a thread of its own the request runs here.
+        ::InterlockedDecrement(&reference->references);
+        Request(*shared).Run();
+        return shared->result;
+    }
+    for (;;) {
+        if (::WaitForSingleObject(thread.Get(), kPollMs) == WAIT_OBJECT_0)
+            break;
+        if (!CancelRequested(cancel))
+            continue;
+        // The request sees the cancel between chunks; one blocked on a
+        // silent server is left behind.
+        if (::WaitForSingleObject(thread.Get(), kCancelGraceMs) == WAIT_OBJECT_0)
+            break;
+        SrwGuard guard(shared->lock);
+        shared->left = true;
+        shared->log.Discard();
+        LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself", request.url.c_str());
+        AttemptResult cancelled;
+        cancelled.outcome = Attempt::Cancelled;
+        cancelled.wrote = true;
+        return cancelled;
+    }
+    SrwGuard guard(shared->lock);
+    return shared->result;
+}

@@ -1,0 +1,51 @@
+// One GET of a file being downloaded, done on a thread of its own so that a
+// cancel never waits for a silent server.
+#pragma once
+
+#include "download/DownloadOptions.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+// How one request ended.
+enum class Attempt {
+    Stored,          // the file is in place
+    Cancelled,       // the user cancelled; the temporary file keeps what arrived
+    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, 503
+    RangeRefused,    // the answer to "the rest" does not continue what is held
+    DigestMismatch,  // the whole body arrived but is not the listed file
+    Refused,         // the answer rules out another try (404, no length, ...)
+    LocalFailure,    // the temporary file or the destination could not be written
+};
+
+struct AttemptResult {
+    Attempt outcome = Attempt::Refused;
+    ULONGLONG total = 0;   // the whole file's declared length
+    bool resumed = false;  // the body was appended to what the file held
+    bool wrote = false;    // the temporary file was opened for writing
+};
+
+// What one request is for.
+struct AttemptRequest {
+    std::wstring url;  // as the log names it
+    std::wstring server;
+    std::wstring object;
+    INTERNET_PORT port = 0;
+    std::wstring temporary;
+    std::wstring destination;
+    std::wstring expectedDigest;  // empty: none
+    DownloadTimings timings;
+    HWND window = nullptr;        // receives WM_DOWNLOAD_PROGRESS
+    ULONGLONG held = 0;           // ask for the rest after this many bytes; 0: the whole file
+    DWORD retry = 0;              // which retry this is, for the log
+};
+
+// Sends the request, stores the body in the temporary file and, when it is
+// whole (and has the expected digest), puts it in the destination's place.
+// Returns when that is done or, within a fraction of a second, once *cancel
+// is set: a request still blocked on a silent server is then left behind to
+// end by itself (at its receive timeout at the latest); from the moment it is
+// left it writes nothing more, to the file, the window or the log.
+AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* cancel);
