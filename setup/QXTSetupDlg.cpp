@@ -424,18 +424,14 @@ BOOL CQXTSetupDlg::OnEraseBkgnd(HDC dc)
     RECT window{};
     GetWindowRect(&window);
     const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
 
-    qxt::UniqueMemoryDc memory(::CreateCompatibleDC(dc));
-    qxt::UniqueGdiObject bitmap(::CreateCompatibleBitmap(dc, width, height));
-    {
-        qxt::SelectObjectGuard select(memory.Get(), bitmap.Get());
-        const int titleHeight = m_imgTitle.GetHeight();
-        m_imgTitle.Draw(memory.Get(), 0, 0, width, titleHeight, 0, 0, m_imgTitle.GetWidth(), titleHeight);
-        m_imgBackground.Draw(memory.Get(), 0, titleHeight, width, m_imgBackground.GetHeight(), 0, 0,
-                             m_imgBackground.GetWidth(), m_imgBackground.GetHeight());
-        ::BitBlt(dc, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
-    }
+    // Straight onto the DC: both pictures are opaque and together cover the
+    // window, so each pixel is written once either way, and an off-screen
+    // copy would cost a window-sized bitmap (1 MB) for every erase.
+    const int titleHeight = m_imgTitle.GetHeight();
+    m_imgTitle.Draw(dc, 0, 0, width, titleHeight, 0, 0, m_imgTitle.GetWidth(), titleHeight);
+    m_imgBackground.Draw(dc, 0, titleHeight, width, m_imgBackground.GetHeight(), 0, 0, m_imgBackground.GetWidth(),
+                         m_imgBackground.GetHeight());
     return TRUE;
 }
 
