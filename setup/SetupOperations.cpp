@@ -37,8 +37,8 @@ SetupOperations RealSetupOperations()
     ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info) {
         LogLine(L"Install folder: %ls", info.InstallLocation);
         const BOOL done = ::DownloadClientFiles(host, cancel, window, info);
-        LogLine(L"Download of the client's files: %ls, %lu bytes in the install folder",
-                done ? L"done" : L"failed", static_cast<unsigned long>(info.EstimatedSize));
+        LogLine(L"Download of the client's files: %ls, %I64u bytes in the install folder", done ? L"done" : L"failed",
+                info.EstimatedSize);
         return done;
     };
     ops.InstallDotNetFramework = [](InstallInfo& info) {
@@ -61,8 +61,8 @@ SetupOperations RealSetupOperations()
         ::WriteClientConfig(host, info);
     };
     ops.WriteUninstallEntry = [](InstallInfo& info) {
-        LogLine(L"Uninstall entry: %ls, version %ls, %lu bytes", info.InstallLocation, info.DisplayVersion,
-                static_cast<unsigned long>(info.EstimatedSize));
+        LogLine(L"Uninstall entry: %ls, version %ls, %I64u bytes", info.InstallLocation, info.DisplayVersion,
+                info.EstimatedSize);
         ::WriteUninstallEntry(info);
     };
     ops.CleanClientDataFolder = [] {

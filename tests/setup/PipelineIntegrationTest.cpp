@@ -4,8 +4,11 @@
 // included), and the closing writes into the registry, the INI files and the
 // client data folder of the test prefix.
 #include "core/SetupMessages.h"
+#include "core/InstallInfo.h"
 #include "download/MD5Checksum.h"
+#include "framework/LogFile.h"
 #include "install/InstallSteps.h"
+#include "setup/SetupOperations.h"
 #include "setup/SetupSession.h"
 #include "setup/StartInstallation.h"
 #include "tests/setup/WelcomePage.h"
@@ -276,6 +279,25 @@ TEST(PipelineIntegration, RealRunFromLoopbackServerToUninstallEntryAndConfigurat
     EXPECT_EQ(::GetFileAttributesW((dataFolder + L"cache").c_str()), INVALID_FILE_ATTRIBUTES)
         << "the client's old data is gone";
 
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
+}
+
+// A client past 4 GiB: the log gives its whole size in bytes, the uninstall
+// entry its size in KiB.
+TEST(RealSetupOperations, LogAndUninstallEntryKeepASizePast4GiB)
+{
+    TempDir root;
+    const std::wstring logPath = root.Path() + L"\\setup.log";
+    ASSERT_TRUE(ProcessLog().Open(logPath, L""));
+    InstallInfo info = {};
+    FillInstallInfo(info, root.Path() + L"\\Client");
+    info.EstimatedSize = (5ull << 30) + 123;
+    RealSetupOperations().WriteUninstallEntry(info);
+    ProcessLog().Close();
+
+    EXPECT_NE(FromUtf8(ReadFileBytes(logPath)).find(L", 5368709243 bytes"), std::wstring::npos)
+        << ReadFileBytes(logPath);
+    EXPECT_EQ(RegistryDword(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"EstimatedSize"), 5u << 20);
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
 }
 
