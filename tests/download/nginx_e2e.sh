@@ -58,7 +58,7 @@ done
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 QXT_E2E_HOST="127.0.0.1:$port" QXT_E2E_FILES=$(winpath "$site/files") \
   QXT_E2E_MANIFEST=$(winpath "$site/manifest/dotnet0/Client.txt") \
-  "$source_dir/scripts/wine-run" "$program" --gtest_color=no || fail "the download under Wine failed"
+  "$source_dir/scripts/wine-run" "$program" --gtest_color=no || fail "the download under Wine failed (exit code $?)"
 
 # The server saw: the manifest with the .NET flag and every file once, with
 # the setup program's header block; then only the manifest again.
