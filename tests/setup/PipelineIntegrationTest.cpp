@@ -2,9 +2,10 @@
 // real controls, the download from an HTTP server on 127.0.0.1, the project's
 // stand-in installers and COM servers run by the real steps (regsvr32.exe
 // included), and the closing writes into the registry, the INI files and the
-// client data folder of the test prefix.
-#include "core/SetupMessages.h"
+// client data folder of the test prefix. Also what the real operations log of
+// an installation's size.
 #include "core/InstallInfo.h"
+#include "core/SetupMessages.h"
 #include "download/MD5Checksum.h"
 #include "framework/LogFile.h"
 #include "install/InstallSteps.h"
