@@ -45,8 +45,10 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
 }  // namespace
 
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info, const DownloadTimings& timings)
+                         InstallInfo& info, const DownloadTimings& timings, DownloadFailure* reason)
 {
+    if (reason)
+        *reason = DownloadFailure{};
     const std::wstring folder = InstallFilePath(info, L"");
     if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(folder.c_str());

@@ -18,6 +18,7 @@
 #include <windowsx.h>
 
 #include <iterator>
+#include <string>
 
 using namespace dialog_layout;
 
@@ -262,7 +263,7 @@ LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_IMAGESWITCH_HOVER: return OnImageSwitchHover(wParam, lParam);
     case WM_SETUP_BEGIN: return OnSetupBegin();
     case WM_SETUP_COMPLETE: return OnSetupComplete();
-    case WM_SETUP_ERROR: return OnSetupError(wParam);
+    case WM_SETUP_ERROR: return OnSetupError(wParam, lParam);
     case WM_SETUP_STEP: return OnSetupStep(wParam, lParam);
     case WM_DOWNLOAD_BEGIN: return 0;
     case WM_DOWNLOAD_FILE_INDEX: return OnDownloadFileIndex(wParam, lParam);
@@ -490,13 +491,16 @@ LRESULT CQXTSetupDlg::OnSetupComplete()
     return 1;
 }
 
-LRESULT CQXTSetupDlg::OnSetupError(WPARAM code)
+LRESULT CQXTSetupDlg::OnSetupError(WPARAM code, LPARAM detail)
 {
     int answer = 0;
     for (const ErrorReport& report : kErrorReports) {
         if (report.code != code)
             continue;
-        const int pressed = ::MessageBoxW(m_hWnd, report.text, kErrorCaption, report.type);
+        std::wstring text = report.text;
+        if (detail)
+            text += L"\n" + *reinterpret_cast<const std::wstring*>(detail);
+        const int pressed = ::MessageBoxW(m_hWnd, text.c_str(), kErrorCaption, report.type);
         answer = report.fixedAnswer < 0 ? pressed : report.fixedAnswer;
         break;
     }

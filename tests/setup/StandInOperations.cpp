@@ -54,7 +54,7 @@ SetupOperations StandInOperations::Table()
         host = kTrailerHost;
     };
     ops.DownloadClientFiles = [this](const wchar_t* host, const volatile LONG* cancel, HWND window,
-                                     InstallInfo& info) -> BOOL {
+                                     InstallInfo& info, DownloadFailure& failure) -> BOOL {
         ExpectSessionRecord(info, "DownloadClientFiles");
         EXPECT_EQ(cancel, &m_session.m_bCancelRequested);
         EXPECT_EQ(window, m_session.m_hDialog);
@@ -72,8 +72,9 @@ SetupOperations StandInOperations::Table()
         if (result) {
             ::SendMessageW(window, WM_DOWNLOAD_COMPLETE, 0, 0);
         } else {
-            const std::wstring failure = L"下载失败";
-            ::SendMessageW(window, WM_DOWNLOAD_FAILED, reinterpret_cast<WPARAM>(&failure), 0);
+            const std::wstring failed = L"下载失败";
+            ::SendMessageW(window, WM_DOWNLOAD_FAILED, reinterpret_cast<WPARAM>(&failed), 0);
+            failure = m_downloadFailure;
         }
         return result;
     };
