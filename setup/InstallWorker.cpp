@@ -2,6 +2,7 @@
 
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
+#include "download/ServerAddress.h"
 #include "setup/SetupSession.h"
 
 namespace {
@@ -137,7 +138,8 @@ unsigned InstallRun::Run()
     if (!RunRetryable(m_ops.InstallCodecs, SETUP_ERR_CODECS))
         return Stopped(SETUP_ERR_CODECS);
 
-    m_ops.WriteClientConfig(m_session.m_strServerHost.c_str(), m_info);
+    // The client names its server without the scheme the setup was stamped with.
+    m_ops.WriteClientConfig(ServerHostName(m_session.m_strServerHost).c_str(), m_info);
     m_ops.WriteUninstallEntry(m_info);
     m_ops.CleanClientDataFolder();
 

@@ -227,6 +227,37 @@ TEST_F(InstallWorkerTest, AFailedDownloadPassesItsCodeAndDetailLineOn)
     }
 }
 
+// The download gets the stamped text whole (its scheme picks HTTP or HTTPS);
+// the client's configuration names the host without the scheme.
+TEST_F(InstallWorkerTest, TheClientConfigurationGetsTheHostWithoutItsScheme)
+{
+    static const struct {
+        const wchar_t* stamped;
+        const wchar_t* configured;
+    } cases[] = {
+        {L"https://dl.example:8443", L"dl.example:8443"},
+        {L"http://dl.example", L"dl.example"},
+        {L"dl.example:8080", L"dl.example:8080"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.stamped)));
+        MessageRecorder dialog;
+        SetupSession run(SetupOperations{});
+        StandInOperations standIns(dialog, run);
+        standIns.stampedHost = c.stamped;
+        run.m_operations = standIns.Table();
+        run.m_hDialog = dialog.Window();
+        EXPECT_EQ(InstallWorker(&run), SETUP_OK);
+        std::vector<std::wstring> notes;
+        for (const auto& m : dialog.Messages())
+            if (m.message == kNote && (m.text.starts_with(L"DownloadClientFiles ") ||
+                                       m.text.starts_with(L"WriteClientConfig ")))
+                notes.push_back(m.text);
+        EXPECT_EQ(notes, (std::vector<std::wstring>{std::wstring(L"DownloadClientFiles ") + c.stamped,
+                                                    std::wstring(L"WriteClientConfig ") + c.configured}));
+    }
+}
+
 TEST_F(InstallWorkerTest, CancelDuringTheDownloadEndsTheRunEvenWhenTheDownloadSucceeded)
 {
     static const struct {

@@ -51,7 +51,7 @@ SetupOperations StandInOperations::Table()
             ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &workerThread,
                               0, FALSE, DUPLICATE_SAME_ACCESS);
         m_recorder.Note(L"ReadServerHost " + host);
-        host = kTrailerHost;
+        host = stampedHost;
     };
     ops.DownloadClientFiles = [this](const wchar_t* host, const volatile LONG* cancel, HWND window,
                                      InstallInfo& info, DownloadFailure& failure) -> BOOL {

@@ -35,6 +35,9 @@ public:
     // What a failing download says about its failure.
     void ScriptDownloadFailure(DownloadFailure failure) { m_downloadFailure = std::move(failure); }
 
+    // The host text ReadServerHost finds.
+    std::wstring stampedHost = kTrailerHost;
+
     // The worker thread, duplicated when ReadServerHost runs (closed by the owner).
     HANDLE workerThread = nullptr;
 
