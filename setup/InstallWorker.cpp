@@ -128,7 +128,11 @@ unsigned InstallRun::Run()
         return Stopped(SETUP_ERR_CODECS);
 
     m_ops.WriteClientConfig(m_session.m_strServerHost.c_str(), m_info);
-    m_ops.WriteUninstallEntry(m_info);
+    // Without its entry the installation cannot be found, repaired or
+    // removed, and the next setup would not know its folder: a failed write
+    // is a failed step like any other.
+    if (!RunRetryable(m_ops.WriteUninstallEntry, SETUP_ERR_UNINSTALL_ENTRY))
+        return Stopped(SETUP_ERR_UNINSTALL_ENTRY);
     m_ops.CleanClientDataFolder();
 
     ::InterlockedExchange(&m_session.m_bInstallComplete, 1);
