@@ -197,7 +197,7 @@ TEST_F(ServiceControlTest, StoppingAStoppedServiceSendsNoStopRequest)
     ASSERT_TRUE(service);
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n"}));
     EXPECT_EQ(g_enumerateCalls, 0);
@@ -213,7 +213,7 @@ TEST_F(ServiceControlTest, StoppingARunningServiceWaitsUntilItHasStopped)
     ASSERT_TRUE(service.WaitForState(SERVICE_RUNNING));
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str()));
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str()).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -232,7 +232,7 @@ TEST_F(ServiceControlTest, AnEarlierPendingStopIsWaitedForWithoutANewRequest)
 
     ConsoleCapture console;
     const DWORD begin = ::GetTickCount();
-    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
     const DWORD took = ::GetTickCount() - begin;
 
     const Lines lines = console.Lines();
@@ -259,7 +259,7 @@ TEST_F(ServiceControlTest, ActiveDependentsAreStoppedFirstInTheirOrder)
     g_dependents = {first.Name(), second.Name()};
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(g_enumerateCalls, 2);
@@ -302,7 +302,7 @@ TEST_F(ServiceControlTest, ADependentThatCannotBeStoppedEndsTheDependentsButNotT
     }
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(main.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -334,7 +334,7 @@ TEST_F(ServiceControlTest, DependentsAreFoundByTheRealEnumerationOrNotAtAll)
 TEST_F(ServiceControlTest, AMissingServiceIsReportedByBothOperations)
 {
     ConsoleCapture console;
-    EXPECT_FALSE(StopServiceAndWait(L"QxtNoSuchService"));
+    EXPECT_FALSE(StopServiceAndWait(L"QxtNoSuchService").stopped);
     StartServiceAndWait(L"QxtNoSuchService");
     EXPECT_EQ(console.Lines(), Lines({"OpenService failed (1060)\n", "OpenService failed (1060)\n"}));
 }
@@ -351,7 +351,7 @@ TEST_F(ServiceControlTest, RefusedRequestsAreReportedWithTheirError)
     ASSERT_TRUE(broken);
 
     ConsoleCapture console;
-    EXPECT_FALSE(StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents));
+    EXPECT_FALSE(StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents).stopped);
     StartServiceAndWait(broken.Name().c_str());
 
     EXPECT_EQ(console.Lines(), Lines({"ControlService failed (1052)\n", "StartService failed (2)\n"}));
@@ -446,7 +446,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
     {
         ConsoleCapture console;
         const DWORD begin = ::GetTickCount();
-        EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+        EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
         const DWORD took = ::GetTickCount() - begin;
         EXPECT_EQ(console.Lines(), Lines({"Wait timed out\n"}));
         EXPECT_GT(took, 30000u);
@@ -455,7 +455,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
 
     // Now the stop is an earlier one that is still pending.
     ConsoleCapture console;
-    EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+    EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
     const Lines lines = console.Lines();
     ASSERT_GE(lines.size(), 2u);
     for (size_t i = 0; i + 1 < lines.size(); ++i)
