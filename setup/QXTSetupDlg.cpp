@@ -43,6 +43,7 @@ struct ErrorReport {
 };
 
 const ErrorReport kErrorReports[] = {
+    {SETUP_ERR_UNINSTALL_ENTRY, L"卸载信息写入失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_CODECS, L"编解码器安装失败，请重试！", MB_OK | MB_ICONERROR, 0},
     {SETUP_ERR_AAC_DECODER, L"AAC解码器安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_AAC_ENCODER, L"AAC编码器安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},

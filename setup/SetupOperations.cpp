@@ -64,7 +64,7 @@ SetupOperations RealSetupOperations()
     ops.WriteUninstallEntry = [](InstallInfo& info) {
         LogLine(L"Uninstall entry: %ls, version %ls, %I64u bytes", info.InstallLocation, info.DisplayVersion,
                 info.EstimatedSize);
-        ::WriteUninstallEntry(info);
+        return LoggedStep(L"uninstall entry", ::WriteUninstallEntry, info);
     };
     ops.CleanClientDataFolder = [] {
         LogLine(L"Clean-up of the client data folder");
