@@ -238,6 +238,8 @@ bool CQXTSetupDlg::AcceptInstallFolder(const std::wstring& folder)
     case InstallFolderVerdict::Empty:
     case InstallFolderVerdict::NotAbsolute:
         // Such a folder would install into the root of the current drive.
+    case InstallFolderVerdict::InvalidName:
+        // And such a one would fail later, half-way through the run.
         break;
     }
     ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);

@@ -29,6 +29,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -440,6 +441,9 @@ TEST_F(SetupProgram, UnusableFolderIsRefusedBeforeAnythingStarts)
         {"root of the current drive", L"\\QXTClient", L"请选择有效的安装路径！"},
         {"drive without backslash", L"C:QXTClient", L"请选择有效的安装路径！"},
         {"too long", L"C:\\" + std::wstring(250, L'a'), L"安装路径过长，请重新选择！"},
+        {"a switch read into the folder", L"C:\\QXTClient /LOG=C:\\x.log", L"请选择有效的安装路径！"},
+        {"device name", L"C:\\Games\\CON\\QXTClient", L"请选择有效的安装路径！"},
+        {"name ending in a dot", L"C:\\Games.\\QXTClient", L"请选择有效的安装路径！"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -1100,6 +1104,8 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
         {"unknown switch", nullptr, false, L"/S /QUIET", 2,
          "Installation failed at step: command line (exit code 2): unknown switch /QUIET"},
         {"relative folder", nullptr, false, L"/S /D=Games\\Quolix", 3, "Installation failed at step: folder check"},
+        {"a switch read into the folder", nullptr, false, L"/S /D=C:\\QXTClient /LOG=C:\\x.log", 3,
+         "Installation failed at step: folder check"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -1204,4 +1210,104 @@ TEST_F(SilentSetupProgram, QuestionMarkListsTheSwitchesAndEnds)
     ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
     EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"QXTSetup")) << "no dialog after the list";
+}
+
+namespace {
+
+// The switches every stand-in installer was run with: each run in
+// installers.log ("NAME|PARAMETERS|FOLDER") has those of its name.
+void ExpectInstallerSwitches(const std::string& log, const std::map<std::string, std::string>& switches)
+{
+    for (size_t begin = 0, end = 0; begin < log.size(); begin = end + 1) {
+        end = log.find('\n', begin);
+        if (end == std::string::npos)
+            end = log.size();
+        const std::string line = log.substr(begin, end - begin);
+        const size_t nameEnd = line.find('|');
+        const size_t parametersEnd = line.find('|', nameEnd + 1);
+        ASSERT_NE(parametersEnd, std::string::npos) << line;
+        const auto expected = switches.find(line.substr(0, nameEnd));
+        ASSERT_NE(expected, switches.end()) << "unexpected run: " << line;
+        EXPECT_EQ(line.substr(nameEnd + 1, parametersEnd - nameEnd - 1), expected->second) << line;
+    }
+}
+
+}  // namespace
+
+// A folder quoted after /D= is one switch: the switches after it count, the
+// run is silent. Every installer of a silent run gets its quiet switches
+// (the .NET installer fails once, so the imaging component's runs too).
+TEST_F(SilentSetupProgram, AQuotedFolderIsOneSwitchAndEveryInstallerRunsQuietly)
+{
+    ASSERT_EQ(::SHCreateDirectoryExW(nullptr, m_spacedFolder.c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileBytes(InstallFilePath(m_spacedFolder, L"installers.ini"),
+                               "[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1,0\r\n"));
+    bool windowSeen = true;
+    const DWORD code =
+        RunToEnd(Env("QXT_SETUP_EXE"), L"/D=\"" + m_spacedFolder + L"\" /S /NOLAUNCH \"/LOG=" + m_log + L"\"",
+                 windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    EXPECT_FALSE(windowSeen);
+    InstallInfo entry{};
+    ASSERT_EQ(ReadUninstallEntry(entry), 1);
+    EXPECT_EQ(std::wstring(entry.InstallLocation), m_spacedFolder);
+    EXPECT_TRUE(LogHasLine({"Install folder: " + Narrow(m_spacedFolder)})) << LogText();
+
+    const std::string installers = ReadFileBytes(InstallFilePath(m_spacedFolder, L"installers.log"));
+    EXPECT_EQ(Count(installers, "dotNetFx40_Client_x86_x64.exe|"), 2u) << installers;
+    EXPECT_EQ(Count(installers, "wic_x86_chs.exe|"), 1u) << installers;
+    EXPECT_EQ(Count(installers, "x264vfw.exe|"), 1u) << installers;
+    EXPECT_EQ(Count(installers, "QXTClient.exe|"), 0u) << "/NOLAUNCH after the folder was not read";
+    ExpectInstallerSwitches(installers, {
+                                            {"dotNetFx40_Client_x86_x64.exe", "/q /norestart"},
+                                            {"wic_x86_chs.exe", "/quiet /norestart"},
+                                            {"fp_pl_pfs_installer19.exe", "/install /iv 8"},
+                                            {"x264vfw.exe", "/S"},
+                                        });
+}
+
+// The same installers with the dialog show their progress and offer a restart.
+TEST_F(SilentSetupProgram, WithTheDialogTheInstallersShowTheirProgress)
+{
+    ScriptInstallers("[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1,0\r\n");
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs)) << "no finish page";
+    Click(dialog, IDC_FINISH);
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code)) << "the dialog did not close";
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return Count(InstallerLog(), "QXTClient.exe|") == 1; })) << "the client did not start";
+
+    const std::string installers = InstallerLog();
+    EXPECT_EQ(Count(installers, "dotNetFx40_Client_x86_x64.exe|"), 2u) << installers;
+    EXPECT_EQ(Count(installers, "wic_x86_chs.exe|"), 1u) << installers;
+    ExpectInstallerSwitches(installers, {
+                                            {"dotNetFx40_Client_x86_x64.exe", "/passive /promptrestart"},
+                                            {"wic_x86_chs.exe", "/passive /promptrestart"},
+                                            {"fp_pl_pfs_installer19.exe", "/install /iv 8"},
+                                            {"x264vfw.exe", "/S"},
+                                            {"QXTClient.exe", ""},
+                                        });
+}
+
+// /? with /S shows no box: the list of switches goes to the log, and nothing
+// is installed.
+TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstallsNothing)
+{
+    bool windowSeen = true;
+    const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"), L"/S /? \"/LOG=" + m_log + L"\"", windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    EXPECT_FALSE(windowSeen);
+    // Each switch on a line of its own, with its description after a tab.
+    for (const char* name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"})
+        EXPECT_TRUE(LogHasLine({name, "\t"})) << name << "\n" << LogText();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("nothing was installed (exit code 0)"), std::string::npos) << LogText();
+    EXPECT_FALSE(LogHasLine({"Installation run started"})) << LogText();
+    EXPECT_EQ(::GetFileAttributesW(m_installFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "nothing may be installed";
 }

@@ -163,7 +163,8 @@ TEST_F(SilentInstall, TheLogsLastLineHasTheDownloadsDetailAndTheLoggedReason)
 
 TEST_F(SilentInstall, ARefusedFolderChangesNothing)
 {
-    for (const wchar_t* folder : {L"", L"   ", L"Games\\Quolix"}) {
+    for (const wchar_t* folder :
+         {L"", L"   ", L"Games\\Quolix", L"D:\\QXTClient /LOG=C:\\x.log", L"C:\\Games\\CON"}) {
         CountingOperations ops;
         SilentInstallOptions options;
         options.hasFolder = true;
