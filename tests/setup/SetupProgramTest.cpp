@@ -783,6 +783,72 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+std::string Md5Text(const std::string& bytes)
+{
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()));
+    const std::wstring digest = md5.Final();
+    return std::string(digest.begin(), digest.end());
+}
+
+// A file list that is damaged or lists nothing: the run ends with the
+// download error box before any file is fetched or replaced (and before any
+// installer runs), and the log says which line or that the list was empty.
+TEST_F(SetupProgram, ADamagedOrEmptyFileListEndsWithTheDownloadErrorAndChangesNothing)
+{
+    const std::string readme = "read me";
+    const std::string body(100000, 'n');
+    const struct {
+        const char* label;
+        std::string list;
+        std::string logged;
+    } kCases[] = {
+        {"an entry without a digest", "readme.txt|" + Md5Text(readme) + "\r\nclient.dll|\r\n",
+         "error: Manifest Client.txt, line 2 is damaged (the digest is not 32 hexadecimal digits): client.dll|\r\n"},
+        {"a first line that is blank", "\r\nclient.dll|" + Md5Text(body) + "\r\n",
+         "error: Manifest Client.txt lists no files"},
+    };
+    const std::wstring logPath = SetupLogPath(L"");
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        m_program.Kill();
+        ResetMachine();
+        TestHttpServer server;
+        ASSERT_TRUE(server.Started());
+        for (const char* dotnet : {"0", "1"})
+            server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, HttpReply::Ok(c.list));
+        server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(body));
+        server.Serve("/Custom/DownloadClient?filename=readme.txt", HttpReply::Ok(readme));
+        TempDir temp;
+        const std::wstring exe = temp / L"QXTSetup.exe";
+        ASSERT_TRUE(CopySetupForServer(server, exe));
+        ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+        const std::wstring destination = InstallFilePath(m_installFolder, L"client.dll");
+        ASSERT_TRUE(WriteFileBytes(destination, "the file in place"));
+        ::DeleteFileW(logPath.c_str());
+
+        HWND dialog = StartSetup(exe);
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDC_START);
+        MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
+        ASSERT_NE(box.wnd, nullptr);
+        AnswerMessageBox(box, IDOK);
+        WaitForBoxGone(box);
+        ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+        ExpectWelcomePage(dialog, false, m_installFolder);
+
+        EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+        EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(::GetFileAttributesW(InstallFilePath(m_installFolder, L"readme.txt").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+        for (const HttpRequestRecord& request : server.Requests())
+            EXPECT_EQ(request.target.rfind("/Custom/DownloadClient?filename=files&dotnet=", 0), 0u) << request.target;
+        EXPECT_EQ(Count(InstallerLog(), "dotNetFx40_Client_x86_x64.exe|"), 0u) << "no installer runs";
+        const std::string log = ReadFileBytes(logPath);
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+    }
+}
+
 constexpr int kSwitchIds[] = {IDC_SWITCH1, IDC_SWITCH2, IDC_SWITCH3, IDC_SWITCH4, IDC_SWITCH5};
 
 // The five feature switches read from the screen. A switch shows the upper
@@ -1310,4 +1376,48 @@ TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstall
     EXPECT_EQ(::GetFileAttributesW(m_installFolder.c_str()), INVALID_FILE_ATTRIBUTES);
     InstallInfo entry{};
     EXPECT_NE(ReadUninstallEntry(entry), 1) << "nothing may be installed";
+}
+
+// A silent run whose file list has a damaged line full of characters that
+// would break the log (a vertical tab, a file separator, NEL, a terminal's
+// escape sequence) ends with the download's code; the log names the line
+// with those characters escaped and keeps one event per line.
+TEST_F(SilentSetupProgram, ADamagedFileListEndsTheRunWithTheDownloadCodeAndTheLogKeepsItsLines)
+{
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                     HttpReply::Ok("client.dll|01\x0b\x1c\x85\x1b[2J89ABCDEF\r\n"));
+    server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(1000, 'n')));
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+    ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+    const std::wstring destination = InstallFilePath(m_installFolder, L"client.dll");
+    ASSERT_TRUE(WriteFileBytes(destination, "the file in place"));
+
+    bool windowSeen = true;
+    EXPECT_EQ(RunToEnd(exe, L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u) << LogText();
+    EXPECT_FALSE(windowSeen);
+
+    EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+    const std::string escaped = "client.dll|01\\x0B\\x1C\\x85\\x1B[2J89ABCDEF";
+    EXPECT_TRUE(LogHasLine({"error: Manifest Client.txt, line 1 is damaged (the digest is not 32 hexadecimal digits): " +
+                            escaped}))
+        << LogText();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("Installation failed at step: download of the client's files"), std::string::npos)
+        << LogText();
+    EXPECT_NE(lines.back().find(escaped), std::string::npos) << "the closing line names the damaged line";
+    const std::string text = LogText();
+    EXPECT_EQ(text.find("\xC2\x85"), std::string::npos) << "NEL written as it came";
+    for (const std::string& line : lines) {
+        for (unsigned char c : line)
+            EXPECT_GE(c, 0x20) << line;
+        EXPECT_TRUE(line.size() >= 24 && line[4] == '-' && line[7] == '-' && line[10] == ' ' && line[13] == ':' &&
+                    line[19] == '.')
+            << "not an event of its own: " << line;
+    }
 }
