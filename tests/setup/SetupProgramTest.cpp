@@ -28,8 +28,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -671,6 +673,121 @@ TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone
     ExpectWelcomePage(dialog, false, m_installFolder);
     EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"错误")) << "a cancel shows no box";
     EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+    server.Release();
+}
+
+// The sample client from the test's own server with a large file listed
+// first. The first request for that file stalls part-way until the server is
+// released; every later one gets what it asks for, the rest of the file
+// included.
+void ServeClientWithAStallingFile(TestHttpServer& server, const std::string& big, size_t stallAt)
+{
+    const std::wstring site = Env("QXT_SERVER_SITE");
+    const std::string manifest = ReadFileBytes(site + L"\\manifest\\dotnet0\\Client.txt");
+    EXPECT_FALSE(manifest.empty()) << "no sample manifest";
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(big.data()), static_cast<ULONG>(big.size()));
+    const std::wstring digest = md5.Final();
+    const std::string prefix = "/Custom/DownloadClient?filename=";
+    const std::string bigTarget = prefix + "big.bin";
+    auto bodies = std::make_shared<std::map<std::string, std::string>>();
+    std::string list = "big.bin|" + std::string(digest.begin(), digest.end()) + "\r\n";
+    size_t start = 0;
+    while (start < manifest.size()) {
+        size_t end = manifest.find("\r\n", start);
+        if (end == std::string::npos)
+            end = manifest.size();
+        const std::string line = manifest.substr(start, end - start);
+        start = end + 2;
+        const std::string name = line.substr(0, line.find('|'));
+        if (name.empty())
+            continue;
+        (*bodies)[prefix + name] = ReadFileBytes(site + L"\\files\\" + std::wstring(name.begin(), name.end()));
+        list += line + "\r\n";
+    }
+    for (const char* dotnet : {"0", "1"})
+        (*bodies)[prefix + "files&dotnet=" + dotnet] = list;
+
+    auto bigRequests = std::make_shared<std::atomic<int>>(0);
+    server.SetHandler([bodies, bigRequests, big, bigTarget, stallAt](const HttpRequestRecord& request) {
+        if (request.target != bigTarget) {
+            const auto found = bodies->find(request.target);
+            return found == bodies->end() ? HttpReply::Status(404, "Not Found") : HttpReply::Ok(found->second);
+        }
+        const std::string range = request.Header("Range");
+        if ((*bigRequests)++ == 0) {
+            HttpReply stalling = HttpReply::Ok(big);
+            stalling.holdAfter = stallAt;
+            return stalling;
+        }
+        if (range.rfind("bytes=", 0) != 0)
+            return HttpReply::Ok(big);
+        const size_t first = std::strtoull(range.c_str() + 6, nullptr, 10);
+        if (first >= big.size())
+            return HttpReply::Status(416, "Range Not Satisfiable");
+        HttpReply rest = HttpReply::Ok(big.substr(first));
+        rest.status = 206;
+        rest.reason = "Partial Content";
+        rest.extraHeaders.push_back("Content-Range: bytes " + std::to_string(first) + "-" +
+                                    std::to_string(big.size() - 1) + "/" + std::to_string(big.size()));
+        return rest;
+    });
+}
+
+// Cancelled while the server stalls in the middle of a file, then started
+// again at once while the server answers: the request left behind by the
+// cancel still waits for the rest of its body, and the new run must not trip
+// over it. It asks for the rest of what arrived and reaches the finish page.
+TEST_F(SetupProgram, StartingAgainRightAfterACancelCompletesWhileTheOldRequestStillWaits)
+{
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    std::string big(4 * 1024 * 1024, '\0');
+    unsigned state = 3;
+    for (char& c : big) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    ServeClientWithAStallingFile(server, big, 65536);
+    if (HasFatalFailure())
+        return;
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+    const std::wstring destination = InstallFilePath(m_installFolder, L"big.bin");
+    const std::wstring temporary = destination + L".tmp";
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(server.WaitUntilHeld(kPageTimeoutMs)) << "requests: " << server.Requests().size();
+    Click(dialog, IDC_CANCEL_INSTALL);
+    MessageBoxInfo question = WaitForMessageBox(m_program.Pid());
+    ASSERT_NE(question.wnd, nullptr);
+    AnswerMessageBox(question, IDYES);
+    WaitForBoxGone(question);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, 10000));
+    EXPECT_NE(::GetFileAttributesW(temporary.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing of the file was kept";
+
+    // At once, while the first request for big.bin still waits on the server.
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog) || !NoTopWindow(m_program.Pid(), L"#32770", L"错误"); },
+                          kPageTimeoutMs));
+    if (!OnFinishPage(dialog)) {
+        const MessageBoxInfo box = WaitForMessageBox(m_program.Pid(), 1000);
+        Screenshot(box.wnd, L"error-restart-after-cancel.png");
+        FAIL() << "the run started again ended with the box " << ::testing::PrintToString(box.text);
+    }
+    EXPECT_TRUE(ReadFileBytes(destination) == big) << "big.bin is not whole";
+    EXPECT_TRUE(IsReadOnly(destination));
+    EXPECT_EQ(::GetFileAttributesW(temporary.c_str()), INVALID_FILE_ATTRIBUTES);
+    std::vector<std::string> asked;  // the Range header of each request for big.bin
+    for (const HttpRequestRecord& request : server.Requests())
+        if (request.target == "/Custom/DownloadClient?filename=big.bin")
+            asked.push_back(request.Header("Range"));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], "");
+    EXPECT_EQ(asked[1].rfind("bytes=", 0), 0u) << "the new run did not take over the held part: " << asked[1];
     server.Release();
 }
 
