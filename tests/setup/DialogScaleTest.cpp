@@ -18,6 +18,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -33,12 +34,36 @@ constexpr wchar_t kStatus[] = L"正在下载 QXTClient.exe ...";
 constexpr wchar_t kCounter[] = L"17/17";
 
 // The dialog is told that it now stands on a screen of that scale, and
-// handles it before this returns.
+// handles it before this returns. The place offered is the screen's corner,
+// where the whole window is on the screen whatever its size.
 void MoveToScale(HWND dialog, UINT dpi)
 {
     RECT window{};
     ::GetWindowRect(dialog, &window);
+    ::OffsetRect(&window, -window.left, -window.top);
     ::SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&window));
+}
+
+// A screenshot for a person to look at, when the run asks for them: once
+// the window has painted and stands still (the panel's fade has ended).
+void Screenshot(HWND wnd, const std::string& name)
+{
+    const char* folder = std::getenv("QXT_SCREENSHOT_DIR");
+    if (!folder)
+        return;
+    ScreenPixels previous = CaptureScreenPixels(wnd);
+    ULONGLONG stillSince = ::GetTickCount64();
+    WaitUntil(
+        [&] {
+            ScreenPixels now = CaptureScreenPixels(wnd);
+            if (DifferingShare(now, previous) != 0.0)
+                stillSince = ::GetTickCount64();
+            previous = std::move(now);
+            return ::GetTickCount64() - stillSince >= 400;
+        },
+        5000);
+    const std::string path = std::string(folder) + "/" + name + ".png";
+    EXPECT_TRUE(SaveWindowScreenshot(wnd, std::wstring(path.begin(), path.end()))) << path;
 }
 
 SIZE ClientSize(HWND wnd)
@@ -221,6 +246,55 @@ TEST_F(DialogScale, EveryPageAndEveryTextFitsAtEveryScale)
         ExpectFrameSize(IDC_FINISH, 90, 35, "finish", dpi);
         EXPECT_EQ(ReadControl(wnd, IDC_PROGRAM_GROUP).rect.top, ScaleToDpi(210, dpi));
     }
+}
+
+// Where the system itself runs at another scale (LogPixels), the dialog
+// opens at it: the run in the prefixes at 144 and 192 dpi checks this path,
+// and the screenshots of its pages and of an error box come from it.
+TEST_F(DialogScale, OpensAtTheScaleOfItsScreen)
+{
+    const UINT dpi = qxt::DpiOfWindow(nullptr);
+    const std::string scale = std::to_string(dpi) + "dpi";
+    Open();
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_EQ(qxt::DpiOfWindow(wnd), dpi);
+    ExpectWindowAtScale(dpi);
+    ExpectFrameSize(IDC_START, 90, 35, "start", dpi);
+    ExpectFits(Item(IDC_INSTALL_PATH), FontOf(Item(IDC_INSTALL_PATH)), kFolder, "folder", dpi);
+    Screenshot(wnd, "scale-welcome-" + scale);
+
+    Click(wnd, IDC_START);
+    ASSERT_EQ(::WaitForSingleObject(downloading, kTimeoutMs), WAIT_OBJECT_0) << "the download did not start";
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wnd, IDC_COUNTER).text == kCounter; }));
+    ExpectFits(Item(IDC_STATUS), FontOf(Item(IDC_STATUS)), kStatus, "status line", dpi);
+    ExpectFits(Item(IDC_COUNTER), FontOf(Item(IDC_COUNTER)), kCounter, "counter", dpi);
+    ExpectFits(Item(IDC_PROGRESS), FontOf(wnd), L"100%", "progress", dpi);
+    Screenshot(wnd, "scale-progress-" + scale);
+
+    ::SetEvent(release);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(wnd, IDC_FINISH).visible; }, kTimeoutMs)) << "no finish page";
+    ExpectFrameSize(IDC_DESKTOP_SHORTCUT, 230, 23, "desktop shortcut", dpi);
+    Screenshot(wnd, "scale-finish-" + scale);
+}
+
+TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
+{
+    const UINT dpi = qxt::DpiOfWindow(nullptr);
+    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&) -> BOOL {
+        return FALSE;
+    };
+    Open();
+    ASSERT_NE(wnd, nullptr);
+    Click(wnd, IDC_START);
+    const MessageBoxInfo box = WaitForMessageBox(::GetCurrentProcessId(), kTimeoutMs);
+    ASSERT_NE(box.wnd, nullptr) << "no error box";
+    EXPECT_EQ(box.text, L"文件下载失败，请重试！");
+    HWND text = ::GetDlgItem(box.wnd, 0xFFFF);
+    ASSERT_NE(text, nullptr);
+    ExpectFits(text, FontOf(text), box.text, "error box", dpi);
+    Screenshot(box.wnd, "scale-error-box-" + std::to_string(dpi) + "dpi");
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return ReadControl(wnd, IDC_START).visible; })) << "back on the welcome page";
 }
 
 TEST_F(DialogScale, BackAtTheFirstScaleTheDialogIsAsItOpened)
