@@ -27,9 +27,12 @@ UINT SystemDpi()
 
 UINT DpiOfWindow(HWND window)
 {
-    // Looked up at run time: Windows 7 and 8 have no per-monitor DPI.
+    // Looked up at run time: Windows 7 and 8 have no per-monitor DPI. On each
+    // call: it is rare, and a function-local static would bring the
+    // runtime's thread-safe initialisation guards (and with them its
+    // exception support) into the program.
     using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
     if (window && getDpiForWindow) {
         const UINT dpi = getDpiForWindow(window);
         if (dpi > 0)
@@ -41,7 +44,7 @@ UINT DpiOfWindow(HWND window)
 void TakeOverDialogScaling(HWND dialog)
 {
     using SetDialogDpiChangeBehaviorFunction = BOOL(WINAPI*)(HWND, int, int);
-    static const auto setBehavior = User32Function<SetDialogDpiChangeBehaviorFunction>("SetDialogDpiChangeBehavior");
+    const auto setBehavior = User32Function<SetDialogDpiChangeBehaviorFunction>("SetDialogDpiChangeBehavior");
     // DDC_DISABLE_ALL: neither fonts nor controls are resized by the system.
     constexpr int kDisableAll = 1;
     if (setBehavior)
