@@ -37,8 +37,9 @@ TEST(CertificateError, EveryCertificateRefusalIsNamedAndNetworkFailuresAreNot)
         const wchar_t* text = CertificateProblemText(c.error);
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(std::wstring(text).rfind(L"安全连接失败：", 0), 0u) << "the line starts by saying what failed";
-        if (c.ownLine)
+        if (c.ownLine) {
             EXPECT_TRUE(ownLines.insert(text).second) << "shares its line with another problem";
+        }
     }
 
     static const struct {
