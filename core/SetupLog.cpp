@@ -28,6 +28,7 @@ const wchar_t* SetupResultName(UINT result)
 {
     switch (result) {
     case SETUP_OK: return L"success";
+    case SETUP_ERR_UNINSTALL_ENTRY: return L"uninstall entry (WriteUninstallEntry)";
     case SETUP_ERR_CODECS: return L"codec registration (InstallCodecs)";
     case SETUP_ERR_AAC_DECODER: return L"AAC decoder";
     case SETUP_ERR_AAC_ENCODER: return L"AAC encoder";

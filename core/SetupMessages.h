@@ -24,6 +24,7 @@ constexpr UINT WM_DOWNLOAD_FAILED = WM_USER + 209;      // const std::wstring* (
 // Outcome of an installation run: WM_SETUP_ERROR's wParam and the worker's exit code.
 enum SetupResult : UINT {
     SETUP_OK = 0,
+    SETUP_ERR_UNINSTALL_ENTRY = 243,
     SETUP_ERR_CODECS = 244,
     SETUP_ERR_AAC_DECODER = 245,
     SETUP_ERR_AAC_ENCODER = 246,

@@ -83,8 +83,9 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         return 0;
     }
 
-    // The whole list first: the number of entries goes out with the first one.
-    std::vector<std::wstring> lines;
+    // The whole list first: the number of entries goes out with the first
+    // one, and a damaged line ends the download before any file is touched.
+    std::vector<ClientFileEntry> entries;
     {
         CStdioFile manifest;
         if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
@@ -103,33 +104,34 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
                 ::Sleep(kCancelPauseMs);
                 return 0;
             }
-            lines.push_back(line);
+            ClientFileEntry entry = ParseClientFileEntry(line);
+            if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
+                LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls",
+                         static_cast<unsigned>(entries.size() + 1), problem, EscapeLogText(line).c_str());
+                return 0;
+            }
+            entries.push_back(std::move(entry));
         }
         if (manifest.Failed())
             return 0;
         manifest.Close();
     }
+    // An empty list would leave the install folder without a client and the
+    // run would only notice at the first installer.
+    if (entries.empty()) {
+        LogError(L"Manifest Client.txt lists no files: it is empty or its first line is blank");
+        return 0;
+    }
 
-    const WPARAM count = lines.size();
+    const WPARAM count = entries.size();
     for (WPARAM number = 1; number <= count; ++number) {
         if (CancelRequested(cancel)) {
             ::Sleep(kCancelPauseMs);
             return 0;
         }
-        const ClientFileEntry entry = ParseClientFileEntry(lines[number - 1]);
+        const ClientFileEntry& entry = entries[number - 1];
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
         ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
-
-        const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
-        // A line without a name, or a name reaching outside the install
-        // folder, is never looked at, fetched or written.
-        if (!entry.hasSeparator || !IsInstallableName(entry.name)) {
-            LogError(L"Manifest line %u names no file of the install folder: %ls", static_cast<unsigned>(number),
-                     lines[number - 1].c_str());
-            SendText(window, WM_SETUP_STATUS_TEXT, failure);
-            SendText(window, WM_DOWNLOAD_FAILED, failure);
-            return 0;
-        }
 
         const std::wstring localPath = folder + entry.name;
         // An unreadable local file cannot be shown to be current, so it is
@@ -152,6 +154,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
         DownloadOptions options;
+        // A real digest, checked with the list: only then may a part left by
+        // an earlier run be joined to the rest.
         options.expectedDigest = entry.digest.c_str();
         options.name = entry.name.c_str();
         options.timings = timings;
@@ -159,6 +163,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &certificateError);
         if (length == 0) {
             NoteCertificateProblem(certificateError, reason);
+            const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
             return 0;

@@ -10,6 +10,9 @@
 // Downloads the manifest Client.txt from host into info's install folder and
 // then every listed file whose MD5 digest differs from the local copy.
 // Returns 1 when every entry is in place, 0 otherwise (also after a cancel).
+// A list without entries, or with a line that is not "name|MD5" (a name
+// inside the install folder, a digest of 32 hexadecimal digits), fails before
+// any file is looked at, with the line in the log.
 // Adds each file's size to info.EstimatedSize. Sends the download messages and
 // status texts to window with SendMessageW.
 //

@@ -50,5 +50,11 @@ struct AttemptRequest {
 // Returns when that is done or, within a fraction of a second, once *cancel
 // is set: a request still blocked on a silent server is then left behind to
 // end by itself (at its receive timeout at the latest); from the moment it is
-// left it writes nothing more, to the file, the window or the log.
+// left it writes nothing more, to the file, the window or the log, and the
+// temporary file is no longer open in it: a run started again at once takes
+// over what it holds.
+//
+// A body is flushed to the disk before it replaces the destination, and the
+// move is written through, so that a power loss never leaves the file in
+// place empty or zero-filled.
 AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* cancel);

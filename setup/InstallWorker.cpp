@@ -140,7 +140,11 @@ unsigned InstallRun::Run()
 
     // The client names its server without the scheme the setup was stamped with.
     m_ops.WriteClientConfig(ServerHostName(m_session.m_strServerHost).c_str(), m_info);
-    m_ops.WriteUninstallEntry(m_info);
+    // Without its entry the installation cannot be found, repaired or
+    // removed, and the next setup would not know its folder: a failed write
+    // is a failed step like any other.
+    if (!RunRetryable(m_ops.WriteUninstallEntry, SETUP_ERR_UNINSTALL_ENTRY))
+        return Stopped(SETUP_ERR_UNINSTALL_ENTRY);
     m_ops.CleanClientDataFolder();
 
     ::InterlockedExchange(&m_session.m_bInstallComplete, 1);

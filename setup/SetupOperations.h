@@ -31,7 +31,7 @@ struct SetupOperations {
     std::function<void(HKEY root, const wchar_t* subKey)> DeleteRegistryKey;
     std::function<BOOL(InstallInfo& info)> InstallCodecs;
     std::function<void(const wchar_t* host, InstallInfo& info)> WriteClientConfig;
-    std::function<void(InstallInfo& info)> WriteUninstallEntry;
+    std::function<BOOL(InstallInfo& info)> WriteUninstallEntry;
     std::function<void()> CleanClientDataFolder;
     std::function<void(DWORD milliseconds)> Pause;
 };

@@ -76,19 +76,31 @@ Sequence Unregister()
 
 Sequence Codecs() { return Report(STEP_CODECS, 5, L"InstallCodecs"); }
 
-Sequence Finish()
+Sequence ClientConfig() { return Call(L"WriteClientConfig trailer.example"); }
+
+Sequence Entry()
 {
     const DWORD size = StandInOperations::kFileSizes[0] + StandInOperations::kFileSizes[1];
+    return {{kNote, L"WriteUninstallEntry", size}};
+}
+
+Sequence Complete()
+{
     return {
-        {kNote, L"WriteClientConfig trailer.example", 0},
-        {kNote, L"WriteUninstallEntry", size},
         {kNote, L"CleanClientDataFolder", 0},
         {kNote, L"Pause 100", 1},  // marked complete before the last pause
         {WM_SETUP_COMPLETE, 0, 0},
     };
 }
 
+Sequence Finish() { return ClientConfig() + Entry() + Complete(); }
+
 Sequence WholeRun() { return Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + Finish(); }
+
+Sequence WholeRunUpToTheEntry()
+{
+    return Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + ClientConfig() + Entry();
+}
 
 class InstallWorkerTest : public ::testing::Test {
 protected:
@@ -170,6 +182,12 @@ TEST_F(InstallWorkerTest, FailedStepsFollowTheDialogsAnswer)
          Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + Error(SETUP_ERR_CODECS)},
         {"download fails", L"DownloadClientFiles", {FALSE}, {IDOK}, SETUP_ERR_DOWNLOAD,
          Begin() + FailedDownloadMessages() + Error(SETUP_ERR_DOWNLOAD)},
+        {"uninstall entry: Retry writes it again", L"WriteUninstallEntry", {FALSE, TRUE}, {IDRETRY}, SETUP_OK,
+         WholeRunUpToTheEntry() + Error(SETUP_ERR_UNINSTALL_ENTRY) + Entry() + Complete()},
+        {"uninstall entry: Ignore goes on without it", L"WriteUninstallEntry", {FALSE}, {IDIGNORE}, SETUP_OK,
+         WholeRunUpToTheEntry() + Error(SETUP_ERR_UNINSTALL_ENTRY) + Complete()},
+        {"uninstall entry: Abort ends the run before the clean-up", L"WriteUninstallEntry", {FALSE}, {IDABORT},
+         SETUP_ERR_UNINSTALL_ENTRY, WholeRunUpToTheEntry() + Error(SETUP_ERR_UNINSTALL_ENTRY)},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.label);

@@ -61,7 +61,7 @@ struct CountingOperations {
         ops.DeleteRegistryKey = [this](HKEY, const wchar_t*) { ++calls["DeleteRegistryKey"]; };
         ops.InstallCodecs = step("InstallCodecs");
         ops.WriteClientConfig = [this](const wchar_t*, InstallInfo&) { ++calls["WriteClientConfig"]; };
-        ops.WriteUninstallEntry = [this](InstallInfo&) { ++calls["WriteUninstallEntry"]; };
+        ops.WriteUninstallEntry = step("WriteUninstallEntry");
         ops.CleanClientDataFolder = [this] { ++calls["CleanClientDataFolder"]; };
         ops.Pause = [](DWORD) {};
         return ops;
@@ -100,6 +100,7 @@ TEST_F(SilentInstall, EveryFailureIsAbortedAtOnceAndEndsTheRunWithItsCode)
         {"InstallX264Encoder", SETUP_ERR_X264, "Installation failed at step: x264 encoder"},
         {"InstallAvcDecoder", SETUP_ERR_AVC_DECODER, "Installation failed at step: AVC decoder"},
         {"InstallCodecs", SETUP_ERR_CODECS, "Installation failed at step: codec registration"},
+        {"WriteUninstallEntry", SETUP_ERR_UNINSTALL_ENTRY, "Installation failed at step: uninstall entry"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failing);
@@ -111,7 +112,7 @@ TEST_F(SilentInstall, EveryFailureIsAbortedAtOnceAndEndsTheRunWithItsCode)
         options.folder = m_dir / L"Quolix";
         EXPECT_EQ(RunSilentInstall(options, ops.Table()), c.code);
         EXPECT_EQ(ops.calls[c.failing], 1) << "a failed step is not retried";
-        EXPECT_EQ(ops.calls["WriteUninstallEntry"], 0);
+        EXPECT_EQ(ops.calls["WriteUninstallEntry"], std::string(c.failing) == "WriteUninstallEntry" ? 1 : 0);
         EXPECT_EQ(ops.calls["CleanClientDataFolder"], 0);
         const std::string log = Log();
         EXPECT_NE(log.find(c.closingLine), std::string::npos) << log;
@@ -162,7 +163,8 @@ TEST_F(SilentInstall, TheLogsLastLineHasTheDownloadsDetailAndTheLoggedReason)
 
 TEST_F(SilentInstall, ARefusedFolderChangesNothing)
 {
-    for (const wchar_t* folder : {L"", L"   ", L"Games\\Quolix"}) {
+    for (const wchar_t* folder :
+         {L"", L"   ", L"Games\\Quolix", L"D:\\QXTClient /LOG=C:\\x.log", L"C:\\Games\\CON"}) {
         CountingOperations ops;
         SilentInstallOptions options;
         options.hasFolder = true;

@@ -105,6 +105,7 @@ SetupOperations StandInOperations::Table()
     ops.WriteUninstallEntry = [this](InstallInfo& info) {
         ExpectSessionRecord(info, "WriteUninstallEntry");
         m_recorder.Note(L"WriteUninstallEntry", static_cast<LPARAM>(info.EstimatedSize));
+        return Next(L"WriteUninstallEntry");
     };
     ops.CleanClientDataFolder = [this] { m_recorder.Note(L"CleanClientDataFolder"); };
     ops.Pause = [this](DWORD milliseconds) {

@@ -64,6 +64,34 @@ for case in "${refused_cases[@]}"; do
   grep -q "^make-manifest: good.dll:" "$dir.err" && fail "make-manifest blamed the good file for: $label"
 done
 
+# Names Windows opens as a device or reads as a pattern are refused for that
+# reason: file|what the refusal says. The superscript digits count as port
+# numbers, whether the name's bytes are UTF-8 or the single bytes the setup
+# program reads.
+reason_cases=(
+  "$(printf 'COM\xc2\xb9.dll')|the name is reserved by Windows"
+  "$(printf 'lpt\xc2\xb3')|the name is reserved by Windows"
+  "$(printf 'LPT\xb2.ax')|the name is reserved by Windows"
+  "Com3.txt|the name is reserved by Windows"
+  "a*b.dll|Windows takes '*' and '?' as a pattern"
+  "what?.dll|Windows takes '*' and '?' as a pattern"
+)
+for case in "${reason_cases[@]}"; do
+  file=${case%%|*}
+  reason=${case#*|}
+  dir="$work/reason-$RANDOM$RANDOM"
+  mkdir "$dir"
+  printf 'good' >"$dir/good.dll"
+  printf 'x' >"$dir/$file"
+  "$tools/make-manifest" "$dir" >/dev/null 2>"$dir.err" && fail "make-manifest accepted $file"
+  grep -qF "$reason" "$dir.err" || fail "make-manifest: refusal of $file does not say '$reason': $(cat "$dir.err")"
+done
+# Names that only begin like one are files.
+mkdir "$work/lookalike"
+printf 'x' >"$work/lookalike/COM10.dll"
+printf 'x' >"$work/lookalike/lpt0.ax"
+"$tools/make-manifest" "$work/lookalike" >/dev/null || fail "make-manifest refused COM10.dll or lpt0.ax"
+
 # The refusal names the file and says why.
 mkdir "$work/own-temp"
 printf 'good' >"$work/own-temp/good.dll"
