@@ -6,6 +6,7 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "core/SetupMessages.h"
+#include "download/DownloadFailure.h"
 #include "framework/WindowDpi.h"
 #include "res/resource.h"
 #include "tests/setup/StandInOperations.h"
@@ -118,7 +119,7 @@ protected:
         dialog.m_strInitialFolder = std::wstring(kFolder);
         // A download that shows its progress and then waits for the test.
         dialog.m_operations.DownloadClientFiles = [this](const wchar_t*, const volatile LONG* cancel, HWND window,
-                                                         InstallInfo&) -> BOOL {
+                                                         InstallInfo&, DownloadFailure&) -> BOOL {
             ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
             const std::wstring status = kStatus;
             ::SendMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(&status), 0);
@@ -280,7 +281,10 @@ TEST_F(DialogScale, OpensAtTheScaleOfItsScreen)
 TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
 {
     const UINT dpi = qxt::DpiOfWindow(nullptr);
-    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&) -> BOOL {
+    // A failure with a line of detail: the box's longest text.
+    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&,
+                                                 DownloadFailure& failure) -> BOOL {
+        failure.detail = L"无法连接到下载服务器（127.0.0.1:8080），请检查网络后重试。";
         return FALSE;
     };
     Open();
@@ -288,10 +292,22 @@ TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
     Click(wnd, IDC_START);
     const MessageBoxInfo box = WaitForMessageBox(::GetCurrentProcessId(), kTimeoutMs);
     ASSERT_NE(box.wnd, nullptr) << "no error box";
-    EXPECT_EQ(box.text, L"文件下载失败，请重试！");
+    EXPECT_EQ(box.text.substr(0, box.text.find(L'\n')), L"文件下载失败，请重试！");
     HWND text = ::GetDlgItem(box.wnd, 0xFFFF);
     ASSERT_NE(text, nullptr);
-    ExpectFits(text, FontOf(text), box.text, "error box", dpi);
+    // Its lines as the box's text control lays them out: broken at words
+    // within its width, all of them within its height.
+    RECT room{};
+    ::GetClientRect(text, &room);
+    RECT needed{0, 0, room.right, 0};
+    HDC dc = ::GetDC(text);
+    HGDIOBJ previous = ::SelectObject(dc, FontOf(text));
+    ::DrawTextW(dc, box.text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(text, dc);
+    EXPECT_LE(needed.right, room.right) << "error box at " << dpi << " dpi: wider than its text control";
+    EXPECT_LE(needed.bottom, room.bottom) << "error box at " << dpi << " dpi: more lines than its text control holds";
+    EXPECT_NE(box.text.find(L"127.0.0.1:8080"), std::wstring::npos) << "the detail line is in the box";
     Screenshot(box.wnd, "scale-error-box-" + std::to_string(dpi) + "dpi");
     AnswerMessageBox(box, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return ReadControl(wnd, IDC_START).visible; })) << "back on the welcome page";
