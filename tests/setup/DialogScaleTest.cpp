@@ -118,7 +118,7 @@ protected:
         dialog.m_strInitialFolder = std::wstring(kFolder);
         // A download that shows its progress and then waits for the test.
         dialog.m_operations.DownloadClientFiles = [this](const wchar_t*, const volatile LONG* cancel, HWND window,
-                                                         InstallInfo&) -> BOOL {
+                                                         InstallInfo&, DownloadFailure&) -> BOOL {
             ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
             const std::wstring status = kStatus;
             ::SendMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(&status), 0);
@@ -280,9 +280,8 @@ TEST_F(DialogScale, OpensAtTheScaleOfItsScreen)
 TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
 {
     const UINT dpi = qxt::DpiOfWindow(nullptr);
-    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&) -> BOOL {
-        return FALSE;
-    };
+    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&,
+                                                 DownloadFailure&) -> BOOL { return FALSE; };
     Open();
     ASSERT_NE(wnd, nullptr);
     Click(wnd, IDC_START);
