@@ -31,10 +31,13 @@ void LogProgramStart(const std::wstring& arguments)
 }
 
 // What /? shows in its box, for a silent run that has no box: one log line
-// per line of the text.
+// per line of the text, each switch and its description two blanks apart
+// (the log would write the box's tab as an escape).
 void LogCommandLineHelp()
 {
-    const std::wstring help = kCommandLineHelp;
+    std::wstring help = kCommandLineHelp;
+    for (size_t tab = help.find(L'\t'); tab != std::wstring::npos; tab = help.find(L'\t', tab))
+        help.replace(tab, 1, L"  ");
     for (size_t begin = 0; begin <= help.size();) {
         size_t end = help.find(L"\r\n", begin);
         if (end == std::wstring::npos)
