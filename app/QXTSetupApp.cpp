@@ -31,19 +31,22 @@ void LogProgramStart(const std::wstring& arguments)
 }
 
 // What /? shows in its box, for a silent run that has no box: one log line
-// per line of the text, each switch and its description two blanks apart
-// (the log would write the box's tab as an escape).
+// per line of the text.
 void LogCommandLineHelp()
 {
-    std::wstring help = kCommandLineHelp;
-    for (size_t tab = help.find(L'\t'); tab != std::wstring::npos; tab = help.find(L'\t', tab))
-        help.replace(tab, 1, L"  ");
+    const std::wstring help = kCommandLineHelp;
     for (size_t begin = 0; begin <= help.size();) {
         size_t end = help.find(L"\r\n", begin);
         if (end == std::wstring::npos)
             end = help.size();
-        if (end > begin)
-            LogLine(L"%ls", help.substr(begin, end - begin).c_str());
+        if (end > begin) {
+            // The log writes a tab as an escape like any control character;
+            // two blanks keep the description apart from its switch.
+            std::wstring line = help.substr(begin, end - begin);
+            for (size_t tab = line.find(L'\t'); tab != std::wstring::npos; tab = line.find(L'\t', tab))
+                line.replace(tab, 1, L"  ");
+            LogLine(L"%ls", line.c_str());
+        }
         begin = end + 2;
     }
 }
