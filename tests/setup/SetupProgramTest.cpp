@@ -1528,10 +1528,18 @@ TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstall
     const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"), L"/S /? \"/LOG=" + m_log + L"\"", windowSeen);
     EXPECT_EQ(code, 0u) << LogText();
     EXPECT_FALSE(windowSeen);
-    // Each switch on a line of its own, with its description after two blanks.
-    for (const char* name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"})
-        EXPECT_TRUE(LogHasLine({name, "  "})) << name << "\n" << LogText();
+    // Each switch at the start of a line of its own (after the line's time),
+    // its description two blanks after it.
+    const size_t timeWidth = std::string("YYYY-MM-DD hh:mm:ss.mmm ").size();
     const std::vector<std::string> lines = LogLines();
+    for (const std::string name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"}) {
+        bool listed = false;
+        for (const std::string& line : lines) {
+            listed = listed || (line.compare(timeWidth, name.size(), name) == 0 &&
+                                line.find("  ", timeWidth + name.size()) != std::string::npos);
+        }
+        EXPECT_TRUE(listed) << name << "\n" << LogText();
+    }
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("nothing was installed (exit code 0)"), std::string::npos) << LogText();
     EXPECT_FALSE(LogHasLine({"Installation run started"})) << LogText();
