@@ -32,7 +32,9 @@ SetupOperations RealSetupOperations()
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) {
         const bool fromTrailer = ::ReadServerHost(host);
-        LogLine(L"Server host: %ls (%ls)", host.c_str(), fromTrailer ? L"from the executable's trailer" : L"built-in");
+        // The trailer is whatever bytes follow the marker.
+        LogLine(L"Server host: %ls (%ls)", EscapeLogText(host).c_str(),
+                fromTrailer ? L"from the executable's trailer" : L"built-in");
     };
     ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info) {
         LogLine(L"Install folder: %ls", info.InstallLocation);
