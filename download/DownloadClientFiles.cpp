@@ -3,10 +3,12 @@
 #include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
+#include "download/CertificateError.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
+#include "download/ServerAddress.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/LogFile.h"
@@ -42,16 +44,32 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
     return same;
 }
 
+// A refused certificate is what the user is told about the failure.
+void NoteCertificateProblem(DWORD certificateError, DownloadFailure* reason)
+{
+    if (certificateError != 0 && reason)
+        if (const wchar_t* text = CertificateProblemText(certificateError))
+            reason->detail = text;
+}
+
 }  // namespace
 
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info, const DownloadTimings& timings)
+                         InstallInfo& info, const DownloadTimings& timings, DownloadFailure* reason)
 {
+    if (reason)
+        *reason = DownloadFailure{};
+    ServerAddress server;
+    if (!ParseServerAddress(host, server)) {
+        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]",
+                 EscapeLogText(host).c_str());
+        return 0;
+    }
     const std::wstring folder = InstallFilePath(info, L"");
     if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(folder.c_str());
 
-    const std::wstring baseUrl = std::wstring(L"http://") + host + L"/Custom/DownloadClient?filename=";
+    const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
 
     const std::wstring manifestUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
@@ -59,8 +77,12 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     DownloadOptions manifestOptions;
     manifestOptions.name = L"Client.txt";
     manifestOptions.timings = timings;
-    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions) == 0)
+    DWORD certificateError = 0;
+    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions, &certificateError) ==
+        0) {
+        NoteCertificateProblem(certificateError, reason);
         return 0;
+    }
 
     // The whole list first: the number of entries goes out with the first
     // one, and a damaged line ends the download before any file is touched.
@@ -138,8 +160,10 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         options.expectedDigest = entry.digest.c_str();
         options.name = entry.name.c_str();
         options.timings = timings;
-        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options);
+        const ULONGLONG length =
+            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &certificateError);
         if (length == 0) {
+            NoteCertificateProblem(certificateError, reason);
             const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/InstallInfo.h"
+#include "download/DownloadFailure.h"
 #include "download/DownloadOptions.h"
 
 #include <windows.h>
@@ -22,5 +23,9 @@
 // A file whose transfer fails for a network reason is tried again after the
 // pauses of timings; a file left incomplete by an earlier run is picked up
 // where it ended.
+//
+// When it returns 0 and reason is given, *reason says why: the run's code
+// and the line the error box adds.
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info, const DownloadTimings& timings = {});
+                         InstallInfo& info, const DownloadTimings& timings = {},
+                         DownloadFailure* reason = nullptr);

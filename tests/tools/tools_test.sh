@@ -123,6 +123,10 @@ runs_as "$work/a.exe" "1 127.0.0.1:8080"
 [ "$(stat -c %s "$work/a.exe")" = $((plain_size + 15)) ] || fail "stamp-host: old trailer not replaced"
 runs_as "$work/a.exe" "1 dl.example.org"
 
+# A scheme before the host is stamped with it; the program reads it whole.
+"$tools/stamp-host" "$work/a.exe" https://localhost:8443 -o "$work/tls.exe" || fail "stamp-host refused https://host:port"
+runs_as "$work/tls.exe" "1 https://localhost:8443"
+
 long=$(printf 'h%.0s' $(seq 259))
 "$tools/stamp-host" "$work/a.exe" "$long" -o "$work/long.exe" || fail "stamp-host refused 259 bytes"
 runs_as "$work/long.exe" "1 $long"
@@ -140,7 +144,7 @@ runs_as "$work/dollar.exe" "1 short.host"
 
 # Refused hosts leave the file as it was.
 cp "$work/a.exe" "$work/before.exe"
-for host in "$long"h "two words" $'tab\there' "" "http://host/path" "$(printf 'caf\xc3\xa9')"; do
+for host in "$long"h "two words" $'tab\there' "" "http://host/path" "ftp://host" "https://" "$(printf 'caf\xc3\xa9')"; do
   if "$tools/stamp-host" "$work/a.exe" "$host" 2>/dev/null; then
     fail "stamp-host accepted host '$host'"
   fi
