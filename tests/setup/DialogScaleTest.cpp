@@ -6,6 +6,7 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "core/SetupMessages.h"
+#include "download/DownloadFailure.h"
 #include "framework/WindowDpi.h"
 #include "res/resource.h"
 #include "tests/setup/StandInOperations.h"
@@ -108,6 +109,23 @@ void ExpectFits(HWND control, HFONT font, const std::wstring& text, const char* 
     const SIZE room = ClientSize(control);
     EXPECT_LE(text_.cx, room.cx) << label << " at " << dpi << " dpi: the text is wider than its control";
     EXPECT_LE(text_.cy, room.cy) << label << " at " << dpi << " dpi: the line is higher than its control";
+}
+
+// Text of several lines that the control wraps (a message box's): laid out
+// at the control's width, it must take no more than its height.
+void ExpectWrappedTextFits(HWND control, HFONT font, const std::wstring& text, const char* label, UINT dpi)
+{
+    const SIZE room = ClientSize(control);
+    HDC dc = ::GetDC(control);
+    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    RECT laid{0, 0, room.cx, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &laid,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    if (previous)
+        ::SelectObject(dc, previous);
+    ::ReleaseDC(control, dc);
+    EXPECT_LE(laid.right, room.cx) << label << " at " << dpi << " dpi: the text is wider than its control";
+    EXPECT_LE(laid.bottom, room.cy) << label << " at " << dpi << " dpi: the text is higher than its control";
 }
 
 class DialogScale : public ::testing::Test {
@@ -215,6 +233,9 @@ TEST_F(DialogScale, EveryPageAndEveryTextFitsAtEveryScale)
         EXPECT_EQ(ReadControl(wnd, IDC_INSTALL_PATH).rect.right, ReadControl(wnd, IDC_BROWSE).rect.left)
             << "the folder box and its browse button touch";
         ExpectFits(Item(IDC_INSTALL_PATH), FontOf(Item(IDC_INSTALL_PATH)), kFolder, "folder", dpi);
+        // The scales that no prefix runs at: the 2x pictures shrunk.
+        if (dpi == 120 || dpi == 168)
+            Screenshot(wnd, "dpichanged-welcome-" + std::to_string(dpi) + "dpi");
     }
 
     Click(wnd, IDC_START);
@@ -230,6 +251,8 @@ TEST_F(DialogScale, EveryPageAndEveryTextFitsAtEveryScale)
         ExpectFits(Item(IDC_COUNTER), FontOf(Item(IDC_COUNTER)), kCounter, "counter", dpi);
         // The percentage is written in the dialog's font.
         ExpectFits(Item(IDC_PROGRESS), FontOf(wnd), L"100%", "progress", dpi);
+        if (dpi == 120 || dpi == 168)
+            Screenshot(wnd, "dpichanged-progress-" + std::to_string(dpi) + "dpi");
     }
 
     ::SetEvent(release);
@@ -280,8 +303,11 @@ TEST_F(DialogScale, OpensAtTheScaleOfItsScreen)
 TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
 {
     const UINT dpi = qxt::DpiOfWindow(nullptr);
+    // The longest box the download shows: its first line and the line naming the cause.
+    static const wchar_t kDetail[] = L"安全连接失败：服务器的证书不是受信任的机构颁发的。";
     dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&,
-                                                 DownloadFailure&) -> BOOL {
+                                                 DownloadFailure& failure) -> BOOL {
+        failure.detail = kDetail;
         return FALSE;
     };
     Open();
@@ -289,10 +315,10 @@ TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
     Click(wnd, IDC_START);
     const MessageBoxInfo box = WaitForMessageBox(::GetCurrentProcessId(), kTimeoutMs);
     ASSERT_NE(box.wnd, nullptr) << "no error box";
-    EXPECT_EQ(box.text, L"文件下载失败，请重试！");
+    EXPECT_EQ(box.text, std::wstring(L"文件下载失败，请重试！\n") + kDetail);
     HWND text = ::GetDlgItem(box.wnd, 0xFFFF);
     ASSERT_NE(text, nullptr);
-    ExpectFits(text, FontOf(text), box.text, "error box", dpi);
+    ExpectWrappedTextFits(text, FontOf(text), box.text, "error box", dpi);
     Screenshot(box.wnd, "scale-error-box-" + std::to_string(dpi) + "dpi");
     AnswerMessageBox(box, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return ReadControl(wnd, IDC_START).visible; })) << "back on the welcome page";
