@@ -1591,3 +1591,24 @@ TEST_F(SilentSetupProgram, ADamagedFileListEndsTheRunWithTheDownloadCodeAndTheLo
             << "not an event of its own: " << line;
     }
 }
+
+// The host comes from the executable's trailer, whatever bytes follow the
+// marker: the log shows one with a carriage return and NEL escaped, in its
+// own line and in the request's.
+TEST_F(SilentSetupProgram, AHostWithControlCharactersIsEscapedInTheLog)
+{
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    const std::string image = ReadFileBytes(qxt::test::HelperPath(L"..\\QXTSetup.exe"));
+    ASSERT_FALSE(image.empty());
+    ASSERT_TRUE(WriteFileBytes(exe, image + "$127.0.0.1\r\x85:1"));
+
+    bool windowSeen = true;
+    EXPECT_EQ(RunToEnd(exe, L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u) << LogText();
+    EXPECT_FALSE(windowSeen);
+
+    EXPECT_TRUE(LogHasLine({"Server host: 127.0.0.1\\x0D\\x85:1 (from the executable's trailer)"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"error: GET http://127.0.0.1\\x0D\\x85:1/Custom/DownloadClient?filename=files&dotnet="}))
+        << LogText();
+    EXPECT_EQ(LogText().find("\xC2\x85"), std::string::npos) << "NEL written as it came";
+}
