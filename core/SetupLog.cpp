@@ -61,7 +61,7 @@ UINT LastRunOutcome()
     return static_cast<UINT>(::InterlockedCompareExchange(&g_lastRunOutcome, 0, 0));
 }
 
-void LogRunOutcome(UINT result)
+void LogRunOutcome(UINT result, const std::wstring& detail)
 {
     ::InterlockedExchange(&g_lastRunOutcome, static_cast<LONG>(result));
     if (result == SETUP_OK) {
@@ -72,9 +72,11 @@ void LogRunOutcome(UINT result)
         LogLine(L"Installation cancelled by the user (exit code 255)");
         return;
     }
-    const std::wstring reason = LastLoggedError();
-    LogLine(L"Installation failed at step: %ls (exit code %u): %ls", SetupResultName(result), result,
-            reason.empty() ? L"no error was logged" : reason.c_str());
+    const std::wstring logged = LastLoggedError();
+    std::wstring reason = logged.empty() ? L"no error was logged" : logged;
+    if (!detail.empty())
+        reason = detail + L" (" + reason + L")";
+    LogLine(L"Installation failed at step: %ls (exit code %u): %ls", SetupResultName(result), result, reason.c_str());
 }
 
 void LogFinishActions(bool autorun, bool programGroup, bool desktopShortcut, bool launchClient)

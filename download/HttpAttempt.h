@@ -17,6 +17,7 @@ enum class Attempt {
     RangeRefused,    // the answer to "the rest" does not continue what is held
     DigestMismatch,  // the whole body arrived but is not the listed file
     Refused,         // the answer rules out another try (404, no length, ...)
+    CertificateRefused,  // WinInet refused the server's certificate: the same one would come back
     LocalFailure,    // the temporary file or the destination could not be written
 };
 
@@ -25,6 +26,7 @@ struct AttemptResult {
     ULONGLONG total = 0;   // the whole file's declared length
     bool resumed = false;  // the body was appended to what the file held
     bool wrote = false;    // the temporary file was opened for writing
+    DWORD certificateError = 0;  // WinInet's code for a refused certificate
 };
 
 // What one request is for.
@@ -33,6 +35,7 @@ struct AttemptRequest {
     std::wstring server;
     std::wstring object;
     INTERNET_PORT port = 0;
+    bool secure = false;  // https: TLS with WinInet's own certificate checks
     std::wstring temporary;
     std::wstring destination;
     std::wstring expectedDigest;  // empty: none
@@ -47,5 +50,11 @@ struct AttemptRequest {
 // Returns when that is done or, within a fraction of a second, once *cancel
 // is set: a request still blocked on a silent server is then left behind to
 // end by itself (at its receive timeout at the latest); from the moment it is
-// left it writes nothing more, to the file, the window or the log.
+// left it writes nothing more, to the file, the window or the log, and the
+// temporary file is no longer open in it: a run started again at once takes
+// over what it holds.
+//
+// A body is flushed to the disk before it replaces the destination, and the
+// move is written through, so that a power loss never leaves the file in
+// place empty or zero-filled.
 AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* cancel);

@@ -5,6 +5,7 @@
 #include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/ShellDelete.h"
+#include "framework/Unattended.h"
 #include "install/InstallerKeyAccess.h"
 #include "install/ServiceControl.h"
 
@@ -14,13 +15,17 @@ namespace {
 
 constexpr wchar_t kDotNetInstaller[] = L"dotNetFx40_Client_x86_x64.exe";
 constexpr wchar_t kImagingComponentInstaller[] = L"wic_x86_chs.exe";
+// With somebody watching: progress shown, a restart offered. Unattended
+// nothing may wait for an answer, so nothing is shown and nothing restarts.
 constexpr wchar_t kInstallerParameters[] = L"/passive /promptrestart";
+constexpr wchar_t kDotNetQuietParameters[] = L"/q /norestart";
+constexpr wchar_t kImagingComponentQuietParameters[] = L"/quiet /norestart";
 // The installers need to write below this key; some systems deny it to them.
 constexpr wchar_t kInternetExplorerMainKey[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\";
 
-DWORD RunInstaller(const std::wstring& path)
+DWORD RunInstaller(const std::wstring& path, const wchar_t* quietParameters)
 {
-    return RunAndWait(path.c_str(), kInstallerParameters, false, true);
+    return RunAndWait(path.c_str(), IsUnattended() ? quietParameters : kInstallerParameters, false, true);
 }
 
 // Deletes the Windows Update download cache, but only while the service is
@@ -45,15 +50,16 @@ void ResetWindowsUpdateCache()
 bool RunInstallers(const InstallInfo& info)
 {
     const std::wstring dotNet = InstallFilePath(info, kDotNetInstaller);
-    if (RunInstaller(dotNet) == 0)
+    if (RunInstaller(dotNet, kDotNetQuietParameters) == 0)
         return true;
 
     const std::wstring imaging = InstallFilePath(info, kImagingComponentInstaller);
-    if (RunInstaller(imaging) == 0 && RunInstaller(dotNet) == 0)
+    if (RunInstaller(imaging, kImagingComponentQuietParameters) == 0 &&
+        RunInstaller(dotNet, kDotNetQuietParameters) == 0)
         return true;
 
     ResetWindowsUpdateCache();
-    return RunInstaller(dotNet) == 0;
+    return RunInstaller(dotNet, kDotNetQuietParameters) == 0;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "core/ProductNames.h"
 #include "framework/Handles.h"
 #include "framework/SystemErrorText.h"
+#include "framework/Unattended.h"
 #include "tests/install/ConsoleCapture.h"
 #include "tests/install/InstallerFolder.h"
 #include "tests/install/KeyDescriptor.h"
@@ -329,6 +330,45 @@ TEST_F(PrerequisitesTest, TheInstallersRunInTheirOrderUntilOneSucceeds)
         EXPECT_EQ(cache.Exists(), !c.cacheReset);
         // The service is stopped and started only around the cache reset.
         EXPECT_EQ(lines.empty(), !c.cacheReset) << testing::PrintToString(lines);
+    }
+}
+
+// With somebody watching, the installers show their progress and offer a
+// restart; unattended they show nothing and never restart, and nothing of
+// the step waits for an answer.
+TEST_F(PrerequisitesTest, TheInstallersAreQuietWhenNobodyWatches)
+{
+    static const struct {
+        const char* label;
+        bool unattended;
+        const wchar_t* dotNetParameters;
+        const wchar_t* wicParameters;
+    } kCases[] = {
+        {"with the dialog", false, L"/passive /promptrestart", L"/passive /promptrestart"},
+        {"silent run", true, L"/q /norestart", L"/quiet /norestart"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        m_folder.ClearRuns();
+        // Every attempt, the cache reset among them.
+        m_folder.SetExitCodes(kDotNet, L"1,1,0");
+        m_folder.SetExitCodes(kWic, L"0");
+        UpdateCache cache;
+
+        SetUnattended(c.unattended);
+        ConsoleCapture console;
+        const BOOL result = Run();
+        SetUnattended(false);
+
+        EXPECT_EQ(result, TRUE);
+        EXPECT_FALSE(cache.Exists());
+        ASSERT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet, kDotNet}));
+        for (const auto& run : m_folder.Runs()) {
+            EXPECT_EQ(run.parameters, run.name == kDotNet ? c.dotNetParameters : c.wicParameters)
+                << testing::PrintToString(run.name);
+            EXPECT_EQ(qxt::test::EveryoneEntries(run.acl), kInstallerEntry) << testing::PrintToString(run.acl);
+        }
+        EXPECT_EQ(IeMainAcl(), m_aclBefore);
     }
 }
 

@@ -207,6 +207,75 @@ TEST_F(InstallWorkerTest, FailedStepsFollowTheDialogsAnswer)
     }
 }
 
+// A failed download ends the run with the code and the detail line it gave:
+// the line reaches the dialog with the error (lParam), and its code is the
+// run's exit code.
+TEST_F(InstallWorkerTest, AFailedDownloadPassesItsCodeAndDetailLineOn)
+{
+    static const struct {
+        const char* label;
+        SetupResult code;
+        const wchar_t* detail;
+        unsigned exitCode;
+        ExpectedMessage error;
+    } cases[] = {
+        {"no detail", SETUP_ERR_DOWNLOAD, L"", SETUP_ERR_DOWNLOAD, {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}},
+        {"a detail line", SETUP_ERR_DOWNLOAD, L"服务器证书不受信任", SETUP_ERR_DOWNLOAD,
+         {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"服务器证书不受信任"}},
+        {"a code of the download's own", static_cast<SetupResult>(239), L"文件列表的签名无效", 239,
+         {WM_SETUP_ERROR, 239, L"文件列表的签名无效"}},
+        {"a failure that claims success still fails the run", SETUP_OK, L"", SETUP_ERR_DOWNLOAD,
+         {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        MessageRecorder dialog;
+        SetupSession run(SetupOperations{});
+        StandInOperations standIns(dialog, run);
+        standIns.ScriptResults(L"DownloadClientFiles", {FALSE});
+        standIns.ScriptDownloadFailure({c.code, c.detail});
+        dialog.ScriptErrorAnswers({IDOK});
+        run.m_operations = standIns.Table();
+        run.m_hDialog = dialog.Window();
+        run.m_strServerHost = L"preset.example";
+
+        EXPECT_EQ(InstallWorker(&run), c.exitCode);
+        EXPECT_TRUE(MatchesSequence(dialog.Messages(), Begin() + FailedDownloadMessages() + Sequence{c.error}));
+        EXPECT_EQ(run.m_bInstallComplete, 0);
+    }
+}
+
+// The download gets the stamped text whole (its scheme picks HTTP or HTTPS);
+// the client's configuration names the host without the scheme.
+TEST_F(InstallWorkerTest, TheClientConfigurationGetsTheHostWithoutItsScheme)
+{
+    static const struct {
+        const wchar_t* stamped;
+        const wchar_t* configured;
+    } cases[] = {
+        {L"https://dl.example:8443", L"dl.example:8443"},
+        {L"http://dl.example", L"dl.example"},
+        {L"dl.example:8080", L"dl.example:8080"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.stamped)));
+        MessageRecorder dialog;
+        SetupSession run(SetupOperations{});
+        StandInOperations standIns(dialog, run);
+        standIns.stampedHost = c.stamped;
+        run.m_operations = standIns.Table();
+        run.m_hDialog = dialog.Window();
+        EXPECT_EQ(InstallWorker(&run), SETUP_OK);
+        std::vector<std::wstring> notes;
+        for (const auto& m : dialog.Messages())
+            if (m.message == kNote && (m.text.starts_with(L"DownloadClientFiles ") ||
+                                       m.text.starts_with(L"WriteClientConfig ")))
+                notes.push_back(m.text);
+        EXPECT_EQ(notes, (std::vector<std::wstring>{std::wstring(L"DownloadClientFiles ") + c.stamped,
+                                                    std::wstring(L"WriteClientConfig ") + c.configured}));
+    }
+}
+
 TEST_F(InstallWorkerTest, CancelDuringTheDownloadEndsTheRunEvenWhenTheDownloadSucceeded)
 {
     static const struct {
