@@ -26,3 +26,8 @@ inline constexpr wchar_t kUninstallShortcutDescription[] = L"卸载Quolix";
 inline constexpr wchar_t kUninstallEntryKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
 inline constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValue[] = L"QXTClient";
+
+// The product's own key under HKEY_LOCAL_MACHINE: what the setup keeps for
+// its next run (the highest signed file list version accepted).
+inline constexpr wchar_t kProductKey[] = L"SOFTWARE\\QXTClient";
+inline constexpr wchar_t kAcceptedListVersionValue[] = L"AcceptedFileListVersion";
