@@ -1159,6 +1159,9 @@ TEST_F(SilentSetupProgram, WithoutSilentTheFolderShowsOnTheWelcomePageAfterTheUn
     EXPECT_NE(box.text.find(L"/BOGUS"), std::wstring::npos) << box.text.c_str();
     EXPECT_NE(box.text.find(L"/NOLAUNCH"), std::wstring::npos) << "the box lists the switches";
     AnswerMessageBox(box, IDOK);
+    // The box has the dialog's class and caption: until it is gone it could
+    // be taken for the dialog.
+    WaitForBoxGone(box);
 
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = WaitForTopWindow(m_program.Pid(), L"#32770", L"QXTSetup", 0)); },
