@@ -11,6 +11,7 @@
 #include "framework/HttpFile.h"
 #include "framework/InternetSession.h"
 #include "framework/LogFile.h"
+#include "framework/Sha256.h"
 
 #include <memory>
 #include <string>
@@ -103,6 +104,7 @@ struct SharedAttempt {
         : request(what), cancel(flag), log(what.url.c_str())
     {
         log.retry = what.retry;
+        log.notFoundExpected = what.notFoundExpected;
     }
 
     const AttemptRequest request;
@@ -170,6 +172,19 @@ private:
             return Attempt::Cancelled;
         m_log.error = error;
         return Attempt::NetworkFailure;
+    }
+
+    // An answer whose length is not the one the list allows.
+    Attempt SizeMismatch(ULONGLONG allowed, ULONGLONG got, const wchar_t* allowedWhat, const wchar_t* gotWhat)
+    {
+        wchar_t expected[64] = {};
+        wchar_t received[64] = {};
+        FormatText(expected, 64, L"%I64u %ls", allowed, allowedWhat);
+        FormatText(received, 64, L"%I64u %ls", got, gotWhat);
+        m_result.expected = expected;
+        m_result.received = received;
+        m_log.mismatch = std::wstring(L"expected ") + expected + L", received " + received;
+        return Attempt::SizeMismatch;
     }
 
     SharedAttempt& m_shared;
@@ -265,6 +280,7 @@ Attempt Request::Receive()
         if (!m_request->QueryInfoStatusCode(status))
             return NetworkError();
         m_log.status = status;
+        m_result.status = status;
         if (Cancelled())
             return Attempt::Cancelled;
         if (status == kServiceUnavailable)
@@ -283,16 +299,28 @@ Attempt Request::Receive()
 
         // The rest of the file, when the server sends just that; a server
         // without ranges answers 200 with the whole file, which starts over.
-        // Shared for writing: a request left behind by a cancel may still
-        // hold it while the next run goes on with it (it writes no more).
         ULONGLONG position = 0;
         m_result.total = declared;
-        m_result.wrote = true;
-        if (held != 0 && status == kPartialContent) {
+        const bool appending = held != 0 && status == kPartialContent;
+        if (appending) {
             ContentRange range;
             if (!QueryContentRange(*m_request, range) || range.first != held || range.last + 1 != range.total ||
                 range.total - held != declared)
                 return Attempt::RangeRefused;
+            m_result.total = range.total;
+        }
+        // The listed size decides before a byte is written: an answer of
+        // another length is not the listed file, and one past the cap is
+        // never read.
+        if (m_what.hasListedSize && m_result.total != m_what.listedSize)
+            return SizeMismatch(m_what.listedSize, m_result.total, L"bytes listed", L"bytes declared by the server");
+        if (m_what.maxLength != 0 && m_result.total > m_what.maxLength)
+            return SizeMismatch(m_what.maxLength, m_result.total, L"bytes at most", L"bytes declared by the server");
+
+        // Shared for writing: a request left behind by a cancel may still
+        // hold it while the next run goes on with it (it writes no more).
+        m_result.wrote = true;
+        if (appending) {
             ULONGLONG end = 0;
             if (!m_file.Open(m_what.temporary.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite |
                                                            CFile::shareDenyNone | CFile::typeBinary) ||
@@ -303,7 +331,6 @@ Attempt Request::Receive()
             if (end != held)
                 return Attempt::RangeRefused;
             position = held;
-            m_result.total = range.total;
             m_result.resumed = true;
             m_log.appended = true;
         }
@@ -323,6 +350,10 @@ Attempt Request::Receive()
                 return NetworkError();
             if (read == 0)
                 break;
+            // Never more than the declared (and so the listed) length: a
+            // server that goes on sending is cut off.
+            if (read > m_result.total - position)
+                return SizeMismatch(m_result.total, position + read, L"bytes declared", L"bytes or more sent");
             {
                 // Nothing is written once the user cancelled or the waiting
                 // side has left: the chunk just read is dropped.
@@ -352,6 +383,26 @@ Attempt Request::Receive()
             !CMD5Checksum::FileHasDigest(m_what.temporary.c_str(), m_what.expectedDigest.c_str())) {
             m_log.digestMismatch = true;
             return Attempt::DigestMismatch;
+        }
+        if (m_what.hasSha256) {
+            Sha256Digest digest{};
+            ULONGLONG length = 0;
+            if (!Sha256OfFile(m_what.temporary.c_str(), digest, length)) {
+                m_log.error = ::GetLastError();
+                return Attempt::LocalFailure;
+            }
+            // The size too: what was appended to a held part may add up to
+            // another length than the answers declared.
+            if (length != m_result.total)
+                return SizeMismatch(m_result.total, length, L"bytes listed", L"bytes in the file");
+            if (digest != m_what.expectedSha256) {
+                m_result.expected = L"SHA-256 " + HexText(m_what.expectedSha256);
+                m_result.received = L"SHA-256 " + HexText(digest);
+                m_log.digestMismatch = true;
+                m_log.mismatch = L"the body's SHA-256 " + HexText(digest) + L" is not the listed " +
+                                 HexText(m_what.expectedSha256);
+                return Attempt::DigestMismatch;
+            }
         }
         SrwGuard guard(m_shared.lock);
         if (m_shared.left)

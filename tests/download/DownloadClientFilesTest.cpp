@@ -29,6 +29,8 @@ namespace {
 
 const std::string kBase = "/Custom/DownloadClient?filename=";
 const std::string kManifestTarget = kBase + "files&dotnet=0";
+// Asked for first; this server has none (404), so the plain list follows.
+const std::string kSignedTarget = kManifestTarget + "&signed=1";
 
 std::string Lower(std::string text)
 {
@@ -173,7 +175,7 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
         .Fetched(L"client.ini", 3, 3, config.size())
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), fresh.Messages()));
-    const std::vector<std::string> fetched = {kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
+    const std::vector<std::string> fetched = {kSignedTarget, kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
                                               kBase + "client.ini"};
     EXPECT_EQ(RequestedTargets(), fetched);
     EXPECT_TRUE(HasBytes(Local("QXTClient.exe"), client));
@@ -196,7 +198,7 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
         .Kept(L"client.ini", 3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), again.Messages()));
-    EXPECT_EQ(server.Requests().size(), fetched.size() + 1);
+    EXPECT_EQ(server.Requests().size(), fetched.size() + 2);
     EXPECT_EQ(info.EstimatedSize, client.size() + library.size() + config.size());
 }
 
@@ -416,7 +418,7 @@ TEST_F(DownloadClientFilesTest, ACurrentFileInUseIsKept)
     run.Begin(manifest.size()).Kept(L"codec.ax", 1, 1).Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_EQ(info.EstimatedSize, codec.size());
-    const std::vector<std::string> requested = {kManifestTarget};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -429,7 +431,7 @@ TEST_F(DownloadClientFilesTest, AByteOrderMarkBeforeTheFirstNameIsSkipped)
     EXPECT_EQ(Run(), TRUE);
 
     EXPECT_TRUE(HasBytes(Local("first.bin"), bytes));
-    const std::vector<std::string> requested = {kManifestTarget, kBase + "first.bin"};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget, kBase + "first.bin"};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -483,7 +485,7 @@ TEST_F(DownloadClientFilesTest, ANameLeavingTheInstallFolderIsRefused)
         ExpectedRun run;
         run.Begin(manifest.size()).TakeUp(c.shown, 1, 2).Failed(c.shown);
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
-        EXPECT_EQ(server.Requests().size(), requestsBefore + 1) << "only the manifest is requested";
+        EXPECT_EQ(server.Requests().size(), requestsBefore + 2) << "only the lists are requested";
         EXPECT_FALSE(PathExists(caseDir / L"outside.bin"));
         EXPECT_FALSE(PathExists(caseDir / L"a\\outside.bin"));
         EXPECT_FALSE(PathExists(L"C:\\outside.bin"));
@@ -554,7 +556,7 @@ TEST_F(DownloadClientFilesTest, AKeptFileThatCannotBeReadIsFetchedAgain)
     if (messages.size() > run.Messages().size())
         messages.resize(run.Messages().size());
     EXPECT_TRUE(MatchesSequence(messages, run.Messages()));
-    const std::vector<std::string> requested = {kManifestTarget, kBase + "unreadable.bin"};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget, kBase + "unreadable.bin"};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -742,7 +744,8 @@ TEST_F(DownloadClientFilesTest, TheManifestRequestCarriesTheDotNetFlag)
         EXPECT_EQ(Run(), TRUE);
 
         const std::vector<HttpRequestRecord> requests = server.Requests();
-        ASSERT_EQ(requests.size(), before + 1);
+        ASSERT_EQ(requests.size(), before + 2);
+        EXPECT_EQ(requests[before].target, target + "&signed=1");
         EXPECT_EQ(requests.back().target, target);
     }
 }

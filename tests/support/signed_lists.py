@@ -7,6 +7,8 @@
   signed_lists.py files DIR NAME...    the body of a list of the files DIR/NAME... (stdout; --version N,
                                        --expires TIME before DIR)
   signed_lists.py verifier-cases DIR   the documents of the verifier's table, one thing wrong in each
+  signed_lists.py loop-cases DIR       DIR/files/ (a small client) and lists of it: good (version 200),
+                                       older (100), expired, other-key; DIR/publisher.xy
 """
 import hashlib
 import os
@@ -123,6 +125,33 @@ def verifier_cases(folder):
             f.write(document)
 
 
+def loop_cases(folder):
+    files = os.path.join(folder, "files")
+    os.makedirs(files, exist_ok=True)
+    keys(folder)
+    key = load_key(os.path.join(folder, "publisher.key"))
+    other = load_key(os.path.join(folder, "other.key"))
+    contents = {
+        "QXTClient.exe": bytes((i * 7 + i // 251) & 0xFF for i in range(70000)),
+        "data.bin": bytes((i * 13 + 5) & 0xFF for i in range(5000)),
+        "readme.txt": b"the third file\n",
+    }
+    for name, data in contents.items():
+        with open(os.path.join(files, name), "wb") as f:
+            f.write(data)
+    names = list(contents)
+    lists = {
+        "good": (files_body(files, names, 200, "2099-12-31T23:59:59Z"), key),
+        "older": (files_body(files, names, 100, "2099-12-31T23:59:59Z"), key),
+        "expired": (files_body(files, names, 300, "2001-01-01T00:00:00Z"), key),
+        "other-key": (files_body(files, names, 200, "2099-12-31T23:59:59Z"), other),
+        "empty": (files_body(files, [], 400, "2099-12-31T23:59:59Z"), key),
+    }
+    for label, (body, signer) in lists.items():
+        with open(os.path.join(folder, label + ".signed"), "wb") as f:
+            f.write(body + signature_line(signer, body))
+
+
 def main(argv):
     if len(argv) >= 2 and argv[0] == "keys":
         keys(argv[1])
@@ -146,6 +175,8 @@ def main(argv):
         sys.stdout.buffer.write(files_body(args[0], args[1:], version, expires))
     elif len(argv) == 2 and argv[0] == "verifier-cases":
         verifier_cases(argv[1])
+    elif len(argv) == 2 and argv[0] == "loop-cases":
+        loop_cases(argv[1])
     else:
         sys.exit(__doc__)
 
