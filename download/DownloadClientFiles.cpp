@@ -3,10 +3,12 @@
 #include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
+#include "download/CertificateError.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
+#include "download/ServerAddress.h"
 #include "download/SignedListCheck.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
@@ -43,6 +45,14 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
         !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
     LogFileDecision(path, local, digest, same);
     return same;
+}
+
+// A refused certificate is what the user is told about the failure.
+void NoteCertificateProblem(DWORD certificateError, DownloadFailure* reason)
+{
+    if (certificateError != 0 && reason)
+        if (const wchar_t* text = CertificateProblemText(certificateError))
+            reason->detail = text;
 }
 
 // A signed list is a few hundred bytes a file; a server that sends more
@@ -106,7 +116,8 @@ enum class SignedListState { Verified, NotOnServer, Refused, Failed };
 // download that did not succeed (the network, the disk, a cancel).
 SignedListState FetchSignedList(const std::wstring& url, const std::wstring& folder, HWND window,
                                 const volatile LONG* cancel, const DownloadTimings& timings,
-                                const DownloadTrust& trust, SignedFileList& list, TrustRefusal& refusal)
+                                const DownloadTrust& trust, DownloadFailure& failure, SignedFileList& list,
+                                TrustRefusal& refusal)
 {
     const bool keyed = trust.keyState == PublisherKeyState::Present;
     const std::wstring path = folder + L"Client.signed";
@@ -117,7 +128,9 @@ SignedListState FetchSignedList(const std::wstring& url, const std::wstring& fol
     options.notFoundExpected = !keyed;
     DownloadReport report;
     options.report = &report;
-    if (DownloadFile(path.c_str(), url.c_str(), window, cancel, options) == 0) {
+    DWORD certificateError = 0;
+    if (DownloadFile(path.c_str(), url.c_str(), window, cancel, options, &certificateError) == 0) {
+        NoteCertificateProblem(certificateError, &failure);
         if (CancelRequested(cancel))
             return SignedListState::Failed;
         if (report.status == 404)
@@ -164,22 +177,24 @@ struct ListedFile {
     std::wstring name;
     std::wstring md5;
     const SignedFileEntry* signedEntry = nullptr;
-    bool usable = true;  // a plain line that names a file of the install folder
-    std::wstring line;   // the plain line, for the log
 };
 
-// The plain list Client.txt: fetched into the install folder, read whole
-// (the number of entries goes out with the first one) up to its first blank
-// line. False when it cannot be fetched or read, or on a cancel.
+// The plain list Client.txt: fetched into the install folder and read whole
+// (the number of entries goes out with the first one; a damaged line ends
+// the download before any file is touched). False when it cannot be
+// fetched, read or used, or on a cancel.
 bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND window, const volatile LONG* cancel,
-                   const DownloadTimings& timings, std::vector<ListedFile>& entries)
+                   const DownloadTimings& timings, DownloadFailure* reason, std::vector<ListedFile>& entries)
 {
     const std::wstring manifestPath = folder + L"Client.txt";
     DownloadOptions manifestOptions;
     manifestOptions.name = L"Client.txt";
     manifestOptions.timings = timings;
-    if (DownloadFile(manifestPath.c_str(), url.c_str(), window, cancel, manifestOptions) == 0)
+    DWORD certificateError = 0;
+    if (DownloadFile(manifestPath.c_str(), url.c_str(), window, cancel, manifestOptions, &certificateError) == 0) {
+        NoteCertificateProblem(certificateError, reason);
         return false;
+    }
 
     CStdioFile manifest;
     if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
@@ -198,17 +213,26 @@ bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND win
             ::Sleep(kCancelPauseMs);
             return false;
         }
-        const ClientFileEntry parsed = ParseClientFileEntry(line);
-        ListedFile entry;
-        entry.name = parsed.name;
-        entry.md5 = parsed.digest;
-        entry.usable = parsed.hasSeparator && IsInstallableName(parsed.name);
-        entry.line = line;
-        entries.push_back(std::move(entry));
+        const ClientFileEntry entry = ParseClientFileEntry(line);
+        if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
+            LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls", static_cast<unsigned>(entries.size() + 1),
+                     problem, EscapeLogText(line).c_str());
+            return false;
+        }
+        ListedFile listed;
+        listed.name = entry.name;
+        listed.md5 = entry.digest;
+        entries.push_back(std::move(listed));
     }
     if (manifest.Failed())
         return false;
     manifest.Close();
+    // An empty list would leave the install folder without a client and the
+    // run would only notice at the first installer.
+    if (entries.empty()) {
+        LogError(L"Manifest Client.txt lists no files: it is empty or its first line is blank");
+        return false;
+    }
     return true;
 }
 
@@ -247,11 +271,16 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     outcome = DownloadFailure{};
     if (listVersion)
         *listVersion = 0;
+    ServerAddress server;
+    if (!ParseServerAddress(host, server)) {
+        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]", host);
+        return 0;
+    }
     const std::wstring folder = InstallFilePath(info, L"");
     if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(folder.c_str());
 
-    const std::wstring baseUrl = std::wstring(L"http://") + host + L"/Custom/DownloadClient?filename=";
+    const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
 
     // A key slot that is not as the build and the publisher's tool leave it
@@ -267,7 +296,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     SignedFileList signedList;
     TrustRefusal refusal;
     bool useSigned = false;
-    switch (FetchSignedList(listUrl + L"&signed=1", folder, window, cancel, timings, trust, signedList, refusal)) {
+    switch (FetchSignedList(listUrl + L"&signed=1", folder, window, cancel, timings, trust, outcome, signedList,
+                            refusal)) {
     case SignedListState::Verified:
         useSigned = true;
         break;
@@ -297,7 +327,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             entries.push_back(std::move(entry));
         }
     }
-    else if (!ReadPlainList(listUrl, folder, window, cancel, timings, entries))
+    else if (!ReadPlainList(listUrl, folder, window, cancel, timings, &outcome, entries))
         return 0;
 
     const WPARAM count = entries.size();
@@ -309,17 +339,6 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         const ListedFile& entry = entries[number - 1];
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
         ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
-
-        const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
-        // A line without a name, or a name reaching outside the install
-        // folder, is never looked at, fetched or written.
-        if (!entry.usable) {
-            LogError(L"Manifest line %u names no file of the install folder: %ls", static_cast<unsigned>(number),
-                     entry.line.c_str());
-            SendText(window, WM_SETUP_STATUS_TEXT, failure);
-            SendText(window, WM_DOWNLOAD_FAILED, failure);
-            return 0;
-        }
 
         const std::wstring localPath = folder + entry.name;
         // An unreadable local file cannot be shown to be current, so it is
@@ -354,6 +373,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
         DownloadOptions options;
+        // A real digest, checked with the list: only then may a part left by
+        // an earlier run be joined to the rest.
         if (entry.signedEntry) {
             options.expectedSha256 = &entry.signedEntry->sha256;
             options.listedSize = &entry.signedEntry->size;
@@ -364,8 +385,12 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         options.timings = timings;
         DownloadReport report;
         options.report = &report;
-        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options);
+        DWORD certificateError = 0;
+        const ULONGLONG length =
+            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &certificateError);
         if (length == 0) {
+            NoteCertificateProblem(certificateError, &outcome);
+            const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
             if (entry.signedEntry && report.mismatch && !CancelRequested(cancel))

@@ -30,6 +30,9 @@ struct DownloadTrust {
 // only when both match.
 //
 // Returns 1 when every entry is in place, 0 otherwise (also after a cancel).
+// A list without entries, or with a line that is not "name|MD5" (a name
+// inside the install folder, a digest of 32 hexadecimal digits), fails before
+// any file is looked at, with the line in the log.
 // Adds each file's size to info.EstimatedSize. Sends the download messages and
 // status texts to window with SendMessageW.
 //

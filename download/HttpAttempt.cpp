@@ -1,6 +1,7 @@
 #include "download/HttpAttempt.h"
 
 #include "download/CancelRequest.h"
+#include "download/CertificateError.h"
 #include "download/ContentRange.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
@@ -49,7 +50,8 @@ DWORD SetReadOnly(const wchar_t* path, bool readOnly)
 bool PutInPlace(const wchar_t* temporary, const wchar_t* destination)
 {
     const DWORD before = SetReadOnly(destination, false);
-    if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
+    // Write-through: the move is on the disk when it returns, like the body.
+    if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = ::GetLastError();
         if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY))
             SetReadOnly(destination, true);
@@ -113,6 +115,10 @@ struct SharedAttempt {
     const volatile LONG* const cancel;
     SRWLOCK lock = SRWLOCK_INIT;
     bool left = false;  // the waiting side has returned
+    // The temporary file, used only under the lock and only while not left.
+    // The side that leaves closes it, so a request left behind holds nothing
+    // that the next attempt or run needs and can never write into it again.
+    CFile file;
     RequestLog log;
     AttemptResult result;
     volatile LONG references = 1;
@@ -142,7 +148,10 @@ private:
     SharedAttempt* m_shared;
 };
 
-// The request's side: every blocking network call happens here.
+// The request's side: every blocking network call happens here. Whatever
+// reaches the temporary file or the dialog (a write, a progress report, the
+// move into place) happens under the lock, after a look at whether the
+// waiting side has left, so nothing of it follows the waiting side's return.
 class Request {
 public:
     explicit Request(SharedAttempt& shared) noexcept : m_shared(shared), m_what(shared.request), m_log(shared.log) {}
@@ -152,28 +161,37 @@ public:
 private:
     bool Prepare();
     Attempt Receive();
-    bool Left()
-    {
-        SrwGuard guard(m_shared.lock);
-        return m_shared.left;
-    }
+    Attempt OpenTemporary(bool resume);
+    Attempt DigestHeldPart(BYTE* buffer);
+    Attempt PutInPlaceUnlessLeft();
     // Whether the request should stop: the user cancelled, or the waiting
-    // side has already left.
+    // side has already left. Only under the lock.
+    bool StopRequestedLocked() const { return m_shared.left || CancelRequested(m_shared.cancel); }
     bool Cancelled()
     {
         SrwGuard guard(m_shared.lock);
-        return m_shared.left || CancelRequested(m_shared.cancel);
+        return StopRequestedLocked();
     }
     // A failed call on the network: the system's code goes to the log.
     Attempt NetworkError()
     {
         const DWORD error = ::GetLastError();
-        if (Cancelled())
+        SrwGuard guard(m_shared.lock);
+        if (StopRequestedLocked())
             return Attempt::Cancelled;
         m_log.error = error;
+        if (IsCertificateError(error)) {
+            m_result.certificateError = error;
+            return Attempt::CertificateRefused;
+        }
         return Attempt::NetworkFailure;
     }
-
+    // A failed call on the temporary file or the destination.
+    Attempt LocalError()
+    {
+        m_log.error = ::GetLastError();
+        return Attempt::LocalFailure;
+    }
     // An answer whose length is not the one the list allows.
     Attempt SizeMismatch(ULONGLONG allowed, ULONGLONG got, const wchar_t* allowedWhat, const wchar_t* gotWhat)
     {
@@ -186,6 +204,7 @@ private:
         m_log.mismatch = std::wstring(L"expected ") + expected + L", received " + received;
         return Attempt::SizeMismatch;
     }
+    bool Digesting() const { return !m_what.expectedDigest.empty() || m_what.hasSha256; }
 
     SharedAttempt& m_shared;
     const AttemptRequest& m_what;
@@ -194,19 +213,25 @@ private:
     std::unique_ptr<CInternetSession> m_session;
     std::unique_ptr<CHttpConnection> m_connection;
     std::unique_ptr<CHttpFile> m_request;
-    CFile m_file;
     AttemptResult m_result;
+    ProgressReporter m_progress{nullptr, 0};
+    bool m_reporting = false;
+    // The digest of what the temporary file holds, kept as the body is
+    // written, so that the file is never read back by name.
+    CMD5Checksum m_digest;
+    Sha256Hash m_sha256;
+    ULONGLONG m_position = 0;  // bytes the temporary file holds
 };
 
 void Request::Run()
 {
     // A request that cannot even be prepared fails the same way every time.
     m_result.outcome = Prepare() ? Receive() : Attempt::Refused;
-    m_file.Close();
     m_request.reset();
     m_connection.reset();
     m_session.reset();
     SrwGuard guard(m_shared.lock);
+    m_shared.file.Close();
     m_shared.result = m_result;
     if (!m_shared.left) {
         m_log.stored = m_result.outcome == Attempt::Stored;
@@ -233,8 +258,11 @@ bool Request::Prepare()
         m_log.error = ::GetLastError();
         return false;
     }
+    // Over TLS WinInet makes every certificate check itself; none of them is
+    // ever switched off here (no SECURITY_FLAG_IGNORE_* on this request).
+    const DWORD secure = m_what.secure ? INTERNET_FLAG_SECURE : 0;
     m_request = m_connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_what.object.c_str(), nullptr, 1,
-                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
+                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | secure);
     if (!m_request) {
         m_log.error = ::GetLastError();
         return false;
@@ -268,11 +296,10 @@ bool Request::Prepare()
     return true;
 }
 
+
 Attempt Request::Receive()
 {
     const ULONGLONG held = m_what.held;
-    ProgressReporter progress(m_what.window, 0);
-    bool reporting = false;
     const Attempt outcome = [&] {
         if (!m_request->SendRequest())
             return NetworkError();
@@ -299,10 +326,9 @@ Attempt Request::Receive()
 
         // The rest of the file, when the server sends just that; a server
         // without ranges answers 200 with the whole file, which starts over.
-        ULONGLONG position = 0;
         m_result.total = declared;
-        const bool appending = held != 0 && status == kPartialContent;
-        if (appending) {
+        const bool resume = held != 0 && status == kPartialContent;
+        if (resume) {
             ContentRange range;
             if (!QueryContentRange(*m_request, range) || range.first != held || range.last + 1 != range.total ||
                 range.total - held != declared)
@@ -316,34 +342,23 @@ Attempt Request::Receive()
             return SizeMismatch(m_what.listedSize, m_result.total, L"bytes listed", L"bytes declared by the server");
         if (m_what.maxLength != 0 && m_result.total > m_what.maxLength)
             return SizeMismatch(m_what.maxLength, m_result.total, L"bytes at most", L"bytes declared by the server");
-
-        // Shared for writing: a request left behind by a cancel may still
-        // hold it while the next run goes on with it (it writes no more).
-        m_result.wrote = true;
-        if (appending) {
-            ULONGLONG end = 0;
-            if (!m_file.Open(m_what.temporary.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite |
-                                                           CFile::shareDenyNone | CFile::typeBinary) ||
-                !m_file.Seek(0, CFile::end, &end)) {
-                m_log.error = ::GetLastError();
-                return Attempt::LocalFailure;
-            }
-            if (end != held)
-                return Attempt::RangeRefused;
-            position = held;
-            m_result.resumed = true;
-            m_log.appended = true;
-        }
-        else if (!m_file.Open(m_what.temporary.c_str(),
-                              CFile::modeCreate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeBinary)) {
-            m_log.error = ::GetLastError();
-            return Attempt::LocalFailure;
-        }
-        progress = ProgressReporter(m_what.window, m_result.total);
-        progress.Start(position);
-        reporting = true;
+        if (const Attempt opened = OpenTemporary(resume); opened != Attempt::Stored)
+            return opened;
 
         BYTE buffer[kChunkSize];
+        if (resume) {
+            if (const Attempt digested = DigestHeldPart(buffer); digested != Attempt::Stored)
+                return digested;
+        }
+        {
+            SrwGuard guard(m_shared.lock);
+            if (m_shared.left)
+                return Attempt::Cancelled;
+            m_progress = ProgressReporter(m_what.window, m_result.total);
+            m_progress.Start(m_position);
+            m_reporting = true;
+        }
+
         for (;;) {
             UINT read = 0;
             if (!m_request->Read(buffer, kChunkSize, read))
@@ -352,49 +367,45 @@ Attempt Request::Receive()
                 break;
             // Never more than the declared (and so the listed) length: a
             // server that goes on sending is cut off.
-            if (read > m_result.total - position)
-                return SizeMismatch(m_result.total, position + read, L"bytes declared", L"bytes or more sent");
+            if (read > m_result.total - m_position)
+                return SizeMismatch(m_result.total, m_position + read, L"bytes declared", L"bytes or more sent");
             {
                 // Nothing is written once the user cancelled or the waiting
                 // side has left: the chunk just read is dropped.
                 SrwGuard guard(m_shared.lock);
-                if (m_shared.left || CancelRequested(m_shared.cancel))
+                if (StopRequestedLocked())
                     return Attempt::Cancelled;
                 // A write error, a full disk among them.
-                if (!m_file.Write(buffer, read)) {
-                    m_log.error = ::GetLastError();
-                    return Attempt::LocalFailure;
-                }
+                if (!m_shared.file.Write(buffer, read))
+                    return LocalError();
                 m_log.received += read;
+                m_position += read;
+                m_progress.Advance(m_position);
             }
-            position += read;
-            progress.Advance(position);
+            if (!m_what.expectedDigest.empty())
+                m_digest.Update(buffer, read);
+            if (m_what.hasSha256)
+                m_sha256.Update(buffer, read);
         }
-        m_file.Close();
-        progress.Finish();
 
         // A server that closes before the declared length has sent a cut body.
-        if (position != m_result.total)
+        if (m_position != m_result.total)
             return Attempt::NetworkFailure;
         // A body that is not the listed file (a stale mirror, an error page
         // served as 200, pieces of two versions) never takes the
         // destination's place.
         if (!m_what.expectedDigest.empty() &&
-            !CMD5Checksum::FileHasDigest(m_what.temporary.c_str(), m_what.expectedDigest.c_str())) {
+            ::CompareStringOrdinal(m_digest.Final().c_str(), -1, m_what.expectedDigest.c_str(), -1, TRUE) !=
+                CSTR_EQUAL) {
             m_log.digestMismatch = true;
             return Attempt::DigestMismatch;
         }
         if (m_what.hasSha256) {
             Sha256Digest digest{};
-            ULONGLONG length = 0;
-            if (!Sha256OfFile(m_what.temporary.c_str(), digest, length)) {
-                m_log.error = ::GetLastError();
+            if (!m_sha256.Finish(digest)) {
+                m_log.error = ERROR_INVALID_FUNCTION;
                 return Attempt::LocalFailure;
             }
-            // The size too: what was appended to a held part may add up to
-            // another length than the answers declared.
-            if (length != m_result.total)
-                return SizeMismatch(m_result.total, length, L"bytes listed", L"bytes in the file");
             if (digest != m_what.expectedSha256) {
                 m_result.expected = L"SHA-256 " + HexText(m_what.expectedSha256);
                 m_result.received = L"SHA-256 " + HexText(digest);
@@ -404,21 +415,86 @@ Attempt Request::Receive()
                 return Attempt::DigestMismatch;
             }
         }
-        SrwGuard guard(m_shared.lock);
-        if (m_shared.left)
-            return Attempt::Cancelled;
-        if (!PutInPlace(m_what.temporary.c_str(), m_what.destination.c_str())) {
-            m_log.error = ::GetLastError();
-            return Attempt::LocalFailure;
-        }
-        return Attempt::Stored;
+        return PutInPlaceUnlessLeft();
     }();
     // The dialog's bar shows what was written, however the transfer ended,
     // unless the waiting side has left.
-    if (reporting && !Left())
-        progress.Finish();
+    SrwGuard guard(m_shared.lock);
+    if (m_reporting && !m_shared.left)
+        m_progress.Finish();
     return outcome;
 }
+
+// Opens the temporary file: for the rest of the file, the part held so far
+// with the rest to be appended; otherwise empty. Stored stands for "opened".
+Attempt Request::OpenTemporary(bool resume)
+{
+    SrwGuard guard(m_shared.lock);
+    if (m_shared.left)
+        return Attempt::Cancelled;
+    m_result.wrote = true;
+    // Read as well: the digest of a held part is taken through this handle.
+    const UINT mode = CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyNone | CFile::typeBinary;
+    if (!m_shared.file.Open(m_what.temporary.c_str(), resume ? mode | CFile::modeNoTruncate : mode))
+        return LocalError();
+    if (!resume)
+        return Attempt::Stored;
+    ULONGLONG end = 0;
+    if (!m_shared.file.Seek(0, CFile::end, &end))
+        return LocalError();
+    if (end != m_what.held)
+        return Attempt::RangeRefused;
+    m_position = end;
+    m_result.resumed = true;
+    m_log.appended = true;
+    return Attempt::Stored;
+}
+
+// Reads the held part once, through the open handle, into the digest; the
+// file position ends where the rest is appended. Stored stands for "done".
+Attempt Request::DigestHeldPart(BYTE* buffer)
+{
+    if (!Digesting())
+        return Attempt::Stored;
+    ULONGLONG done = 0;
+    while (done < m_position) {
+        // A chunk at a time, so that a cancel does not wait for a large part.
+        SrwGuard guard(m_shared.lock);
+        if (StopRequestedLocked())
+            return Attempt::Cancelled;
+        if (done == 0 && !m_shared.file.Seek(0, CFile::begin))
+            return LocalError();
+        UINT got = 0;
+        const UINT wanted = static_cast<UINT>(m_position - done < kChunkSize ? m_position - done : kChunkSize);
+        if (!m_shared.file.Read(buffer, wanted, got))
+            return LocalError();
+        if (got == 0)
+            return Attempt::RangeRefused;  // shorter than it was a moment ago
+        if (!m_what.expectedDigest.empty())
+            m_digest.Update(buffer, got);
+        if (m_what.hasSha256)
+            m_sha256.Update(buffer, got);
+        done += got;
+    }
+    return Attempt::Stored;
+}
+
+// The whole body with the right digest: on the disk first, then in the
+// destination's place in one step.
+Attempt Request::PutInPlaceUnlessLeft()
+{
+    SrwGuard guard(m_shared.lock);
+    if (m_shared.left)
+        return Attempt::Cancelled;
+    // A power loss after the move must not find the file empty or zero-filled.
+    if (!m_shared.file.Flush())
+        return LocalError();
+    m_shared.file.Close();
+    if (!PutInPlace(m_what.temporary.c_str(), m_what.destination.c_str()))
+        return LocalError();
+    return Attempt::Stored;
+}
+
 
 DWORD WINAPI RequestThread(void* parameter)
 {
@@ -451,6 +527,7 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
             break;
         SrwGuard guard(shared->lock);
         shared->left = true;
+        shared->file.Close();
         shared->log.Discard();
         LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself", request.url.c_str());
         AttemptResult cancelled;

@@ -18,6 +18,7 @@ enum class Attempt {
     DigestMismatch,  // the whole body arrived but is not the listed file
     SizeMismatch,    // the answer's length is not the listed size (or is past the cap)
     Refused,         // the answer rules out another try (404, no length, ...)
+    CertificateRefused,  // WinInet refused the server's certificate: the same one would come back
     LocalFailure,    // the temporary file or the destination could not be written
 };
 
@@ -29,6 +30,7 @@ struct AttemptResult {
     DWORD status = 0;      // the answer's HTTP status
     std::wstring expected; // for a mismatch: the listed value
     std::wstring received; // and the one that arrived
+    DWORD certificateError = 0;  // WinInet's code for a refused certificate
 };
 
 // What one request is for.
@@ -37,6 +39,7 @@ struct AttemptRequest {
     std::wstring server;
     std::wstring object;
     INTERNET_PORT port = 0;
+    bool secure = false;  // https: TLS with WinInet's own certificate checks
     std::wstring temporary;
     std::wstring destination;
     std::wstring expectedDigest;  // empty: none
@@ -57,5 +60,11 @@ struct AttemptRequest {
 // Returns when that is done or, within a fraction of a second, once *cancel
 // is set: a request still blocked on a silent server is then left behind to
 // end by itself (at its receive timeout at the latest); from the moment it is
-// left it writes nothing more, to the file, the window or the log.
+// left it writes nothing more, to the file, the window or the log, and the
+// temporary file is no longer open in it: a run started again at once takes
+// over what it holds.
+//
+// A body is flushed to the disk before it replaces the destination, and the
+// move is written through, so that a power loss never leaves the file in
+// place empty or zero-filled.
 AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* cancel);

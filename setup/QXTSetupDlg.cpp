@@ -18,6 +18,7 @@
 #include <windowsx.h>
 
 #include <iterator>
+#include <string>
 
 using namespace dialog_layout;
 
@@ -42,6 +43,7 @@ struct ErrorReport {
 };
 
 const ErrorReport kErrorReports[] = {
+    {SETUP_ERR_UNINSTALL_ENTRY, L"卸载信息写入失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_CODECS, L"编解码器安装失败，请重试！", MB_OK | MB_ICONERROR, 0},
     {SETUP_ERR_AAC_DECODER, L"AAC解码器安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_AAC_ENCODER, L"AAC编码器安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
@@ -53,6 +55,14 @@ const ErrorReport kErrorReports[] = {
     {SETUP_ERR_FLASH, L"Flash插件安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_DOTNET, L".Net framework 组件安装失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
     {SETUP_ERR_DOWNLOAD, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    // The trust checks end the download the same way; the line under the
+    // first one names the check.
+    {SETUP_ERR_BAD_SIGNATURE, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_DAMAGED_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_EXPIRED_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_OLDER_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_FILE_MISMATCH, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_NO_SIGNED_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
 };
 
 const wchar_t* StepText(WPARAM step)
@@ -236,6 +246,8 @@ bool CQXTSetupDlg::AcceptInstallFolder(const std::wstring& folder)
     case InstallFolderVerdict::Empty:
     case InstallFolderVerdict::NotAbsolute:
         // Such a folder would install into the root of the current drive.
+    case InstallFolderVerdict::InvalidName:
+        // And such a one would fail later, half-way through the run.
         break;
     }
     ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);
@@ -262,7 +274,7 @@ LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_IMAGESWITCH_HOVER: return OnImageSwitchHover(wParam, lParam);
     case WM_SETUP_BEGIN: return OnSetupBegin();
     case WM_SETUP_COMPLETE: return OnSetupComplete();
-    case WM_SETUP_ERROR: return OnSetupError(wParam);
+    case WM_SETUP_ERROR: return OnSetupError(wParam, lParam);
     case WM_SETUP_STEP: return OnSetupStep(wParam, lParam);
     case WM_DOWNLOAD_BEGIN: return 0;
     case WM_DOWNLOAD_FILE_INDEX: return OnDownloadFileIndex(wParam, lParam);
@@ -490,13 +502,16 @@ LRESULT CQXTSetupDlg::OnSetupComplete()
     return 1;
 }
 
-LRESULT CQXTSetupDlg::OnSetupError(WPARAM code)
+LRESULT CQXTSetupDlg::OnSetupError(WPARAM code, LPARAM detail)
 {
     int answer = 0;
     for (const ErrorReport& report : kErrorReports) {
         if (report.code != code)
             continue;
-        const int pressed = ::MessageBoxW(m_hWnd, report.text, kErrorCaption, report.type);
+        std::wstring text = report.text;
+        if (detail)
+            text += L"\n" + *reinterpret_cast<const std::wstring*>(detail);
+        const int pressed = ::MessageBoxW(m_hWnd, text.c_str(), kErrorCaption, report.type);
         answer = report.fixedAnswer < 0 ? pressed : report.fixedAnswer;
         break;
     }

@@ -61,7 +61,7 @@ protected:
     LRESULT OnImageSwitchHover(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetupBegin();
     LRESULT OnSetupComplete();
-    LRESULT OnSetupError(WPARAM code);
+    LRESULT OnSetupError(WPARAM code, LPARAM detail);
     LRESULT OnSetupStep(WPARAM step, LPARAM ordinal);
     LRESULT OnDownloadFileIndex(WPARAM index, LPARAM count);
     LRESULT OnDownloadProgress(WPARAM position, LPARAM upper);

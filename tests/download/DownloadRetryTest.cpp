@@ -332,6 +332,74 @@ TEST_F(DownloadRetryTest, ACancelWhileTheServerStallsDoesNotWaitForIt)
     EXPECT_TRUE(HasBytes(temporary, body.substr(0, recorder.Messages().back().wParam)));
 }
 
+// A cancel leaves a request blocked on a stalled server behind; the download
+// started again at once asks for the rest of what arrived and puts the file
+// in place while that request still waits. When the old request finally gets
+// its data it writes nothing more: not into the file, not into the bar.
+TEST_F(DownloadRetryTest, StartingAgainRightAfterACancelIsNotHeldUpByTheRequestLeftBehind)
+{
+    ServeWithRanges([](size_t n, HttpReply& reply) {
+        if (n == 0)
+            reply.holdAfter = 40000;
+    });
+    std::thread user([&] {
+        if (server.WaitUntilHeld())
+            ::InterlockedExchange(&cancel, 1);
+    });
+    EXPECT_EQ(Fetch(), 0u);
+    user.join();
+    const size_t held = ReadFileBytes(temporary).size();
+    ASSERT_GT(held, 0u) << "nothing arrived before the cancel";
+
+    ::InterlockedExchange(&cancel, 0);
+    recorder.Clear();
+    EXPECT_EQ(Fetch(), kSize) << "the request left behind kept the new download from completing";
+
+    EXPECT_TRUE(HasBytes(destination, body));
+    EXPECT_TRUE(IsReadOnly(destination));
+    EXPECT_FALSE(PathExists(temporary));
+    EXPECT_EQ(Ranges(server), (std::vector<std::string>{"", "bytes=" + std::to_string(held) + "-"}));
+
+    // The old request now gets the rest of its body, and ends.
+    const size_t reported = recorder.Messages().size();
+    server.Release();
+    ASSERT_TRUE(server.WaitUntilClosed(2));
+    EXPECT_EQ(recorder.Messages().size(), reported) << "the request left behind reported into the bar";
+    EXPECT_TRUE(HasBytes(destination, body));
+    EXPECT_FALSE(PathExists(temporary)) << "the request left behind wrote the temporary file";
+}
+
+// A request left behind whose body then ends (here cut once the server is
+// released) reports nothing: the position it reached would land in the bar
+// of whatever runs next. The body is cut where a read ends, and the one read
+// it brought has not been shown yet (the bar moves by whole percents of a
+// large declared length), so a last report would go out if allowed.
+TEST_F(DownloadRetryTest, ARequestLeftBehindReportsNothingWhenItsBodyEnds)
+{
+    constexpr size_t kRead = 32768;  // one read of the download
+    constexpr long long kDeclared = 100000000;
+    HttpReply reply = HttpReply::Ok(body);
+    reply.declaredLength = kDeclared;
+    reply.holdAfter = kRead;
+    reply.closeAfter = kRead;
+    server.Serve(kTarget, reply);
+    std::thread user([&] {
+        if (server.WaitUntilHeld() && WaitUntil([&] { return ReadFileBytes(temporary).size() == kRead; }))
+            ::InterlockedExchange(&cancel, 1);
+    });
+
+    EXPECT_EQ(Fetch(), 0u);
+    user.join();
+    ASSERT_EQ(cancel, 1) << "the first read never reached the temporary file";
+    const size_t atReturn = recorder.Messages().size();
+
+    server.Release();
+    ASSERT_TRUE(server.WaitUntilClosed(1));
+    EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{WM_DOWNLOAD_PROGRESS, 0, kDeclared}}));
+    EXPECT_EQ(recorder.Messages().size(), atReturn);
+    EXPECT_TRUE(HasBytes(temporary, body.substr(0, kRead)));
+}
+
 // A cancel during the pause before a retry ends the download at once.
 TEST_F(DownloadRetryTest, ACancelDuringThePauseBeforeARetryEndsTheDownload)
 {

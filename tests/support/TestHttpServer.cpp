@@ -1,5 +1,7 @@
 #include "tests/support/TestHttpServer.h"
 
+#include "tests/support/Wait.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -103,6 +105,7 @@ struct TestHttpServer::State {
     Handler handler;
     std::vector<HttpRequestRecord> requests;
     std::vector<std::thread> connections;
+    size_t closed = 0;  // connections answered and closed
 
     ~State()
     {
@@ -199,7 +202,8 @@ struct TestHttpServer::State {
             if (!SendAll(client, reply.body.data() + sent, next - sent))
                 return;
             sent = next;
-            if (sent == reply.holdAfter && sent < limit) {
+            // A body cut at its hold mark is held first, then cut.
+            if (sent == reply.holdAfter && sent < reply.body.size()) {
                 ::SetEvent(held);
                 HANDLE wake[2] = {release, stop};
                 ::WaitForMultipleObjects(2, wake, FALSE, kHoldLimitMs);
@@ -243,6 +247,8 @@ struct TestHttpServer::State {
         while (::recv(client, drain, sizeof drain, 0) > 0) {
         }
         ::closesocket(client);
+        std::lock_guard<std::mutex> guard(lock);
+        ++closed;
     }
 };
 
@@ -311,6 +317,16 @@ std::vector<HttpRequestRecord> TestHttpServer::Requests() const
 bool TestHttpServer::WaitUntilHeld(DWORD timeoutMs) const
 {
     return ::WaitForSingleObject(m_state->held, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool TestHttpServer::WaitUntilClosed(size_t connections, DWORD timeoutMs) const
+{
+    return WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(m_state->lock);
+            return m_state->closed >= connections;
+        },
+        timeoutMs);
 }
 
 void TestHttpServer::Release()

@@ -25,7 +25,7 @@ struct HttpReply {
     long long declaredLength = kBodyLength;  // or any value to declare instead
     std::vector<std::string> extraHeaders;    // whole lines, without CRLF
     size_t closeAfter = kWhole;  // close the connection after this many body bytes
-    size_t holdAfter = kWhole;   // after this many body bytes wait for Release()
+    size_t holdAfter = kWhole;   // after this many body bytes wait for Release() (then cut there at closeAfter)
     DWORD delayPerChunkMs = 0;   // a slow body: pause between chunks of chunkSize bytes
     size_t chunkSize = 16384;
 
@@ -68,6 +68,9 @@ public:
     bool WaitUntilHeld(DWORD timeoutMs = 10000) const;
     // Lets every held body go on.
     void Release();
+    // Waits (bounded) until this many connections have been answered and
+    // closed: the client has closed its end, or has gone quiet for a second.
+    bool WaitUntilClosed(size_t connections, DWORD timeoutMs = 10000) const;
 
     void Stop();
 
