@@ -62,8 +62,11 @@ SetupOperations RealSetupOperations()
     ops.KillFirstProcessByName = [](const wchar_t* exeName) { ::KillFirstProcessByName(exeName); };
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) {
-        const bool fromTrailer = ::ReadServerHost(host);
-        LogLine(L"Server host: %ls (%ls)", host.c_str(), fromTrailer ? L"from the executable's trailer" : L"built-in");
+        const ServerHostSource source = ::ReadServerHost(host);
+        LogLine(L"Server host: %ls (%ls)", host.c_str(),
+                source == ServerHostSource::Signature ? L"from the executable's code signature"
+                : source == ServerHostSource::Trailer ? L"from the executable's trailer"
+                                                      : L"built-in");
     };
     ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
                                  DownloadFailure& failure) {

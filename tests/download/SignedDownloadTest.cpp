@@ -260,8 +260,9 @@ TEST_F(SignedDownloadTest, EveryRefusalEndsWithItsCodeAndLeavesTheFolderAlone)
                 EXPECT_TRUE(HasBytes(Local(name), std::string("old ") + name)) << name;
             EXPECT_FALSE(PathExists(Local(name) + L".tmp")) << name;
         }
-        if (!c.filesRequested)
+        if (!c.filesRequested) {
             EXPECT_FALSE(PathExists(Local("Client.signed"))) << "a refused list is not left behind";
+        }
     }
 }
 
