@@ -287,7 +287,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     // cannot say which key to trust: nothing is fetched.
     if (trust.keyState == PublisherKeyState::Damaged)
         return Refuse(Refusal(SETUP_ERR_BAD_SIGNATURE, L"publisher key",
-                              L"the key slot as the build makes it (96 bytes, marker QXT-PUBLISHER-K1)",
+                              L"the key slot as the build makes it (96 bytes after its marker)",
                               L"a slot of another size or marker"),
                       L"Publisher key", outcome);
     const bool keyed = trust.keyState == PublisherKeyState::Present;

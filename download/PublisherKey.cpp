@@ -2,6 +2,25 @@
 
 #include <cstring>
 
+namespace {
+
+// The marker "QXT-PUBLISHER-K1" with every byte one higher: tools/set-key
+// finds the slot by the marker and refuses a file where it occurs twice, so
+// its plain text must not be in the image outside the slot.
+constexpr char kMarkerPlusOne[] = "RYU.QVCMJTIFS.L2";
+constexpr size_t kMarkerSize = sizeof kMarkerPlusOne - 1;
+
+bool HasMarker(const BYTE* slot)
+{
+    for (size_t i = 0; i < kMarkerSize; ++i) {
+        if (slot[i] + 1 != static_cast<unsigned char>(kMarkerPlusOne[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 PublisherKeyState ReadPublisherKey(HMODULE module, EcdsaP256PublicKey& key)
 {
     key.fill(0);
@@ -12,9 +31,7 @@ PublisherKeyState ReadPublisherKey(HMODULE module, EcdsaP256PublicKey& key)
     // someone: it is neither a key nor the absence of one.
     HGLOBAL loaded = ::LoadResource(module, found);
     const BYTE* slot = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
-    constexpr size_t kMarkerSize = sizeof kPublisherKeyMarker - 1;
-    if (!slot || ::SizeofResource(module, found) != kPublisherKeySlotSize ||
-        std::memcmp(slot, kPublisherKeyMarker, kMarkerSize) != 0)
+    if (!slot || ::SizeofResource(module, found) != kPublisherKeySlotSize || !HasMarker(slot))
         return PublisherKeyState::Damaged;
     std::memcpy(key.data(), slot + kPublisherKeySlotSize - key.size(), key.size());
     for (const BYTE b : key) {

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-inline constexpr char kPublisherKeyMarker[] = "QXT-PUBLISHER-K1";  // 16 bytes, no terminator stored
 inline constexpr size_t kPublisherKeySlotSize = 96;
 
 enum class PublisherKeyState {
