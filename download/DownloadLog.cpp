@@ -63,6 +63,10 @@ void RequestLog::Write()
                 appended ? L" after the held part" : L"", seconds);
         return;
     }
+    if (notFoundExpected && status == 404) {
+        LogLine(L"GET %ls%ls: status 404, %.2f s: not on the server", m_url.c_str(), request, seconds);
+        return;
+    }
     std::wstring reason;
     if (cancelled)
         reason = L"cancelled";
@@ -82,6 +86,8 @@ void RequestLog::Write()
         reason = L"the server did not answer 2xx";
     else if (status != 0 && !hasLength)
         reason = L"the answer declares no length";
+    else if (!mismatch.empty())
+        reason = mismatch;
     else if (digestMismatch)
         reason = L"the body's MD5 is not the manifest's";
     else if (hasLength && received != declared)

@@ -3,9 +3,12 @@
 // attempts that follow a network failure.
 #pragma once
 
+#include "framework/Sha256.h"
+
 #include <windows.h>
 
 #include <array>
+#include <string>
 
 struct DownloadTimings {
     static constexpr DWORD kRetries = 3;
@@ -15,6 +18,15 @@ struct DownloadTimings {
     DWORD receiveTimeoutMs = 30000;
     // Before the first, second and third retry.
     std::array<DWORD, kRetries> retryPausesMs = {1000, 2000, 4000};
+};
+
+// What one download learned that its caller decides on: the server's last
+// answer, and a body that is not the listed file.
+struct DownloadReport {
+    DWORD status = 0;         // the last answer's HTTP status; 0 without an answer
+    bool mismatch = false;    // the body's size or SHA-256 is not the listed one
+    std::wstring expected;    // for a mismatch: what the list says
+    std::wstring received;    // and what arrived
 };
 
 struct DownloadOptions {
@@ -27,4 +39,15 @@ struct DownloadOptions {
     // destination's file name.
     const wchar_t* name = nullptr;
     DownloadTimings timings;
+    // The listed SHA-256: checked like the MD5 (one of the two is given).
+    const Sha256Digest* expectedSha256 = nullptr;
+    // With a listed size the answer must declare exactly that length, and no
+    // more than that is ever written: a server that sends more is cut off.
+    // Without one, maxLength (when not 0) caps a declared length.
+    const ULONGLONG* listedSize = nullptr;
+    ULONGLONG maxLength = 0;
+    // A 404 is an answer the caller expects (the signed list of an older
+    // server): the log tells it as a plain line, not as an error.
+    bool notFoundExpected = false;
+    DownloadReport* report = nullptr;  // filled when given
 };

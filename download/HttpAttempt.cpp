@@ -12,6 +12,7 @@
 #include "framework/HttpFile.h"
 #include "framework/InternetSession.h"
 #include "framework/LogFile.h"
+#include "framework/Sha256.h"
 
 #include <memory>
 #include <string>
@@ -105,6 +106,7 @@ struct SharedAttempt {
         : request(what), cancel(flag), log(what.url.c_str())
     {
         log.retry = what.retry;
+        log.notFoundExpected = what.notFoundExpected;
     }
 
     const AttemptRequest request;
@@ -190,6 +192,19 @@ private:
         m_log.error = ::GetLastError();
         return Attempt::LocalFailure;
     }
+    // An answer whose length is not the one the list allows.
+    Attempt SizeMismatch(ULONGLONG allowed, ULONGLONG got, const wchar_t* allowedWhat, const wchar_t* gotWhat)
+    {
+        wchar_t expected[64] = {};
+        wchar_t received[64] = {};
+        FormatText(expected, 64, L"%I64u %ls", allowed, allowedWhat);
+        FormatText(received, 64, L"%I64u %ls", got, gotWhat);
+        m_result.expected = expected;
+        m_result.received = received;
+        m_log.mismatch = std::wstring(L"expected ") + expected + L", received " + received;
+        return Attempt::SizeMismatch;
+    }
+    bool Digesting() const { return !m_what.expectedDigest.empty() || m_what.hasSha256; }
 
     SharedAttempt& m_shared;
     const AttemptRequest& m_what;
@@ -204,6 +219,7 @@ private:
     // The digest of what the temporary file holds, kept as the body is
     // written, so that the file is never read back by name.
     CMD5Checksum m_digest;
+    Sha256Hash m_sha256;
     ULONGLONG m_position = 0;  // bytes the temporary file holds
 };
 
@@ -291,6 +307,7 @@ Attempt Request::Receive()
         if (!m_request->QueryInfoStatusCode(status))
             return NetworkError();
         m_log.status = status;
+        m_result.status = status;
         if (Cancelled())
             return Attempt::Cancelled;
         if (status == kServiceUnavailable)
@@ -318,6 +335,13 @@ Attempt Request::Receive()
                 return Attempt::RangeRefused;
             m_result.total = range.total;
         }
+        // The listed size decides before a byte is written: an answer of
+        // another length is not the listed file, and one past the cap is
+        // never read.
+        if (m_what.hasListedSize && m_result.total != m_what.listedSize)
+            return SizeMismatch(m_what.listedSize, m_result.total, L"bytes listed", L"bytes declared by the server");
+        if (m_what.maxLength != 0 && m_result.total > m_what.maxLength)
+            return SizeMismatch(m_what.maxLength, m_result.total, L"bytes at most", L"bytes declared by the server");
         if (const Attempt opened = OpenTemporary(resume); opened != Attempt::Stored)
             return opened;
 
@@ -341,6 +365,10 @@ Attempt Request::Receive()
                 return NetworkError();
             if (read == 0)
                 break;
+            // Never more than the declared (and so the listed) length: a
+            // server that goes on sending is cut off.
+            if (read > m_result.total - m_position)
+                return SizeMismatch(m_result.total, m_position + read, L"bytes declared", L"bytes or more sent");
             {
                 // Nothing is written once the user cancelled or the waiting
                 // side has left: the chunk just read is dropped.
@@ -356,6 +384,8 @@ Attempt Request::Receive()
             }
             if (!m_what.expectedDigest.empty())
                 m_digest.Update(buffer, read);
+            if (m_what.hasSha256)
+                m_sha256.Update(buffer, read);
         }
 
         // A server that closes before the declared length has sent a cut body.
@@ -369,6 +399,21 @@ Attempt Request::Receive()
                 CSTR_EQUAL) {
             m_log.digestMismatch = true;
             return Attempt::DigestMismatch;
+        }
+        if (m_what.hasSha256) {
+            Sha256Digest digest{};
+            if (!m_sha256.Finish(digest)) {
+                m_log.error = ERROR_INVALID_FUNCTION;
+                return Attempt::LocalFailure;
+            }
+            if (digest != m_what.expectedSha256) {
+                m_result.expected = L"SHA-256 " + HexText(m_what.expectedSha256);
+                m_result.received = L"SHA-256 " + HexText(digest);
+                m_log.digestMismatch = true;
+                m_log.mismatch = L"the body's SHA-256 " + HexText(digest) + L" is not the listed " +
+                                 HexText(m_what.expectedSha256);
+                return Attempt::DigestMismatch;
+            }
         }
         return PutInPlaceUnlessLeft();
     }();
@@ -409,7 +454,7 @@ Attempt Request::OpenTemporary(bool resume)
 // file position ends where the rest is appended. Stored stands for "done".
 Attempt Request::DigestHeldPart(BYTE* buffer)
 {
-    if (m_what.expectedDigest.empty())
+    if (!Digesting())
         return Attempt::Stored;
     ULONGLONG done = 0;
     while (done < m_position) {
@@ -425,7 +470,10 @@ Attempt Request::DigestHeldPart(BYTE* buffer)
             return LocalError();
         if (got == 0)
             return Attempt::RangeRefused;  // shorter than it was a moment ago
-        m_digest.Update(buffer, got);
+        if (!m_what.expectedDigest.empty())
+            m_digest.Update(buffer, got);
+        if (m_what.hasSha256)
+            m_sha256.Update(buffer, got);
         done += got;
     }
     return Attempt::Stored;
