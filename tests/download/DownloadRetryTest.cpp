@@ -343,8 +343,12 @@ TEST_F(DownloadRetryTest, StartingAgainRightAfterACancelIsNotHeldUpByTheRequestL
             reply.holdAfter = 40000;
     });
     std::thread user([&] {
+        // The cancel comes once the first chunk is in the temporary file: on
+        // a busy machine the server may be holding before the download has
+        // written what it sent.
         if (server.WaitUntilHeld())
-            ::InterlockedExchange(&cancel, 1);
+            WaitUntil([&] { return !ReadFileBytes(temporary).empty(); });
+        ::InterlockedExchange(&cancel, 1);
     });
     EXPECT_EQ(Fetch(), 0u);
     user.join();
