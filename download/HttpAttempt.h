@@ -13,7 +13,8 @@
 enum class Attempt {
     Stored,          // the file is in place
     Cancelled,       // the user cancelled; the temporary file keeps what arrived
-    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, 503
+    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, a
+                     // transfer too slow, an answer asking to come back (502, 503, ...)
     RangeRefused,    // the answer to "the rest" does not continue what is held
     DigestMismatch,  // the whole body arrived but is not the listed file
     Refused,         // the answer rules out another try (404, no length, ...)
@@ -25,6 +26,8 @@ struct AttemptResult {
     ULONGLONG total = 0;   // the whole file's declared length
     bool resumed = false;  // the body was appended to what the file held
     bool wrote = false;    // the temporary file was opened for writing
+    bool serverPause = false;  // the answer named the pause before another try
+    DWORD pauseMs = 0;         // that pause
 };
 
 // What one request is for.
