@@ -9,7 +9,7 @@ const wchar_t kCommandLineHelp[] =
     L"QXTSetup [/S] [/NOLAUNCH] [/NOAUTORUN] [/NODESKTOP] [/NOGROUP] [/LOG=文件] [/D=安装路径]\r\n"
     L"\r\n"
     L"/S\t静默安装：不显示窗口和消息框\r\n"
-    L"/D=路径\t安装路径（含空格时整个参数加引号，或作为最后一个参数）\r\n"
+    L"/D=路径\t安装路径（含空格时加引号：/D=\"C:\\My Games\"，或作为最后一个参数）\r\n"
     L"/LOG=文件\t日志文件（默认 %TEMP%\\QXTSetup.log）\r\n"
     L"/NOLAUNCH\t安装完成后不启动客户端\r\n"
     L"/NOAUTORUN\t静默安装时不设置开机启动\r\n"
@@ -40,7 +40,7 @@ bool EqualsNoCase(const std::wstring& text, const wchar_t* word)
 }
 
 // The rest of the line taken by an unquoted /D=: trailing blanks dropped and
-// quotes removed, so /D="C:\My Games" as the last switch reads the same.
+// quotes removed.
 std::wstring RestOfLine(const std::wstring& arguments, size_t from)
 {
     std::wstring rest;
@@ -66,7 +66,10 @@ CommandLineOptions ParseCommandLine(const std::wstring& arguments)
             break;
 
         // An unquoted /D= ends the switches: everything after it is the folder.
-        if (StartsWithNoCase(arguments.substr(at, 3), L"/D=")) {
+        // A quoted one (/D="C:\My Games") is one argument like any other, so
+        // switches may follow it.
+        if (StartsWithNoCase(arguments.substr(at, 3), L"/D=") &&
+            (at + 3 >= arguments.size() || arguments[at + 3] != L'"')) {
             options.hasFolder = true;
             options.folder = RestOfLine(arguments, at + 3);
             break;

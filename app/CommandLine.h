@@ -1,8 +1,9 @@
 // The setup program's command line. Switches start with "/" and are read
 // without regard to case:
 //   /S            silent: no dialog and no message box
-//   /D=folder     the install folder; quoted as one argument ("/D=C:\My Games")
-//                 or, unquoted, the last switch: it takes the rest of the line
+//   /D=folder     the install folder; quoted as one argument ("/D=C:\My Games"
+//                 or /D="C:\My Games") or, unquoted, the last switch: it then
+//                 takes the rest of the line
 //   /LOG=file     where the run's log goes
 //   /NOLAUNCH     the client is not started at the end
 //   /NOAUTORUN, /NODESKTOP, /NOGROUP

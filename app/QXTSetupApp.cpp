@@ -5,6 +5,7 @@
 #include "framework/FileVersion.h"
 #include "framework/LogFile.h"
 #include "framework/MessageBox.h"
+#include "framework/Unattended.h"
 #include "setup/QXTSetupDlg.h"
 #include "setup/SilentInstall.h"
 
@@ -27,6 +28,21 @@ void LogProgramStart(const std::wstring& arguments)
     else
         LogLine(L"QXTSetup, version unknown (%ls)", path);
     LogLine(L"Command line: %ls", arguments.c_str());
+}
+
+// What /? shows in its box, for a silent run that has no box: one log line
+// per line of the text.
+void LogCommandLineHelp()
+{
+    const std::wstring help = kCommandLineHelp;
+    for (size_t begin = 0; begin <= help.size();) {
+        size_t end = help.find(L"\r\n", begin);
+        if (end == std::wstring::npos)
+            end = help.size();
+        if (end > begin)
+            LogLine(L"%ls", help.substr(begin, end - begin).c_str());
+        begin = end + 2;
+    }
 }
 
 }  // namespace
@@ -53,7 +69,7 @@ BOOL CQXTSetupApp::InitInstance()
     OpenSetupLog(options.logPath);
     LogProgramStart(arguments);
     if (options.silent)
-        SuppressMessageBoxes(true);
+        SetUnattended(true);
 
     if (!options.unknown.empty()) {
         std::wstring names;
@@ -69,9 +85,15 @@ BOOL CQXTSetupApp::InitInstance()
         AfxMessageBox(L"无法识别的命令行参数：" + names + L"\r\n\r\n" + kCommandLineHelp, MB_OK | MB_ICONWARNING);
     }
 
-    if (options.help && !options.silent) {
-        AfxMessageBox(kCommandLineHelp, MB_OK | MB_ICONINFORMATION);
-        LogLine(L"The switches were shown (exit code 0)");
+    // A request for the switches installs nothing, silent or not.
+    if (options.help) {
+        if (options.silent) {
+            LogCommandLineHelp();
+            LogLine(L"The switches were written to the log, nothing was installed (exit code 0)");
+        } else {
+            AfxMessageBox(kCommandLineHelp, MB_OK | MB_ICONINFORMATION);
+            LogLine(L"The switches were shown (exit code 0)");
+        }
         return FALSE;
     }
 

@@ -32,6 +32,16 @@ BOOL CImageButton::SetImage(LPCWSTR resourceName)
     return TRUE;
 }
 
+BOOL CImageButton::SetImageForDpi(UINT resourceId, UINT dpi)
+{
+    m_image.Destroy();
+    LoadPngResourceForDpi(m_image, MAKEINTRESOURCEW(resourceId), dpi, m_nFrameCount);
+    m_nFrameWidth = m_image.GetWidth();
+    m_nFrameHeight = m_nFrameCount > 0 ? m_image.GetHeight() / m_nFrameCount : 0;
+    m_bmpBackground.DeleteObject();
+    return TRUE;
+}
+
 BOOL CImageButton::SizeToContent()
 {
     return SetWindowPos(nullptr, 0, 0, m_nFrameWidth, m_nFrameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);

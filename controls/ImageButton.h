@@ -26,6 +26,10 @@ public:
     // TRUE whether or not the strip loaded (a missing one gives size 0).
     virtual BOOL SetImage(UINT resourceId);
     virtual BOOL SetImage(LPCWSTR resourceName);
+    // The strip drawn for dpi (LoadPngResourceForDpi), with the frame size at
+    // that DPI. The background snapshot is dropped: a control given a picture
+    // of another size is placed anew, and takes it again at its next erase.
+    BOOL SetImageForDpi(UINT resourceId, UINT dpi);
     // Resizes the window to one frame.
     virtual BOOL SizeToContent();
     // The frame for the draw request's item state.

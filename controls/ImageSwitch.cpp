@@ -18,6 +18,16 @@ BOOL CImageSwitch::SetImage(UINT resourceId)
     return loaded;
 }
 
+BOOL CImageSwitch::SetImageForDpi(UINT resourceId, UINT dpi)
+{
+    m_image.Destroy();
+    const BOOL loaded = LoadPngResourceForDpi(m_image, MAKEINTRESOURCEW(resourceId), dpi, 2);
+    m_nFrameWidth = m_image.GetWidth();
+    m_nFrameHeight = m_image.GetHeight() / 2;
+    m_bmpBackground.DeleteObject();
+    return loaded;
+}
+
 void CImageSwitch::SetSelected(BOOL selected)
 {
     const int state = selected ? 1 : 0;

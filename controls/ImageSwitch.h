@@ -27,6 +27,9 @@ public:
 
     // Loads the two-frame strip and sets the frame size; neither redraws nor resizes.
     BOOL SetImage(UINT resourceId);
+    // The strip drawn for dpi, with the frame size at that DPI; drops the
+    // background snapshot, as the switch is placed anew.
+    BOOL SetImageForDpi(UINT resourceId, UINT dpi);
     void SetSelected(BOOL selected);
     BOOL IsSelected() const { return m_bSelected == 1; }
 

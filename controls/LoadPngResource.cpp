@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "framework/Handles.h"
+#include "framework/ImageScale.h"
 #include "framework/ResourceHandle.h"
+#include "framework/WindowDpi.h"
 
 void PremultiplyAlpha(CImage& image)
 {
@@ -20,10 +22,16 @@ void PremultiplyAlpha(CImage& image)
     }
 }
 
-BOOL LoadPngResource(CImage& image, LPCWSTR name)
+namespace {
+
+constexpr wchar_t kPngType[] = L"PNG";
+constexpr wchar_t kDoublePngType[] = L"PNG2X";
+constexpr UINT kDoubleDpi = 2 * qxt::kDesignDpi;
+
+BOOL LoadPngOfType(CImage& image, LPCWSTR name, LPCWSTR type)
 {
     HINSTANCE module = AfxGetResourceHandle();
-    HRSRC resource = ::FindResourceW(module, name, L"PNG");
+    HRSRC resource = ::FindResourceW(module, name, type);
     if (!resource)
         return FALSE;
     const DWORD size = ::SizeofResource(module, resource);
@@ -54,4 +62,44 @@ BOOL LoadPngResource(CImage& image, LPCWSTR name)
     if (image.GetBPP() == 32)
         PremultiplyAlpha(image);
     return TRUE;
+}
+
+}  // namespace
+
+BOOL LoadPngResource(CImage& image, LPCWSTR name)
+{
+    return LoadPngOfType(image, name, kPngType);
+}
+
+SIZE FrameSizeForDpi(SIZE designSize, UINT dpi)
+{
+    return SIZE{qxt::ScaleToDpi(designSize.cx, dpi), qxt::ScaleToDpi(designSize.cy, dpi)};
+}
+
+BOOL LoadPngResourceForDpi(CImage& image, LPCWSTR name, UINT dpi, int frames)
+{
+    if (dpi == qxt::kDesignDpi || dpi == 0)
+        return LoadPngResource(image, name);
+    if (dpi == kDoubleDpi && LoadPngOfType(image, name, kDoublePngType))
+        return TRUE;
+
+    // Drawn from the larger picture where there is one: shrinking keeps it
+    // crisp, enlarging the 1x picture would blur it.
+    CImage source;
+    UINT sourceDpi = kDoubleDpi;
+    if (!LoadPngOfType(source, name, kDoublePngType)) {
+        sourceDpi = qxt::kDesignDpi;
+        if (!LoadPngResource(source, name))
+            return FALSE;
+    }
+    if (frames <= 0 || source.GetHeight() % frames != 0)
+        frames = 1;
+    // The frame at 96 dpi, and from it the frame at dpi: the same rounding as
+    // the layout's, so a control and its picture have the same size.
+    const int designWidth = ::MulDiv(source.GetWidth(), static_cast<int>(qxt::kDesignDpi), static_cast<int>(sourceDpi));
+    const int designHeight =
+        ::MulDiv(source.GetHeight() / frames, static_cast<int>(qxt::kDesignDpi), static_cast<int>(sourceDpi));
+    const SIZE frame = FrameSizeForDpi(SIZE{designWidth, designHeight}, dpi);
+    image.Destroy();
+    return ScaleFrames(source, frames, frame.cx, frame.cy, image) ? TRUE : FALSE;
 }

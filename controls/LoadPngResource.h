@@ -13,3 +13,15 @@ BOOL LoadPngResource(CImage& image, LPCWSTR name);
 
 // The premultiplication of one 32-bit image, in place.
 void PremultiplyAlpha(CImage& image);
+
+// The skin at a display scale. The resources of type "PNG" are the pictures
+// at 96 dpi; those of type "PNG2X" with the same names are drawn at twice the
+// size for 192 dpi. At 96 dpi this is LoadPngResource; at 192 dpi the 2x
+// picture as it is; at any other DPI the 2x picture (or, without one, the 1x
+// picture) with each of its `frames` frames resized to the frame size at
+// that DPI, so that a control sized to one frame shows it unstretched.
+BOOL LoadPngResourceForDpi(CImage& image, LPCWSTR name, UINT dpi, int frames = 1);
+
+// The size of one frame at dpi of a picture whose frame at 96 dpi is
+// designSize: each side scaled and rounded to the nearest pixel.
+SIZE FrameSizeForDpi(SIZE designSize, UINT dpi);

@@ -74,13 +74,24 @@ void CNiceEdit::OnNcPaint()
 LRESULT CNiceEdit::OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS* params)
 {
     const LRESULT result = Default();
-    TEXTMETRICW metrics{};
+    // The line of the DC's own font; and of the edit's font, where that is
+    // taller: a font made for a larger display scale than the system's (the
+    // dialog on a screen of another scale) must not lose its lower half.
+    int line = 0;
     {
         qxt::WindowDc dc(m_hWnd);
+        TEXTMETRICW metrics{};
         ::GetTextMetricsW(dc.Get(), &metrics);
+        line = metrics.tmHeight + metrics.tmExternalLeading;
+        if (HFONT font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT))) {
+            qxt::SelectObjectGuard select(dc.Get(), font);
+            TEXTMETRICW own{};
+            if (::GetTextMetricsW(dc.Get(), &own) && own.tmHeight + own.tmExternalLeading > line)
+                line = own.tmHeight + own.tmExternalLeading;
+        }
     }
     RECT& proposed = params->rgrc[0];
-    const int margin = (proposed.bottom - proposed.top - metrics.tmExternalLeading - metrics.tmHeight) / 2;
+    const int margin = (proposed.bottom - proposed.top - line) / 2;
     proposed.top += margin;
     proposed.bottom -= margin;
     return result;

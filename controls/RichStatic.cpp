@@ -9,7 +9,7 @@ void CRichStatic::PreSubclassWindow()
     ModifyStyle(0, SS_OWNERDRAW);
 }
 
-void CRichStatic::SetPosition(int x, int y, int width)
+void CRichStatic::SetPosition(int x, int y, int width, int height)
 {
     HWND parent = GetParent();
     RECT before{};
@@ -19,7 +19,7 @@ void CRichStatic::SetPosition(int x, int y, int width)
     // Like MoveWindow with repainting, but without carrying the old pixels
     // along: the copy would show the old background at the new place, and the
     // next erase would keep it as the new snapshot.
-    SetWindowPos(nullptr, x, y, width, kHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    SetWindowPos(nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 
     RECT after{};
     GetWindowRect(&after);

@@ -34,9 +34,10 @@ public:
 
     // Used from the next paint on.
     void SetTextColor(COLORREF color) { m_crText = color; }
-    // Places the control in its parent, always 20 pixels high; a move drops
-    // the snapshot and repaints the parent under the old and new places.
-    void SetPosition(int x, int y, int width);
+    // Places the control in its parent, 20 pixels high at 96 dpi (the
+    // owner passes the height at its display scale); a move drops the
+    // snapshot and repaints the parent under the old and new places.
+    void SetPosition(int x, int y, int width, int height = kHeight);
 
     // Characters per line for a text of `length` characters measuring
     // `textWidth` pixels in a control `controlWidth` wide; at least one.

@@ -26,3 +26,9 @@ inline constexpr wchar_t kUninstallShortcutDescription[] = L"卸载Quolix";
 inline constexpr wchar_t kUninstallEntryKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
 inline constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValue[] = L"QXTClient";
+
+// Under HKEY_LOCAL_MACHINE, in the product's own key: the owners and access
+// lists of keys opened to the installers, one value per key (named as the
+// security functions name the key, the data its descriptor as SDDL), kept
+// only while the keys are open.
+inline constexpr wchar_t kSavedKeyAccessKey[] = L"SOFTWARE\\QXTClient\\SavedKeyAccess";

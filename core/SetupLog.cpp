@@ -28,6 +28,7 @@ const wchar_t* SetupResultName(UINT result)
 {
     switch (result) {
     case SETUP_OK: return L"success";
+    case SETUP_ERR_UNINSTALL_ENTRY: return L"uninstall entry (WriteUninstallEntry)";
     case SETUP_ERR_CODECS: return L"codec registration (InstallCodecs)";
     case SETUP_ERR_AAC_DECODER: return L"AAC decoder";
     case SETUP_ERR_AAC_ENCODER: return L"AAC encoder";
@@ -60,7 +61,7 @@ UINT LastRunOutcome()
     return static_cast<UINT>(::InterlockedCompareExchange(&g_lastRunOutcome, 0, 0));
 }
 
-void LogRunOutcome(UINT result)
+void LogRunOutcome(UINT result, const std::wstring& detail)
 {
     ::InterlockedExchange(&g_lastRunOutcome, static_cast<LONG>(result));
     if (result == SETUP_OK) {
@@ -71,9 +72,11 @@ void LogRunOutcome(UINT result)
         LogLine(L"Installation cancelled by the user (exit code 255)");
         return;
     }
-    const std::wstring reason = LastLoggedError();
-    LogLine(L"Installation failed at step: %ls (exit code %u): %ls", SetupResultName(result), result,
-            reason.empty() ? L"no error was logged" : reason.c_str());
+    const std::wstring logged = LastLoggedError();
+    std::wstring reason = logged.empty() ? L"no error was logged" : logged;
+    if (!detail.empty())
+        reason = detail + L" (" + reason + L")";
+    LogLine(L"Installation failed at step: %ls (exit code %u): %ls", SetupResultName(result), result, reason.c_str());
 }
 
 void LogFinishActions(bool autorun, bool programGroup, bool desktopShortcut, bool launchClient)

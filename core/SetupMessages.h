@@ -9,7 +9,10 @@
 // so the sender waits for the handler and sees its result.
 constexpr UINT WM_SETUP_BEGIN = WM_USER + 200;          // 0, 0
 constexpr UINT WM_SETUP_COMPLETE = WM_USER + 201;       // 0, 0
-constexpr UINT WM_SETUP_ERROR = WM_USER + 202;          // SetupResult, 0 -> IDRETRY / IDIGNORE / other
+// WM_SETUP_ERROR's detail is a const std::wstring* (valid during the call) or
+// 0: one more line in Chinese that the box shows under the line its code
+// stands for, and that a silent run writes in the log's last line.
+constexpr UINT WM_SETUP_ERROR = WM_USER + 202;          // SetupResult, detail -> IDRETRY / IDIGNORE / other
 constexpr UINT WM_SETUP_STEP = WM_USER + 203;           // SetupStep, ordinal 1..5
 constexpr UINT WM_DOWNLOAD_BEGIN = WM_USER + 204;       // 0, 0
 constexpr UINT WM_DOWNLOAD_FILE_INDEX = WM_USER + 205;  // entry number from 1, number of entries
@@ -21,6 +24,7 @@ constexpr UINT WM_DOWNLOAD_FAILED = WM_USER + 209;      // const std::wstring* (
 // Outcome of an installation run: WM_SETUP_ERROR's wParam and the worker's exit code.
 enum SetupResult : UINT {
     SETUP_OK = 0,
+    SETUP_ERR_UNINSTALL_ENTRY = 243,
     SETUP_ERR_CODECS = 244,
     SETUP_ERR_AAC_DECODER = 245,
     SETUP_ERR_AAC_ENCODER = 246,

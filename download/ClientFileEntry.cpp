@@ -16,9 +16,17 @@ bool IsParentComponent(const std::wstring& component)
     return dots >= 2;
 }
 
+// The digits Windows accepts after COM and LPT in a device name: 1 to 9 and
+// the superscripts one, two and three.
+bool IsDevicePortDigit(wchar_t c)
+{
+    return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
+}
+
 // A component that Windows opens as a device whatever folder it is in:
-// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, in any case and with any
-// extension ("nul.txt" is NUL too), trailing dots and blanks ignored.
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (COM¹ to COM³ and LPT¹ to
+// LPT³ too), in any case and with any extension ("nul.txt" is NUL too),
+// trailing dots and blanks ignored.
 bool IsDeviceComponent(const std::wstring& component)
 {
     std::wstring base = component.substr(0, component.find(L'.'));
@@ -32,7 +40,24 @@ bool IsDeviceComponent(const std::wstring& component)
         base == L"CONOUT$")
         return true;
     return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
-           base[3] >= L'1' && base[3] <= L'9';
+           IsDevicePortDigit(base[3]);
+}
+
+// Characters no Windows file name holds: controls, and those FindFirstFileW
+// takes as a pattern ("*", "?", and "<", ">", '"', which it reads as DOS
+// wildcards), so that a lookup would find some other file.
+bool HasForbiddenCharacter(const std::wstring& name)
+{
+    for (wchar_t c : name) {
+        if (c < 0x20 || c == L'*' || c == L'?' || c == L'<' || c == L'>' || c == L'"')
+            return true;
+    }
+    return false;
+}
+
+bool IsHexDigit(wchar_t c)
+{
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
 
 }  // namespace
@@ -55,7 +80,7 @@ bool IsInstallableName(const std::wstring& name)
 {
     if (name.empty() || name[0] == L'\\' || name[0] == L'/')
         return false;
-    if (name.find(L':') != std::wstring::npos)
+    if (name.find(L':') != std::wstring::npos || HasForbiddenCharacter(name))
         return false;
     size_t start = 0;
     while (start <= name.size()) {
@@ -68,6 +93,28 @@ bool IsInstallableName(const std::wstring& name)
         start = end + 1;
     }
     return true;
+}
+
+bool IsManifestDigest(const std::wstring& digest)
+{
+    if (digest.size() != 32)
+        return false;
+    for (wchar_t c : digest) {
+        if (!IsHexDigit(c))
+            return false;
+    }
+    return true;
+}
+
+const wchar_t* ClientFileEntryProblem(const ClientFileEntry& entry)
+{
+    if (!entry.hasSeparator)
+        return L"no \"|\" between a name and a digest";
+    if (!IsInstallableName(entry.name))
+        return L"the name is no file of the install folder";
+    if (!IsManifestDigest(entry.digest))
+        return L"the digest is not 32 hexadecimal digits";
+    return nullptr;
 }
 
 std::wstring TrimManifestWhiteSpace(const std::wstring& text)

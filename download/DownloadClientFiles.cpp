@@ -3,10 +3,12 @@
 #include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
+#include "download/CertificateError.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
+#include "download/ServerAddress.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/LogFile.h"
@@ -42,16 +44,31 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
     return same;
 }
 
+// A refused certificate is what the user is told about the failure.
+void NoteCertificateProblem(DWORD certificateError, DownloadFailure* reason)
+{
+    if (certificateError != 0 && reason)
+        if (const wchar_t* text = CertificateProblemText(certificateError))
+            reason->detail = text;
+}
+
 }  // namespace
 
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info, const DownloadTimings& timings)
+                         InstallInfo& info, const DownloadTimings& timings, DownloadFailure* reason)
 {
+    if (reason)
+        *reason = DownloadFailure{};
+    ServerAddress server;
+    if (!ParseServerAddress(host, server)) {
+        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]", host);
+        return 0;
+    }
     const std::wstring folder = InstallFilePath(info, L"");
     if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
         CreateDirectoryTree(folder.c_str());
 
-    const std::wstring baseUrl = std::wstring(L"http://") + host + L"/Custom/DownloadClient?filename=";
+    const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
 
     const std::wstring manifestUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
@@ -59,11 +76,16 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     DownloadOptions manifestOptions;
     manifestOptions.name = L"Client.txt";
     manifestOptions.timings = timings;
-    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions) == 0)
+    DWORD certificateError = 0;
+    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions, &certificateError) ==
+        0) {
+        NoteCertificateProblem(certificateError, reason);
         return 0;
+    }
 
-    // The whole list first: the number of entries goes out with the first one.
-    std::vector<std::wstring> lines;
+    // The whole list first: the number of entries goes out with the first
+    // one, and a damaged line ends the download before any file is touched.
+    std::vector<ClientFileEntry> entries;
     {
         CStdioFile manifest;
         if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
@@ -82,33 +104,34 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
                 ::Sleep(kCancelPauseMs);
                 return 0;
             }
-            lines.push_back(line);
+            ClientFileEntry entry = ParseClientFileEntry(line);
+            if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
+                LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls",
+                         static_cast<unsigned>(entries.size() + 1), problem, EscapeLogText(line).c_str());
+                return 0;
+            }
+            entries.push_back(std::move(entry));
         }
         if (manifest.Failed())
             return 0;
         manifest.Close();
     }
+    // An empty list would leave the install folder without a client and the
+    // run would only notice at the first installer.
+    if (entries.empty()) {
+        LogError(L"Manifest Client.txt lists no files: it is empty or its first line is blank");
+        return 0;
+    }
 
-    const WPARAM count = lines.size();
+    const WPARAM count = entries.size();
     for (WPARAM number = 1; number <= count; ++number) {
         if (CancelRequested(cancel)) {
             ::Sleep(kCancelPauseMs);
             return 0;
         }
-        const ClientFileEntry entry = ParseClientFileEntry(lines[number - 1]);
+        const ClientFileEntry& entry = entries[number - 1];
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
         ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
-
-        const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
-        // A line without a name, or a name reaching outside the install
-        // folder, is never looked at, fetched or written.
-        if (!entry.hasSeparator || !IsInstallableName(entry.name)) {
-            LogError(L"Manifest line %u names no file of the install folder: %ls", static_cast<unsigned>(number),
-                     lines[number - 1].c_str());
-            SendText(window, WM_SETUP_STATUS_TEXT, failure);
-            SendText(window, WM_DOWNLOAD_FAILED, failure);
-            return 0;
-        }
 
         const std::wstring localPath = folder + entry.name;
         // An unreadable local file cannot be shown to be current, so it is
@@ -131,11 +154,16 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
         DownloadOptions options;
+        // A real digest, checked with the list: only then may a part left by
+        // an earlier run be joined to the rest.
         options.expectedDigest = entry.digest.c_str();
         options.name = entry.name.c_str();
         options.timings = timings;
-        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options);
+        const ULONGLONG length =
+            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &certificateError);
         if (length == 0) {
+            NoteCertificateProblem(certificateError, reason);
+            const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
             return 0;

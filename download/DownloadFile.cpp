@@ -55,7 +55,7 @@ void ShowRetry(HWND window, const std::wstring& name, DWORD retry)
 }  // namespace
 
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                       const volatile LONG* cancel, const DownloadOptions& options)
+                       const volatile LONG* cancel, const DownloadOptions& options, DWORD* certificateError)
 {
     AttemptRequest request;
     request.url = url;
@@ -65,6 +65,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         RequestLog log(url);
         return 0;
     }
+    request.secure = serviceType == AFX_INET_SERVICE_HTTPS;
     request.temporary = std::wstring(destination) + L".tmp";
     request.destination = destination;
     if (options.expectedDigest)
@@ -121,6 +122,11 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             // for the rest.
             if (!resumable && wrote)
                 ::DeleteFileW(request.temporary.c_str());
+            return 0;
+        case Attempt::CertificateRefused:
+            // Refused before any body arrived: what an earlier attempt holds stays.
+            if (certificateError)
+                *certificateError = result.certificateError;
             return 0;
         case Attempt::LocalFailure:
             if (wrote)

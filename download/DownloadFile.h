@@ -25,5 +25,10 @@
 // Sends WM_DOWNLOAD_PROGRESS to window. *cancel is set by another thread: a
 // cancel ends a transfer within a fraction of a second even when the server
 // sends nothing, and keeps what the temporary file holds.
+//
+// An https address is fetched over TLS with WinInet's certificate checks. A
+// refused certificate is not retried: the call fails at once and, when
+// certificateError is given, sets it to WinInet's code.
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                       const volatile LONG* cancel, const DownloadOptions& options = {});
+                       const volatile LONG* cancel, const DownloadOptions& options = {},
+                       DWORD* certificateError = nullptr);

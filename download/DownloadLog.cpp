@@ -30,7 +30,8 @@ std::wstring RequestErrorText(DWORD error)
 
 }  // namespace
 
-RequestLog::RequestLog(const wchar_t* url) : m_url(url ? url : L""), m_start(::GetTickCount64()) {}
+// The URL carries the server host and the manifest's name as they came.
+RequestLog::RequestLog(const wchar_t* url) : m_url(EscapeLogText(url ? url : L"")), m_start(::GetTickCount64()) {}
 
 RequestLog::~RequestLog()
 {
@@ -105,6 +106,7 @@ void RequestLog::Write()
 void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,
                      bool keep)
 {
-    LogLine(L"%ls: local MD5 %ls, manifest MD5 %ls: %ls", path.c_str(),
-            localDigest.empty() ? L"(none)" : localDigest.c_str(), manifestDigest.c_str(), keep ? L"kept" : L"fetch");
+    LogLine(L"%ls: local MD5 %ls, manifest MD5 %ls: %ls", EscapeLogText(path).c_str(),
+            localDigest.empty() ? L"(none)" : localDigest.c_str(), EscapeLogText(manifestDigest).c_str(),
+            keep ? L"kept" : L"fetch");
 }

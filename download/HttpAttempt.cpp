@@ -1,6 +1,7 @@
 #include "download/HttpAttempt.h"
 
 #include "download/CancelRequest.h"
+#include "download/CertificateError.h"
 #include "download/ContentRange.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
@@ -213,6 +214,10 @@ private:
         if (StopRequestedLocked())
             return Attempt::Cancelled;
         m_log.error = error;
+        if (IsCertificateError(error)) {
+            m_result.certificateError = error;
+            return Attempt::CertificateRefused;
+        }
         return Attempt::NetworkFailure;
     }
     // A failed call on the temporary file or the destination.
@@ -273,8 +278,11 @@ bool Request::Prepare()
         m_log.error = ::GetLastError();
         return false;
     }
+    // Over TLS WinInet makes every certificate check itself; none of them is
+    // ever switched off here (no SECURITY_FLAG_IGNORE_* on this request).
+    const DWORD secure = m_what.secure ? INTERNET_FLAG_SECURE : 0;
     m_request = m_connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_what.object.c_str(), nullptr, 1,
-                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE);
+                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | secure);
     if (!m_request) {
         m_log.error = ::GetLastError();
         return false;

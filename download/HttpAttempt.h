@@ -18,6 +18,7 @@ enum class Attempt {
     RangeRefused,    // the answer to "the rest" does not continue what is held
     DigestMismatch,  // the whole body arrived but is not the listed file
     Refused,         // the answer rules out another try (404, no length, ...)
+    CertificateRefused,  // WinInet refused the server's certificate: the same one would come back
     LocalFailure,    // the temporary file or the destination could not be written
 };
 
@@ -28,6 +29,7 @@ struct AttemptResult {
     bool wrote = false;    // the temporary file was opened for writing
     bool serverPause = false;  // the answer named the pause before another try
     DWORD pauseMs = 0;         // that pause
+    DWORD certificateError = 0;  // WinInet's code for a refused certificate
 };
 
 // What one request is for.
@@ -36,6 +38,7 @@ struct AttemptRequest {
     std::wstring server;
     std::wstring object;
     INTERNET_PORT port = 0;
+    bool secure = false;  // https: TLS with WinInet's own certificate checks
     std::wstring temporary;
     std::wstring destination;
     std::wstring expectedDigest;  // empty: none

@@ -1,15 +1,25 @@
-// The download server's host, carried by a "$host" trailer at the end of the
-// setup executable.
+// The download server's host, stamped into the setup executable: inside the
+// unauthenticated blob of its code signature, or, in an unsigned executable,
+// in a "$host" trailer at its end.
 #pragma once
 
 #include <string>
 
-// The host used when the executable carries no trailer.
+// The host used when the executable carries no stamped host.
 extern const wchar_t kDefaultServerHost[];
 
-// Replaces host with the trailer of the running executable; false (host
-// unchanged) when there is none.
-bool ReadServerHost(std::wstring& host);
+// Where the host in force came from.
+enum class ServerHostSource { BuiltIn, Trailer, Signature };
 
-// The same for any file: reads the trailer of the file at path.
+// Replaces host with the one stamped into the running executable. A
+// code-signed executable carries it in its signature only: the last bytes of
+// such a file are the signature's, and a trailer after them would break it.
+// An unsigned one carries it in its trailer. BuiltIn (host unchanged) when
+// there is none.
+ServerHostSource ReadServerHost(std::wstring& host);
+
+// The same for the executable at path.
+ServerHostSource ReadServerHostOf(const wchar_t* path, std::wstring& host);
+
+// Only the trailer of the file at path.
 bool ReadHostTrailer(const wchar_t* path, std::wstring& host);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <wincrypt.h>
 #include <wininet.h>
 #include <utility>
 
@@ -102,6 +103,16 @@ struct ProcessHeapMemoryTraits {  // HeapAlloc on GetProcessHeap()
     static void* empty() { return nullptr; }
     static void close(void* p) { ::HeapFree(::GetProcessHeap(), 0, p); }
 };
+struct CryptMsgTraits {
+    using type = HCRYPTMSG;
+    static HCRYPTMSG empty() { return nullptr; }
+    static void close(HCRYPTMSG h) { ::CryptMsgClose(h); }
+};
+struct CertStoreTraits {
+    using type = HCERTSTORE;
+    static HCERTSTORE empty() { return nullptr; }
+    static void close(HCERTSTORE h) { ::CertCloseStore(h, 0); }
+};
 struct SnapshotTraits {  // CreateToolhelp32Snapshot fails with INVALID_HANDLE_VALUE, not NULL
     using type = HANDLE;
     static HANDLE empty() { return INVALID_HANDLE_VALUE; }
@@ -120,6 +131,8 @@ using UniqueServiceHandle = UniqueHandle<ServiceHandleTraits>;
 using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 using UniqueProcessHeapMemory = UniqueHandle<ProcessHeapMemoryTraits>;
 using UniqueSnapshot = UniqueHandle<SnapshotTraits>;
+using UniqueCryptMsg = UniqueHandle<CryptMsgTraits>;
+using UniqueCertStore = UniqueHandle<CertStoreTraits>;
 
 // A DC of a window, given back with ReleaseDC: GetDC for the client area,
 // GetWindowDC for the whole window, frame included.

@@ -128,6 +128,34 @@ void CImage::Destroy() noexcept
     m_bHasAlphaChannel = false;
 }
 
+HRESULT CImage::Create(int width, int height, bool hasAlphaChannel)
+{
+    if (m_hBitmap || width <= 0 || height <= 0)
+        return E_INVALIDARG;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dib || !bits) {
+        if (dib)
+            ::DeleteObject(dib);
+        return E_OUTOFMEMORY;
+    }
+    m_hBitmap = dib;
+    m_pBits = bits;
+    m_nWidth = width;
+    m_nHeight = height;
+    m_nPitch = PitchOf(width, 32);
+    m_nBPP = 32;
+    m_bHasAlphaChannel = hasAlphaChannel;
+    return S_OK;
+}
+
 HRESULT CImage::Load(IStream* stream)
 {
     if (!stream || m_hBitmap)

@@ -25,6 +25,9 @@ public:
     // Negative HRESULT on failure, the image then stays empty.
     HRESULT Load(IStream* stream);
     void Destroy() noexcept;
+    // An empty 32-bit picture of the size (every byte 0), with or without the
+    // alpha flag; the image must be empty.
+    HRESULT Create(int width, int height, bool hasAlphaChannel);
 
     bool IsNull() const noexcept { return m_hBitmap == nullptr; }
     operator HBITMAP() const noexcept { return m_hBitmap; }

@@ -23,7 +23,32 @@ std::wstring Timestamp()
     return text;
 }
 
+bool NeedsEscape(wchar_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+void AppendEscaped(std::wstring& out, wchar_t c)
+{
+    wchar_t code[8] = {};
+    FormatText(code, 8, c <= 0xFF ? L"\\x%02X" : L"\\u%04X", static_cast<unsigned>(c));
+    out += code;
+}
+
 }  // namespace
+
+std::wstring EscapeLogText(const std::wstring& text)
+{
+    std::wstring escaped;
+    escaped.reserve(text.size());
+    for (wchar_t c : text) {
+        if (NeedsEscape(c))
+            AppendEscaped(escaped, c);
+        else
+            escaped += c;
+    }
+    return escaped;
+}
 
 CLogFile::~CLogFile()
 {
@@ -78,8 +103,16 @@ void CLogFile::Write(const std::wstring& text)
         return;
     std::wstring line = Timestamp();
     line += L' ';
-    for (wchar_t c : text)
-        line += (c == L'\r' || c == L'\n') ? L' ' : c;
+    // The program's own texts (a system error text) may hold a line break;
+    // whatever else could end a line is shown, not obeyed.
+    for (wchar_t c : text) {
+        if (c == L'\r' || c == L'\n')
+            line += L' ';
+        else if (NeedsEscape(c))
+            AppendEscaped(line, c);
+        else
+            line += c;
+    }
     // System error texts end with a line break; the line ends once.
     while (!line.empty() && line.back() == L' ')
         line.pop_back();

@@ -25,9 +25,10 @@ public:
     void Close();
     bool IsOpen() const { return m_hFile != nullptr; }
 
-    // Appends one line: "YYYY-MM-DD hh:mm:ss.mmm text". Line breaks inside
-    // the text become spaces, so every event stays on one line. Safe from any
-    // thread; does nothing when the log is closed.
+    // Appends one line: "YYYY-MM-DD hh:mm:ss.mmm text". CR and LF inside the
+    // text become spaces and every other character that a reader may take
+    // for a line break is escaped as EscapeLogText does, so every event stays
+    // on one line. Safe from any thread; does nothing when the log is closed.
     void Write(const std::wstring& text);
 
 private:
@@ -45,6 +46,12 @@ void LogLine(const wchar_t* format, ...);
 // A path next to path with ".old" before its extension: C:\Temp\QXTSetup.log
 // gives C:\Temp\QXTSetup.old.log.
 std::wstring PreviousLogPath(const std::wstring& path);
+
+// Text that came from outside (a server's answer, a file's line, a name) as
+// the log shows it: control characters (U+0000 to U+001F, U+007F to U+009F,
+// NEL U+0085 among them) become \xHH, the line and paragraph separators
+// U+2028 and U+2029 become \uHHHH; everything else stays as it is.
+std::wstring EscapeLogText(const std::wstring& text);
 
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 std::string ToUtf8(const std::wstring& text);

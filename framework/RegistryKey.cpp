@@ -16,12 +16,17 @@ bool RegistryKey::Open(HKEY root, const wchar_t* subKey)
 {
     Close();
     m_root = root;
-    if (subKey == nullptr || !FitsPath(subKey))
+    if (subKey == nullptr || !FitsPath(subKey)) {
+        ::SetLastError(ERROR_BAD_PATHNAME);
         return false;
+    }
     std::wcscpy(m_path, subKey);
     HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, subKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+    const LONG result = ::RegOpenKeyExW(root, subKey, 0, KEY_ALL_ACCESS, &opened);
+    if (result != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(result));
         return false;
+    }
     m_key.Reset(opened);
     return true;
 }
@@ -30,14 +35,19 @@ bool RegistryKey::Create(HKEY root, const wchar_t* subKey)
 {
     Close();
     m_root = root;
-    if (subKey == nullptr || !FitsPath(subKey))
+    if (subKey == nullptr || !FitsPath(subKey)) {
+        ::SetLastError(ERROR_BAD_PATHNAME);
         return false;
+    }
     std::wcscpy(m_path, subKey);
     wchar_t noClass[] = L"";
     HKEY created = nullptr;
-    if (::RegCreateKeyExW(root, subKey, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created,
-                          nullptr) != ERROR_SUCCESS)
+    const LONG result = ::RegCreateKeyExW(root, subKey, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                          &created, nullptr);
+    if (result != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(result));
         return false;
+    }
     m_key.Reset(created);
     return true;
 }

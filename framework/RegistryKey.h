@@ -16,9 +16,11 @@ public:
     ~RegistryKey() { Close(); }
 
     // Opens root\subKey with full access. A sub-key is required: the root
-    // itself is not ours to close (see BorrowedRegistryKey).
+    // itself is not ours to close (see BorrowedRegistryKey). On failure the
+    // thread's last error is the system's reason.
     bool Open(HKEY root, const wchar_t* subKey);
-    // Creates root\subKey when missing and opens it with full access.
+    // Creates root\subKey when missing and opens it with full access; the
+    // last error as for Open.
     bool Create(HKEY root, const wchar_t* subKey);
     void Close();
 

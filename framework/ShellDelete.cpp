@@ -1,9 +1,10 @@
 #include "framework/ShellDelete.h"
 
-#include <windows.h>
-#include <shellapi.h>
+#include "framework/Unattended.h"
 
 namespace {
+
+constexpr FILEOP_FLAGS kSilentDelete = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
 
 int Delete(const std::wstring& path, FILEOP_FLAGS flags)
 {
@@ -24,12 +25,17 @@ int Delete(const std::wstring& path, FILEOP_FLAGS flags)
 
 }  // namespace
 
+FILEOP_FLAGS ShellDeleteFlags()
+{
+    return IsUnattended() ? kSilentDelete : FOF_NOCONFIRMATION;
+}
+
 int ShellDelete(const std::wstring& path)
 {
-    return Delete(path, FOF_NOCONFIRMATION);
+    return Delete(path, ShellDeleteFlags());
 }
 
 int ShellDeleteSilently(const std::wstring& path)
 {
-    return Delete(path, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT);
+    return Delete(path, kSilentDelete);
 }

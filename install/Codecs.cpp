@@ -1,9 +1,9 @@
 #include "install/Codecs.h"
 
 #include "framework/FileSystem.h"
-#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/RegistryKey.h"
+#include "framework/RegistryWrite.h"
 
 #include <string>
 
@@ -76,12 +76,9 @@ BOOL InstallCodecs(InstallInfo& info)
     RegistryKey key;
     if (!key.Open(HKEY_CURRENT_USER, kMp3EncoderSettingsKey) && !key.Create(HKEY_CURRENT_USER, kMp3EncoderSettingsKey))
         return TRUE;
-    for (const auto& setting : kMp3EncoderSettings) {
-        LogLine(L"Registry write HKCU\\%ls: %ls = %lu", kMp3EncoderSettingsKey, setting.name,
-                static_cast<unsigned long>(setting.value));
-        ::RegSetValueExW(key.Key(), setting.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.value),
-                         sizeof setting.value);
-    }
+    // As with the encoder's settings: an error in the log, not a failed step.
+    for (const auto& setting : kMp3EncoderSettings)
+        WriteRegistryDword(key, setting.name, setting.value);
     key.Close();
     return TRUE;
 }

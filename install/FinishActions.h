@@ -20,7 +20,8 @@ std::wstring GetDesktopShortcutPath();
 std::wstring GetProgramGroupPath();
 
 // The value "QXTClient" of HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run:
-// the client's path, unquoted. 1 when the Run key could be opened.
+// the client's path, unquoted. 1 when the Run key could be opened and the
+// value written.
 BOOL AddRunEntry(const InstallInfo& info);
 BOOL RemoveRunEntry();
 

@@ -1,6 +1,7 @@
 #include "install/ServiceControl.h"
 
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -10,23 +11,25 @@ namespace {
 // Total time the stop may take, and separately the dependents' stop.
 constexpr DWORD kStopTimeoutMs = 30000;
 
-// A wait hint is only a service's guess; one that reaches the time-out (or
-// INFINITE) must not keep the installation asleep beyond the time-out itself.
-DWORD StopPause(DWORD waitHint)
+// Every outcome goes to the standard output as one line, and to the run log
+// with the service's name. A window program has no standard output, so nobody
+// sees it there, but a console (or a test) does. Formatted by msvcrt, not by
+// the C99 printf mingw substitutes in C++ (see FormatText.h).
+__attribute__((format(ms_printf, 2, 3))) void Say(const wchar_t* service, const char* format, ...)
 {
-    return waitHint < kStopTimeoutMs ? waitHint : kStopTimeoutMs;
-}
-
-// Every outcome goes to the standard output as one line; a window program has
-// none, so nobody sees it there, but a console (or a test) does. Formatted by
-// msvcrt, not by the C99 printf mingw substitutes in C++ (see FormatText.h).
-__attribute__((format(ms_printf, 1, 2))) void Say(const char* format, ...)
-{
+    char line[256] = {};
     va_list args;
     va_start(args, format);
-    __ms_vprintf(format, args);
+    _vsnprintf(line, sizeof line - 1, format, args);
     va_end(args);
+    std::fputs(line, stdout);
     std::fflush(stdout);
+
+    // The texts are ASCII; the log has one event per line, so without the line end.
+    std::wstring text(line, line + std::char_traits<char>::length(line));
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    LogLine(L"Service %ls: %ls", service, text.c_str());
 }
 
 bool QueryStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status)
@@ -48,72 +51,75 @@ DWORD Elapsed(DWORD since)
 }
 
 // Steps 4 to 9 of the stop, on open handles; true when the service is stopped.
-bool StopOpenService(SC_HANDLE service, SC_HANDLE manager, DWORD startTime, EnumDependentServicesProc enumerate)
+bool StopOpenService(const wchar_t* name, SC_HANDLE service, SC_HANDLE manager, DWORD startTime,
+                     EnumDependentServicesProc enumerate, ServiceStop& stop)
 {
     SERVICE_STATUS_PROCESS status{};
     if (!QueryStatus(service, status)) {
-        Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
         return false;
     }
 
     if (status.dwCurrentState == SERVICE_STOPPED) {
-        Say("Service is already stopped.\n");
+        Say(name, "Service is already stopped.\n");
         return true;
     }
+    // One that someone else is stopping would have been stopped all the same.
+    stop.wasActive = status.dwCurrentState != SERVICE_STOP_PENDING;
 
     while (status.dwCurrentState == SERVICE_STOP_PENDING) {
-        Say("Service stop pending...\n");
+        Say(name, "Service stop pending...\n");
         ::Sleep(PendingPollPause(status.dwWaitHint));
         if (!QueryStatus(service, status)) {
-            Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+            Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
             return false;
         }
         if (status.dwCurrentState == SERVICE_STOPPED) {
-            Say("Service stopped successfully.\n");
+            Say(name, "Service stopped successfully.\n");
             return true;
         }
         if (Elapsed(startTime) > kStopTimeoutMs) {
-            Say("Service stop timed out.\n");
+            Say(name, "Service stop timed out.\n");
             return false;
         }
     }
 
     // A dependent that cannot be stopped does not keep us from trying the service itself.
-    StopDependentServices(service, manager, enumerate);
+    StopDependentServices(service, manager, enumerate, &stop.stoppedDependents);
 
     if (!SendStop(service, status)) {
-        Say("ControlService failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(name, "ControlService failed (%d)\n", static_cast<int>(::GetLastError()));
         return false;
     }
 
     while (status.dwCurrentState != SERVICE_STOPPED) {
-        ::Sleep(StopPause(status.dwWaitHint));
+        ::Sleep(StopPollPause(status.dwWaitHint));
         if (!QueryStatus(service, status)) {
-            Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+            Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
             return false;
         }
         if (status.dwCurrentState == SERVICE_STOPPED)
             break;
         if (Elapsed(startTime) > kStopTimeoutMs) {
-            Say("Wait timed out\n");
+            Say(name, "Wait timed out\n");
             return false;
         }
     }
-    Say("Service stopped successfully\n");
+    Say(name, "Service stopped successfully\n");
     return true;
 }
 
 // Steps 3 to 8 of the start, on an open handle.
-void StartOpenService(SC_HANDLE service)
+void StartOpenService(const wchar_t* name, SC_HANDLE service)
 {
     SERVICE_STATUS_PROCESS status{};
     if (!QueryStatus(service, status)) {
-        Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
         return;
     }
 
     if (status.dwCurrentState != SERVICE_STOPPED && status.dwCurrentState != SERVICE_STOP_PENDING) {
-        Say("Cannot start the service because it is already running\n");
+        Say(name, "Cannot start the service because it is already running\n");
         return;
     }
 
@@ -122,7 +128,7 @@ void StartOpenService(SC_HANDLE service)
     while (status.dwCurrentState == SERVICE_STOP_PENDING) {
         ::Sleep(PendingPollPause(status.dwWaitHint));
         if (!QueryStatus(service, status)) {
-            Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+            Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
             return;
         }
         // A service that has stopped reports check point 0 and wait hint 0;
@@ -133,19 +139,19 @@ void StartOpenService(SC_HANDLE service)
             notedTime = ::GetTickCount();
             notedCheckPoint = status.dwCheckPoint;
         } else if (Elapsed(notedTime) > status.dwWaitHint) {
-            Say("Timeout waiting for service to stop\n");
+            Say(name, "Timeout waiting for service to stop\n");
             return;
         }
     }
 
     if (!::StartServiceW(service, 0, nullptr)) {
-        Say("StartService failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(name, "StartService failed (%d)\n", static_cast<int>(::GetLastError()));
         return;
     }
 
-    Say("Service start pending...\n");
+    Say(name, "Service start pending...\n");
     if (!QueryStatus(service, status)) {
-        Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
         return;
     }
     notedTime = ::GetTickCount();
@@ -153,7 +159,7 @@ void StartOpenService(SC_HANDLE service)
     while (status.dwCurrentState == SERVICE_START_PENDING) {
         ::Sleep(PendingPollPause(status.dwWaitHint));
         if (!QueryStatus(service, status)) {
-            Say("QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
+            Say(name, "QueryServiceStatusEx failed (%d)\n", static_cast<int>(::GetLastError()));
             break;
         }
         if (status.dwCheckPoint > notedCheckPoint) {
@@ -165,13 +171,13 @@ void StartOpenService(SC_HANDLE service)
     }
 
     if (status.dwCurrentState == SERVICE_RUNNING) {
-        Say("Service started successfully.\n");
+        Say(name, "Service started successfully.\n");
     } else {
-        Say("Service not started. \n");
-        Say("  Current State: %d\n", static_cast<int>(status.dwCurrentState));
-        Say("  Exit Code: %d\n", static_cast<int>(status.dwWin32ExitCode));
-        Say("  Check Point: %d\n", static_cast<int>(status.dwCheckPoint));
-        Say("  Wait Hint: %d\n", static_cast<int>(status.dwWaitHint));
+        Say(name, "Service not started. \n");
+        Say(name, "  Current State: %d\n", static_cast<int>(status.dwCurrentState));
+        Say(name, "  Exit Code: %d\n", static_cast<int>(status.dwWin32ExitCode));
+        Say(name, "  Check Point: %d\n", static_cast<int>(status.dwCheckPoint));
+        Say(name, "  Wait Hint: %d\n", static_cast<int>(status.dwWaitHint));
     }
 }
 
@@ -187,12 +193,24 @@ DWORD PendingPollPause(DWORD waitHint)
     return pause;
 }
 
+DWORD StopPollPause(DWORD waitHint)
+{
+    // A service that gives no wait hint would otherwise be asked again at once,
+    // thousands of times a second, for the whole stop; one whose hint reaches
+    // the time-out (or INFINITE) must not keep the installation asleep beyond it.
+    constexpr DWORD kShortestPause = 100;
+    if (waitHint < kShortestPause)
+        return kShortestPause;
+    return waitHint < kStopTimeoutMs ? waitHint : kStopTimeoutMs;
+}
+
 bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager)
 {
     return StopDependentServices(service, manager, nullptr);
 }
 
-bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentServicesProc enumerate)
+bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentServicesProc enumerate,
+                           std::vector<std::wstring>* stopped)
 {
     if (enumerate == nullptr)
         enumerate = ::EnumDependentServicesW;
@@ -221,8 +239,12 @@ bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentSe
         SERVICE_STATUS_PROCESS status{};
         if (!SendStop(dependent.Get(), status))
             return false;
+        // Asked to stop for our sake: it is started again afterwards, also
+        // when it does not finish stopping in time.
+        if (stopped)
+            stopped->push_back(dependents[i].lpServiceName);
         while (status.dwCurrentState != SERVICE_STOPPED) {
-            ::Sleep(StopPause(status.dwWaitHint));
+            ::Sleep(StopPollPause(status.dwWaitHint));
             if (!QueryStatus(dependent.Get(), status))
                 return false;
             if (status.dwCurrentState == SERVICE_STOPPED)
@@ -234,9 +256,14 @@ bool StopDependentServices(SC_HANDLE service, SC_HANDLE manager, EnumDependentSe
     return true;
 }
 
-bool StopServiceAndWait()
+ServiceStop StopServiceAndWait()
 {
     return StopServiceAndWait(kWindowsUpdateService);
+}
+
+void RestoreService(const ServiceStop& stop)
+{
+    RestoreService(kWindowsUpdateService, stop);
 }
 
 void StartServiceAndWait()
@@ -244,43 +271,55 @@ void StartServiceAndWait()
     StartServiceAndWait(kWindowsUpdateService);
 }
 
-bool StopServiceAndWait(const wchar_t* serviceName, EnumDependentServicesProc enumerate)
+ServiceStop StopServiceAndWait(const wchar_t* serviceName, EnumDependentServicesProc enumerate)
 {
     const DWORD startTime = ::GetTickCount();
+    ServiceStop stop;
 
     qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
-        Say("OpenSCManager failed (%d)\n", static_cast<int>(::GetLastError()));
-        return false;
+        Say(serviceName, "OpenSCManager failed (%d)\n", static_cast<int>(::GetLastError()));
+        return stop;
     }
     qxt::UniqueServiceHandle service(
         ::OpenServiceW(manager.Get(), serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS));
     if (!service) {
-        Say("OpenService failed (%d)\n", static_cast<int>(::GetLastError()));
-        return false;
+        Say(serviceName, "OpenService failed (%d)\n", static_cast<int>(::GetLastError()));
+        return stop;
     }
 
-    const bool stopped = StopOpenService(service.Get(), manager.Get(), startTime, enumerate);
+    stop.stopped = StopOpenService(serviceName, service.Get(), manager.Get(), startTime, enumerate, stop);
 
     service.Reset();
     manager.Reset();
-    return stopped;
+    return stop;
+}
+
+void RestoreService(const wchar_t* serviceName, const ServiceStop& stop)
+{
+    if (stop.wasActive)
+        StartServiceAndWait(serviceName);
+    else if (stop.stopped)
+        Say(serviceName, "Service was not running before; it stays stopped.\n");
+    // The dependents need the service; the last one stopped may need those before it.
+    for (auto dependent = stop.stoppedDependents.rbegin(); dependent != stop.stoppedDependents.rend(); ++dependent)
+        StartServiceAndWait(dependent->c_str());
 }
 
 void StartServiceAndWait(const wchar_t* serviceName)
 {
     qxt::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
-        Say("OpenSCManager failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(serviceName, "OpenSCManager failed (%d)\n", static_cast<int>(::GetLastError()));
         return;
     }
     qxt::UniqueServiceHandle service(::OpenServiceW(manager.Get(), serviceName, SERVICE_ALL_ACCESS));
     if (!service) {
-        Say("OpenService failed (%d)\n", static_cast<int>(::GetLastError()));
+        Say(serviceName, "OpenService failed (%d)\n", static_cast<int>(::GetLastError()));
         return;
     }
 
-    StartOpenService(service.Get());
+    StartOpenService(serviceName, service.Get());
 
     service.Reset();
     manager.Reset();

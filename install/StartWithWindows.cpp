@@ -4,6 +4,7 @@
 #include "core/ProductNames.h"
 #include "framework/LogFile.h"
 #include "framework/RegistryKey.h"
+#include "framework/RegistryWrite.h"
 
 BOOL AddRunEntry(const InstallInfo& info)
 {
@@ -12,11 +13,9 @@ BOOL AddRunEntry(const InstallInfo& info)
     RegistryKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kRunKey))
         return FALSE;
-    LogLine(L"Registry write HKLM\\%ls: %ls = %ls", kRunKey, kRunValue, client.c_str());
-    ::RegSetValueExW(key.Key(), kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(client.c_str()),
-                     static_cast<DWORD>((client.size() + 1) * sizeof(wchar_t)));
+    const bool written = WriteRegistryString(key, kRunValue, client);
     key.Close();
-    return TRUE;
+    return written ? TRUE : FALSE;
 }
 
 BOOL RemoveRunEntry()

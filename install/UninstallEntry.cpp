@@ -2,6 +2,8 @@
 
 #include "framework/LogFile.h"
 #include "framework/RegistryKey.h"
+#include "framework/RegistryWrite.h"
+#include "framework/SystemErrorText.h"
 
 #include <cstring>
 #include <cwchar>
@@ -56,20 +58,6 @@ bool ReadDword(HKEY key, const wchar_t* name, DWORD& value)
            type == REG_DWORD;
 }
 
-void WriteString(HKEY key, const wchar_t* name, const WCHAR (&field)[MAX_PATH])
-{
-    const size_t length = ::wcsnlen(field, MAX_PATH - 1);
-    LogLine(L"Registry write HKLM\\%ls: %ls = %ls", kUninstallEntryKey, name, std::wstring(field, length).c_str());
-    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(field),
-                     static_cast<DWORD>((length + 1) * sizeof(WCHAR)));
-}
-
-void WriteDword(HKEY key, const wchar_t* name, DWORD value)
-{
-    LogLine(L"Registry write HKLM\\%ls: %ls = %lu", kUninstallEntryKey, name, static_cast<unsigned long>(value));
-    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
 }  // namespace
 
 BOOL ReadUninstallEntry(InstallInfo& info)
@@ -97,18 +85,25 @@ BOOL ReadUninstallEntry(InstallInfo& info)
 BOOL WriteUninstallEntry(InstallInfo& info)
 {
     RegistryKey key;
-    if (!key.Open(HKEY_LOCAL_MACHINE, kUninstallEntryKey) && !key.Create(HKEY_LOCAL_MACHINE, kUninstallEntryKey))
+    if (!key.Open(HKEY_LOCAL_MACHINE, kUninstallEntryKey) && !key.Create(HKEY_LOCAL_MACHINE, kUninstallEntryKey)) {
+        LogError(L"Registry key HKLM\\%ls: cannot be created: %ls", kUninstallEntryKey, LastErrorText().c_str());
         return FALSE;
+    }
 
-    for (const auto& value : kStringValues)
-        WriteString(key.Key(), value.name, info.*value.field);
+    // Every value is tried, so that the log names each one that is missing;
+    // an entry with a value missing is not the entry the record describes.
+    bool written = true;
+    for (const auto& value : kStringValues) {
+        const WCHAR(&field)[MAX_PATH] = info.*value.field;
+        written &= WriteRegistryString(key, value.name, std::wstring(field, ::wcsnlen(field, MAX_PATH - 1)));
+    }
     // Bytes to whole KiB; a size past what the value holds shows as the largest.
     const ULONGLONG kib = info.EstimatedSize >> 10;
-    WriteDword(key.Key(), L"EstimatedSize", kib > MAXDWORD ? MAXDWORD : static_cast<DWORD>(kib));
-    WriteDword(key.Key(), L"MajorVersion", info.MajorVersion);
-    WriteDword(key.Key(), L"MinorVersion", info.MinorVersion);
-    WriteDword(key.Key(), L"NoModify", info.NoModify);
-    WriteDword(key.Key(), L"NoRepair", info.NoRepair);
+    written &= WriteRegistryDword(key, L"EstimatedSize", kib > MAXDWORD ? MAXDWORD : static_cast<DWORD>(kib));
+    written &= WriteRegistryDword(key, L"MajorVersion", info.MajorVersion);
+    written &= WriteRegistryDword(key, L"MinorVersion", info.MinorVersion);
+    written &= WriteRegistryDword(key, L"NoModify", info.NoModify);
+    written &= WriteRegistryDword(key, L"NoRepair", info.NoRepair);
     key.Close();
-    return TRUE;
+    return written ? TRUE : FALSE;
 }

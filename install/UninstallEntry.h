@@ -12,5 +12,6 @@
 BOOL ReadUninstallEntry(InstallInfo& info);
 
 // Writes the record as the entry (creating it when missing). 1 when the
-// entry's key could be opened or created.
+// entry's key could be opened or created and every value was written; what
+// failed is logged as an error.
 BOOL WriteUninstallEntry(InstallInfo& info);

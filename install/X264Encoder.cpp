@@ -1,10 +1,9 @@
 #include "install/X264Encoder.h"
 
-#include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/RegistryKey.h"
+#include "framework/RegistryWrite.h"
 
-#include <cwchar>
 #include <string>
 
 namespace {
@@ -45,17 +44,12 @@ BOOL InstallX264Encoder(InstallInfo& info)
     RegistryKey key;
     if (!key.Open(HKEY_CURRENT_USER, kX264SettingsKey) && !key.Create(HKEY_CURRENT_USER, kX264SettingsKey))
         return TRUE;
-    for (const auto& setting : kStringSettings) {
-        LogLine(L"Registry write HKCU\\%ls: %ls = %ls", kX264SettingsKey, setting.name, setting.value);
-        ::RegSetValueExW(key.Key(), setting.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(setting.value),
-                         static_cast<DWORD>((std::wcslen(setting.value) + 1) * sizeof(wchar_t)));
-    }
-    for (const auto& setting : kNumberSettings) {
-        LogLine(L"Registry write HKCU\\%ls: %ls = %lu", kX264SettingsKey, setting.name,
-                static_cast<unsigned long>(setting.value));
-        ::RegSetValueExW(key.Key(), setting.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&setting.value),
-                         sizeof setting.value);
-    }
+    // A setting that cannot be written is an error in the log; the encoder
+    // itself is installed, so the step still succeeds.
+    for (const auto& setting : kStringSettings)
+        WriteRegistryString(key, setting.name, setting.value);
+    for (const auto& setting : kNumberSettings)
+        WriteRegistryDword(key, setting.name, setting.value);
     key.Close();
     return TRUE;
 }

@@ -1,17 +1,21 @@
 #include "setup/DialogLayout.h"
 
+#include "framework/WindowDpi.h"
+
 namespace dialog_layout {
 
-RECT PlaceOf(const ControlLayout& row, SIZE frame, int windowWidth, SIZE closeFrame)
+RECT PlaceOf(const ControlLayout& row, SIZE frame, int windowWidth, SIZE closeFrame, UINT dpi)
 {
-    const int width = row.width ? row.width : frame.cx;
-    const int height = row.height ? row.height : frame.cy;
-    int x = row.x;
+    using qxt::ScaleToDpi;
+    int x = ScaleToDpi(row.x, dpi);
+    const int y = ScaleToDpi(row.y, dpi);
+    const int width = row.width ? ScaleToDpi(row.x + row.width, dpi) - x : frame.cx;
+    const int height = row.height ? ScaleToDpi(row.y + row.height, dpi) - y : frame.cy;
     if (row.anchor == Anchor::RightEdge)
         x = windowWidth - width;
     else if (row.anchor == Anchor::LeftOfClose)
         x = windowWidth - closeFrame.cx - width;
-    return RECT{x, row.y, x + width, row.y + height};
+    return RECT{x, y, x + width, y + height};
 }
 
 namespace {

@@ -48,7 +48,9 @@ inline constexpr PageState kShown{true, Enabled::NotSet};
 inline constexpr PageState kHidden{false, Enabled::NotSet};
 inline constexpr PageState kShownUnlessExisting{true, Enabled::UnlessExisting};
 
-// In the order the dialog sets the controls up. Client pixels.
+// In the order the dialog sets the controls up. Client pixels at 96 dpi, the
+// design size: the dialog scales every place and fixed size for its DPI
+// (PlaceOf), and its strips come at that DPI's size.
 inline constexpr ControlLayout kControls[] = {
     //                                                                          welcome            progress         finish
     {IDC_INSTALL_PATH, 0, 0, Anchor::Left, 20, 385, 380, 30, {kShownUnlessExisting, kHiddenDisabled, kHiddenDisabled}},
@@ -105,9 +107,11 @@ constexpr UINT ImageOf(const ControlLayout& row, bool existingInstall)
     return existingInstall && row.existingImage ? row.existingImage : row.image;
 }
 
-// The client rectangle of a control, given the size of one state of its own
-// strip and of the close button's strip.
-RECT PlaceOf(const ControlLayout& row, SIZE frame, int windowWidth, SIZE closeFrame);
+// The client rectangle of a control at dpi, given the size of one state of
+// its own strip and of the close button's strip and the window's width, all
+// three in pixels at that DPI. The row's corners are scaled each on its own
+// and rounded, so controls that touch at 96 dpi touch at every scale.
+RECT PlaceOf(const ControlLayout& row, SIZE frame, int windowWidth, SIZE closeFrame, UINT dpi = 96);
 
 // One switch of a page change: set the control's enabled or shown state to
 // what the page's row says; or one of the two steps that are not a control's

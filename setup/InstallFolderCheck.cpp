@@ -3,6 +3,77 @@
 #include "core/InstallInfo.h"
 #include "install/UninstallEntry.h"
 
+namespace {
+
+bool IsRefusedCharacter(wchar_t c)
+{
+    switch (c) {
+    case L'<':
+    case L'>':
+    case L':':
+    case L'"':
+    case L'/':
+    case L'|':
+    case L'?':
+    case L'*':
+        return true;
+    default:
+        return c < 0x20;
+    }
+}
+
+// The system takes such a name as the device, whatever its extension, and
+// blanks before the extension do not count either ("nul .txt").
+bool IsDeviceName(const std::wstring& name)
+{
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t& c : base) {
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
+        return true;
+    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
+        return false;
+    const wchar_t number = base[3];
+    return (number >= L'1' && number <= L'9') || number == L'\u00B9' || number == L'\u00B2' || number == L'\u00B3';
+}
+
+bool IsValidName(const std::wstring& name)
+{
+    for (wchar_t c : name) {
+        if (IsRefusedCharacter(c))
+            return false;
+    }
+    // The system drops a trailing dot or blank, so the folder made would not
+    // be the one recorded.
+    if (name.back() == L'.' || name.back() == L' ')
+        return false;
+    return !IsDeviceName(name);
+}
+
+}  // namespace
+
+bool HasOnlyValidNames(const std::wstring& folder)
+{
+    size_t begin = 0;
+    if (folder.compare(0, 2, L"\\\\") == 0)
+        begin = 2;
+    else if (folder.size() >= 2 && folder[1] == L':')
+        begin = 2;
+    while (begin <= folder.size()) {
+        size_t end = folder.find(L'\\', begin);
+        if (end == std::wstring::npos)
+            end = folder.size();
+        if (end > begin && !IsValidName(folder.substr(begin, end - begin)))
+            return false;
+        begin = end + 1;
+    }
+    return true;
+}
+
 bool IsAbsoluteInstallFolder(const std::wstring& folder)
 {
     const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
@@ -31,6 +102,8 @@ InstallFolderVerdict CheckInstallFolder(const std::wstring& folder)
         return InstallFolderVerdict::Empty;
     if (!IsAbsoluteInstallFolder(folder))
         return InstallFolderVerdict::NotAbsolute;
+    if (!HasOnlyValidNames(folder))
+        return InstallFolderVerdict::InvalidName;
     if (!InstallFolderFits(folder))
         return InstallFolderVerdict::TooLong;
     return InstallFolderVerdict::Accepted;
@@ -42,6 +115,9 @@ const wchar_t* InstallFolderVerdictText(InstallFolderVerdict verdict)
     case InstallFolderVerdict::Accepted: return L"accepted";
     case InstallFolderVerdict::Empty: return L"the folder is empty";
     case InstallFolderVerdict::NotAbsolute: return L"the folder is not a full path (X:\\... or \\\\server\\share\\...)";
+    case InstallFolderVerdict::InvalidName:
+        return L"the folder has a character or a name Windows does not allow (<>:\"/|?*, a control character, "
+               L"a name ending in a dot or a blank, a device name such as CON or LPT1)";
     case InstallFolderVerdict::TooLong: return L"the folder is too long for the installation record";
     }
     return L"";

@@ -2,6 +2,7 @@
 
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
+#include "download/ServerAddress.h"
 #include "setup/SetupSession.h"
 
 namespace {
@@ -17,13 +18,21 @@ public:
 
     unsigned Run();
 
-private:
-    LRESULT Send(UINT message, WPARAM wParam = 0) { return ::SendMessageW(m_session.m_hDialog, message, wParam, 0); }
+    // The line the failed run's box added under its first one; empty for none.
+    const std::wstring& FailureDetail() const { return m_detail; }
 
-    // Ends the run with code after telling the dialog; the answer does not matter.
-    unsigned Fail(SetupResult code)
+private:
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
-        Send(WM_SETUP_ERROR, code);
+        return ::SendMessageW(m_session.m_hDialog, message, wParam, lParam);
+    }
+
+    // Ends the run with code after telling the dialog (with the line naming
+    // what went wrong, when there is one); the answer does not matter.
+    unsigned Fail(SetupResult code, const std::wstring& detail = {})
+    {
+        m_detail = detail;
+        Send(WM_SETUP_ERROR, code, detail.empty() ? 0 : reinterpret_cast<LPARAM>(&m_detail));
         return code;
     }
 
@@ -65,6 +74,7 @@ private:
     SetupSession& m_session;
     const SetupOperations& m_ops;
     InstallInfo& m_info;
+    std::wstring m_detail;
 };
 
 unsigned InstallRun::Run()
@@ -74,9 +84,10 @@ unsigned InstallRun::Run()
     m_info.EstimatedSize = 0;
     Send(WM_SETUP_BEGIN);
 
+    DownloadFailure failure;
     const BOOL downloaded = m_ops.DownloadClientFiles(m_session.m_strServerHost.c_str(),
                                                       &m_session.m_bCancelRequested, m_session.m_hDialog,
-                                                      m_info);
+                                                      m_info, failure);
     // The dialog is going: nobody is left to tell.
     if (ExitRequested())
         return SETUP_CANCELLED;
@@ -85,7 +96,7 @@ unsigned InstallRun::Run()
     if (m_session.m_bCancelRequested)
         return Fail(SETUP_CANCELLED);
     if (!downloaded)
-        return Fail(SETUP_ERR_DOWNLOAD);
+        return Fail(failure.code == SETUP_OK ? SETUP_ERR_DOWNLOAD : failure.code, failure.detail);
 
     // From here on a cancel request is ignored.
     if (!ReportStep(STEP_DOTNET, 1))
@@ -127,8 +138,13 @@ unsigned InstallRun::Run()
     if (!RunRetryable(m_ops.InstallCodecs, SETUP_ERR_CODECS))
         return Stopped(SETUP_ERR_CODECS);
 
-    m_ops.WriteClientConfig(m_session.m_strServerHost.c_str(), m_info);
-    m_ops.WriteUninstallEntry(m_info);
+    // The client names its server without the scheme the setup was stamped with.
+    m_ops.WriteClientConfig(ServerHostName(m_session.m_strServerHost).c_str(), m_info);
+    // Without its entry the installation cannot be found, repaired or
+    // removed, and the next setup would not know its folder: a failed write
+    // is a failed step like any other.
+    if (!RunRetryable(m_ops.WriteUninstallEntry, SETUP_ERR_UNINSTALL_ENTRY))
+        return Stopped(SETUP_ERR_UNINSTALL_ENTRY);
     m_ops.CleanClientDataFolder();
 
     ::InterlockedExchange(&m_session.m_bInstallComplete, 1);
@@ -144,6 +160,6 @@ unsigned __stdcall InstallWorker(void* session)
     LogRunStart();
     InstallRun run(*static_cast<SetupSession*>(session));
     const unsigned result = run.Run();
-    LogRunOutcome(result);
+    LogRunOutcome(result, run.FailureDetail());
     return result;
 }

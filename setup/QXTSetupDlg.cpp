@@ -5,6 +5,7 @@
 #include "core/SetupMessages.h"
 #include "framework/FormatText.h"
 #include "framework/Handles.h"
+#include "framework/WindowDpi.h"
 #include "framework/MessageBox.h"
 #include "install/FinishActions.h"
 #include "install/UninstallEntry.h"
@@ -18,6 +19,7 @@
 #include <windowsx.h>
 
 #include <iterator>
+#include <string>
 
 using namespace dialog_layout;
 
@@ -42,6 +44,7 @@ struct ErrorReport {
 };
 
 const ErrorReport kErrorReports[] = {
+    {SETUP_ERR_UNINSTALL_ENTRY, L"卸载信息写入失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_CODECS, L"编解码器安装失败，请重试！", MB_OK | MB_ICONERROR, 0},
     {SETUP_ERR_AAC_DECODER, L"AAC解码器安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_AAC_ENCODER, L"AAC编码器安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
@@ -78,8 +81,18 @@ CQXTSetupDlg::CQXTSetupDlg(SetupOperations operations)
     : CDialogEx(IDD_QXTSETUP_DIALOG), SetupSession(std::move(operations))
 {
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
-    LoadPngResource(m_imgTitle, MAKEINTRESOURCEW(IDB_TITLE_STRIP));
-    LoadPngResource(m_imgBackground, MAKEINTRESOURCEW(IDB_BACKGROUND));
+    // No window yet: the system's scale, which the window has unless the
+    // system keeps one per screen and the window opens on another.
+    m_nDpi = qxt::DpiOfWindow(nullptr);
+    LoadBackground();
+}
+
+void CQXTSetupDlg::LoadBackground()
+{
+    m_imgTitle.Destroy();
+    m_imgBackground.Destroy();
+    LoadPngResourceForDpi(m_imgTitle, MAKEINTRESOURCEW(IDB_TITLE_STRIP), m_nDpi);
+    LoadPngResourceForDpi(m_imgBackground, MAKEINTRESOURCEW(IDB_BACKGROUND), m_nDpi);
     m_nWindowWidth = m_imgTitle.GetWidth();
     m_nWindowHeight = m_imgTitle.GetHeight() + m_imgBackground.GetHeight();
 }
@@ -113,6 +126,17 @@ BOOL CQXTSetupDlg::OnInitDialog()
     AfxSetMainWnd(m_hWnd);
     m_hDialog = m_hWnd;
 
+    // The template's font is made for the scale the window opens at; the
+    // layout follows that scale, and a later change of scale is ours to do.
+    qxt::TakeOverDialogScaling(m_hWnd);
+    m_hTemplateFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    const UINT dpi = qxt::DpiOfWindow(m_hWnd);
+    m_nFontDpi = dpi;
+    if (dpi != m_nDpi) {
+        m_nDpi = dpi;
+        LoadBackground();
+    }
+
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nWindowWidth, m_nWindowHeight,
@@ -121,10 +145,6 @@ BOOL CQXTSetupDlg::OnInitDialog()
     // Every control from its row of the layout, in the rows' order. The
     // template's controls start shown and enabled; only what the welcome page
     // has otherwise is changed.
-    auto place = [&](CWnd& control, const ControlLayout& row, SIZE frame) {
-        const RECT r = PlaceOf(row, frame, m_nWindowWidth, SIZE{m_btnClose.m_nFrameWidth, m_btnClose.m_nFrameHeight});
-        control.MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    };
     auto enable = [&](CWnd& control, const ControlLayout& row) {
         const Enabled enabled = row.pages[static_cast<int>(Page::Welcome)].enabled;
         if (enabled == Enabled::No || enabled == Enabled::UnlessExisting)
@@ -134,13 +154,6 @@ BOOL CQXTSetupDlg::OnInitDialog()
         if (!row.pages[static_cast<int>(Page::Welcome)].shown)
             control.ShowWindow(SW_HIDE);
     };
-    // An image button, check box or switch: its strip, then its place at the
-    // size of one state.
-    auto setUpImage = [&](auto& control, const ControlLayout& row) {
-        control.SubclassDlgItem(static_cast<int>(row.id), this);
-        control.SetImage(ImageOf(row, m_bExistingInstall));
-        place(control, row, SIZE{control.m_nFrameWidth, control.m_nFrameHeight});
-    };
 
     for (const ControlLayout& row : kControls) {
         switch (row.id) {
@@ -148,7 +161,7 @@ BOOL CQXTSetupDlg::OnInitDialog()
             m_editInstallPath.SubclassDlgItem(IDC_INSTALL_PATH, this);
             m_editInstallPath.SetHighlightColor(kEditHighlight);
             m_editInstallPath.SetWindowText(folder);
-            place(m_editInstallPath, row, SIZE{});
+            PlaceControl(row);
             enable(m_editInstallPath, row);
             break;
         case IDC_BROWSE:
@@ -158,14 +171,15 @@ BOOL CQXTSetupDlg::OnInitDialog()
         case IDC_CANCEL_INSTALL:
         case IDC_FINISH: {
             CImageButton& button = ImageButton(row.id);
-            setUpImage(button, row);
+            button.SubclassDlgItem(static_cast<int>(row.id), this);
+            PlaceControl(row);
             hide(button, row);
             enable(button, row);
             break;
         }
         case IDC_PROGRESS:
             m_progress.SubclassDlgItem(IDC_PROGRESS, this);
-            place(m_progress, row, SIZE{});
+            PlaceControl(row);
             m_progress.SendMessage(PBM_SETRANGE32, 0, 100);
             hide(m_progress, row);
             break;
@@ -173,7 +187,7 @@ BOOL CQXTSetupDlg::OnInitDialog()
         case IDC_COUNTER: {
             CRichStatic& text = row.id == IDC_STATUS ? m_staticStatus : m_staticCounter;
             text.SubclassDlgItem(static_cast<int>(row.id), this);
-            text.SetPosition(row.x, row.y, row.width);
+            PlaceControl(row);
             text.SetWindowText(L"");
             text.SetTextColor(kStatusTextColor);
             hide(text, row);
@@ -185,24 +199,24 @@ BOOL CQXTSetupDlg::OnInitDialog()
             CImageCheckButton& box = row.id == IDC_AUTORUN           ? m_checkAutorun
                                      : row.id == IDC_DESKTOP_SHORTCUT ? m_checkDesktopShortcut
                                                                       : m_checkProgramGroup;
-            setUpImage(box, row);
+            box.SubclassDlgItem(static_cast<int>(row.id), this);
+            PlaceControl(row);
             box.m_nCheck = 1;
             box.Invalidate();
             hide(box, row);
             break;
         }
         case IDC_PANEL:
-            // The pictures are loaded once all switches are in place.
-            for (int n = 0; n < kSwitchCount; ++n)
-                LoadPngResource(m_imgPictures[n], MAKEINTRESOURCEW(kPictureImages[n]));
             m_panel.SubclassDlgItem(IDC_PANEL, this);
-            place(m_panel, row, SIZE{});
+            PlaceControl(row);
             m_panel.SetImage(&m_imgPictures[m_nSwitchIndex]);
             break;
         default:
             for (int n = 0; n < kSwitchCount; ++n)
-                if (kSwitchIds[n] == row.id)
-                    setUpImage(m_switches[n], row);
+                if (kSwitchIds[n] == row.id) {
+                    m_switches[n].SubclassDlgItem(static_cast<int>(row.id), this);
+                    PlaceControl(row);
+                }
             break;
         }
     }
@@ -211,6 +225,90 @@ BOOL CQXTSetupDlg::OnInitDialog()
     ReleaseImageDecoder();
     SetTimer(m_nTimerId, kRotationPeriodMs);
     return TRUE;
+}
+
+void CQXTSetupDlg::PlaceControl(const ControlLayout& row)
+{
+    auto place = [&](CWnd& control, SIZE frame) {
+        const RECT r = PlaceOf(row, frame, m_nWindowWidth, SIZE{m_btnClose.m_nFrameWidth, m_btnClose.m_nFrameHeight},
+                               m_nDpi);
+        control.MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return r;
+    };
+    // An image button, check box or switch: its strip, then its place at the
+    // size of one state.
+    auto placeImage = [&](auto& control) {
+        control.SetImageForDpi(ImageOf(row, m_bExistingInstall), m_nDpi);
+        place(control, SIZE{control.m_nFrameWidth, control.m_nFrameHeight});
+    };
+
+    switch (row.id) {
+    case IDC_INSTALL_PATH: place(m_editInstallPath, SIZE{}); break;
+    case IDC_BROWSE:
+    case IDC_CLOSE:
+    case IDC_MINIMIZE:
+    case IDC_START:
+    case IDC_CANCEL_INSTALL:
+    case IDC_FINISH: placeImage(ImageButton(row.id)); break;
+    case IDC_PROGRESS: place(m_progress, SIZE{}); break;
+    case IDC_STATUS:
+    case IDC_COUNTER: {
+        CRichStatic& text = row.id == IDC_STATUS ? m_staticStatus : m_staticCounter;
+        const RECT r = PlaceOf(row, SIZE{}, m_nWindowWidth, SIZE{}, m_nDpi);
+        text.SetPosition(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        break;
+    }
+    case IDC_AUTORUN: placeImage(m_checkAutorun); break;
+    case IDC_DESKTOP_SHORTCUT: placeImage(m_checkDesktopShortcut); break;
+    case IDC_PROGRAM_GROUP: placeImage(m_checkProgramGroup); break;
+    case IDC_PANEL:
+        // The pictures are loaded once all switches are in place.
+        for (int n = 0; n < kSwitchCount; ++n) {
+            m_imgPictures[n].Destroy();
+            LoadPngResourceForDpi(m_imgPictures[n], MAKEINTRESOURCEW(kPictureImages[n]), m_nDpi);
+        }
+        place(m_panel, SIZE{});
+        break;
+    default:
+        for (int n = 0; n < kSwitchCount; ++n)
+            if (kSwitchIds[n] == row.id)
+                placeImage(m_switches[n]);
+        break;
+    }
+}
+
+LRESULT CQXTSetupDlg::OnDpiChanged(UINT dpi, const RECT& suggested)
+{
+    if (dpi == 0 || dpi == m_nDpi)
+        return 0;
+    // The fade draws the pictures that are about to be replaced.
+    m_panel.StopAnimation();
+    CImage* const shown = m_panel.m_pImage.load();
+
+    m_nDpi = dpi;
+    LoadBackground();
+    HFONT font = m_hTemplateFont;
+    if (dpi != m_nFontDpi) {
+        m_font.Own(qxt::ScaleFont(m_hTemplateFont, m_nFontDpi, dpi));
+        if (m_font)
+            font = m_font.Get();
+    } else {
+        m_font.Borrow(nullptr);
+    }
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, m_nWindowWidth, m_nWindowHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_panel.m_bmpBackground.DeleteObject();
+    for (const ControlLayout& row : kControls)
+        PlaceControl(row);
+    for (int n = 0; n < kSwitchCount; ++n)
+        if (shown == &m_imgPictures[n])
+            m_panel.SetImage(shown);
+    // Every control takes its background snapshot again from the new skin.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return 0;
 }
 
 CImageButton& CQXTSetupDlg::ImageButton(UINT id)
@@ -236,6 +334,8 @@ bool CQXTSetupDlg::AcceptInstallFolder(const std::wstring& folder)
     case InstallFolderVerdict::Empty:
     case InstallFolderVerdict::NotAbsolute:
         // Such a folder would install into the root of the current drive.
+    case InstallFolderVerdict::InvalidName:
+        // And such a one would fail later, half-way through the run.
         break;
     }
     ::MessageBoxW(m_hWnd, kFolderInvalid, kErrorCaption, MB_OK | MB_ICONERROR);
@@ -262,7 +362,7 @@ LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_IMAGESWITCH_HOVER: return OnImageSwitchHover(wParam, lParam);
     case WM_SETUP_BEGIN: return OnSetupBegin();
     case WM_SETUP_COMPLETE: return OnSetupComplete();
-    case WM_SETUP_ERROR: return OnSetupError(wParam);
+    case WM_SETUP_ERROR: return OnSetupError(wParam, lParam);
     case WM_SETUP_STEP: return OnSetupStep(wParam, lParam);
     case WM_DOWNLOAD_BEGIN: return 0;
     case WM_DOWNLOAD_FILE_INDEX: return OnDownloadFileIndex(wParam, lParam);
@@ -270,6 +370,13 @@ LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETUP_STATUS_TEXT: return OnSetupStatusText(wParam);
     case WM_DOWNLOAD_COMPLETE: return OnDownloadComplete();
     case WM_DOWNLOAD_FAILED: return 0;
+    case WM_DPICHANGED: return OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+    case WM_GETFONT:
+        // After a change of scale the controls write with the dialog's copy
+        // of its font; the progress bar asks its parent for it.
+        if (m_font)
+            return reinterpret_cast<LRESULT>(m_font.Get());
+        return CDialogEx::WindowProc(message, wParam, lParam);
     default:
         return CDialogEx::WindowProc(message, wParam, lParam);
     }
@@ -490,13 +597,16 @@ LRESULT CQXTSetupDlg::OnSetupComplete()
     return 1;
 }
 
-LRESULT CQXTSetupDlg::OnSetupError(WPARAM code)
+LRESULT CQXTSetupDlg::OnSetupError(WPARAM code, LPARAM detail)
 {
     int answer = 0;
     for (const ErrorReport& report : kErrorReports) {
         if (report.code != code)
             continue;
-        const int pressed = ::MessageBoxW(m_hWnd, report.text, kErrorCaption, report.type);
+        std::wstring text = report.text;
+        if (detail)
+            text += L"\n" + *reinterpret_cast<const std::wstring*>(detail);
+        const int pressed = ::MessageBoxW(m_hWnd, text.c_str(), kErrorCaption, report.type);
         answer = report.fixedAnswer < 0 ? pressed : report.fixedAnswer;
         break;
     }

@@ -11,6 +11,7 @@
 #include "controls/RichStatic.h"
 #include "controls/TextProgressCtrl.h"
 #include "framework/DialogEx.h"
+#include "framework/Handles.h"
 #include "framework/Image.h"
 #include "setup/DialogLayout.h"
 #include "setup/SetupSession.h"
@@ -61,7 +62,7 @@ protected:
     LRESULT OnImageSwitchHover(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetupBegin();
     LRESULT OnSetupComplete();
-    LRESULT OnSetupError(WPARAM code);
+    LRESULT OnSetupError(WPARAM code, LPARAM detail);
     LRESULT OnSetupStep(WPARAM step, LPARAM ordinal);
     LRESULT OnDownloadFileIndex(WPARAM index, LPARAM count);
     LRESULT OnDownloadProgress(WPARAM position, LPARAM upper);
@@ -71,6 +72,13 @@ protected:
 private:
     // The image button with the given control id.
     CImageButton& ImageButton(UINT id);
+    // The title strip and background at m_nDpi, and the window's size from them.
+    void LoadBackground();
+    // Gives one control its strip at m_nDpi and its place from the layout.
+    void PlaceControl(const dialog_layout::ControlLayout& row);
+    // The dialog moved to a screen of another scale: everything is laid out,
+    // drawn and written again at the new DPI, at the place the system offers.
+    LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
     // Lets the worker end at its next step boundary and waits for it,
     // delivering messages meanwhile; the status line says so.
     void WaitForWorkerToStop();
@@ -79,6 +87,14 @@ private:
     bool AcceptInstallFolder(const std::wstring& folder);
 
     HICON m_hIcon = nullptr;
+    // The display scale the dialog is laid out and drawn at (96: 100 %).
+    UINT m_nDpi = 96;
+    // The template's font, made by the system for m_nFontDpi, and the copy
+    // at m_nDpi the controls write with after a change of scale (empty
+    // while the template's own fits).
+    HFONT m_hTemplateFont = nullptr;
+    UINT m_nFontDpi = 96;
+    qxt::FontHandle m_font;
     int m_nWindowWidth = 0;
     int m_nWindowHeight = 0;
     CImage m_imgTitle;

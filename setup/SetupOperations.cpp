@@ -31,12 +31,16 @@ SetupOperations RealSetupOperations()
     ops.KillFirstProcessByName = [](const wchar_t* exeName) { ::KillFirstProcessByName(exeName); };
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) {
-        const bool fromTrailer = ::ReadServerHost(host);
-        LogLine(L"Server host: %ls (%ls)", host.c_str(), fromTrailer ? L"from the executable's trailer" : L"built-in");
+        const ServerHostSource source = ::ReadServerHost(host);
+        LogLine(L"Server host: %ls (%ls)", host.c_str(),
+                source == ServerHostSource::Signature ? L"from the executable's code signature"
+                : source == ServerHostSource::Trailer ? L"from the executable's trailer"
+                                                      : L"built-in");
     };
-    ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info) {
+    ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
+                                 DownloadFailure& failure) {
         LogLine(L"Install folder: %ls", info.InstallLocation);
-        const BOOL done = ::DownloadClientFiles(host, cancel, window, info);
+        const BOOL done = ::DownloadClientFiles(host, cancel, window, info, {}, &failure);
         LogLine(L"Download of the client's files: %ls, %I64u bytes in the install folder", done ? L"done" : L"failed",
                 info.EstimatedSize);
         return done;
@@ -63,7 +67,7 @@ SetupOperations RealSetupOperations()
     ops.WriteUninstallEntry = [](InstallInfo& info) {
         LogLine(L"Uninstall entry: %ls, version %ls, %I64u bytes", info.InstallLocation, info.DisplayVersion,
                 info.EstimatedSize);
-        ::WriteUninstallEntry(info);
+        return LoggedStep(L"uninstall entry", ::WriteUninstallEntry, info);
     };
     ops.CleanClientDataFolder = [] {
         LogLine(L"Clean-up of the client data folder");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/InstallInfo.h"
+#include "download/DownloadFailure.h"
 
 #include <windows.h>
 
@@ -18,7 +19,9 @@ struct SetupOperations {
 
     // Worker. The step results are non-zero on success.
     std::function<void(std::wstring& host)> ReadServerHost;
-    std::function<BOOL(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info)>
+    // On failure it says why in failure (left as it is on success).
+    std::function<BOOL(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
+                       DownloadFailure& failure)>
         DownloadClientFiles;
     std::function<BOOL(InstallInfo& info)> InstallDotNetFramework;
     std::function<BOOL(InstallInfo& info)> InstallFlashPlugin;
@@ -28,7 +31,7 @@ struct SetupOperations {
     std::function<void(HKEY root, const wchar_t* subKey)> DeleteRegistryKey;
     std::function<BOOL(InstallInfo& info)> InstallCodecs;
     std::function<void(const wchar_t* host, InstallInfo& info)> WriteClientConfig;
-    std::function<void(InstallInfo& info)> WriteUninstallEntry;
+    std::function<BOOL(InstallInfo& info)> WriteUninstallEntry;
     std::function<void()> CleanClientDataFolder;
     std::function<void(DWORD milliseconds)> Pause;
 };

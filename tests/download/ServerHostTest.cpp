@@ -1,6 +1,7 @@
 #include "download/ServerHost.h"
 
 #include "framework/Handles.h"
+#include "tests/download/DownloadTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 using qxt::test::HelperPath;
+using qxt::test::LinuxFixtureFolder;
 using qxt::test::ReadFileBytes;
 using qxt::test::TempDir;
 using qxt::test::WriteFileBytes;
@@ -101,7 +103,8 @@ TEST(DefaultServerHost, IsAPlainHostOfTwelveCharacters)
 // it finds in its own file, once as built and once with trailers appended.
 class ReadServerHostTest : public ::testing::Test {
 protected:
-    // Runs the copy and returns its report: "1" or "0", a line feed, the host.
+    // Runs the copy and returns its report: "2" (signature), "1" (trailer) or
+    // "0" (built-in), a line feed, the host.
     std::wstring RunCopy(const std::wstring& program)
     {
         const std::wstring report = m_dir / L"report.txt";
@@ -150,6 +153,104 @@ TEST_F(ReadServerHostTest, ReadsTheTrailerOfTheRunningExecutable)
     }
 }
 
+// The running program finds its host inside its own code signature (the
+// fixtures were signed with osslsigncode and stamped by tools/stamp-host).
+TEST_F(ReadServerHostTest, ReadsTheHostInTheCodeSignatureOfTheRunningExecutable)
+{
+    const struct {
+        const char* label;
+        const wchar_t* fixture;
+        std::string trailer;
+        std::wstring report;
+    } cases[] = {
+        {"signed and stamped", L"stamped.exe", "", L"2\nmirror.example.org:8443"},
+        {"stamped with a scheme", L"stamped-https.exe", "", L"2\nhttps://localhost:8443"},
+        {"a trailer after the signature is not read", L"stamped.exe", "$trailer.example",
+         L"2\nmirror.example.org:8443"},
+        {"signed, not stamped: the default", L"signed.exe", "", std::wstring(L"0\n") + kDefaultServerHost},
+        {"signed, not stamped, with a trailer: still the default", L"signed.exe", "$trailer.example",
+         std::wstring(L"0\n") + kDefaultServerHost},
+        {"signed without a blob, with a trailer: the default", L"noblob.exe", "$trailer.example",
+         std::wstring(L"0\n") + kDefaultServerHost},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string bytes = ReadFileBytes(LinuxFixtureFolder("signed-host") + L"\\" + c.fixture);
+        ASSERT_FALSE(bytes.empty()) << "fixture missing (see signed_host_fixtures.sh)";
+        const std::wstring program = m_dir / L"QXTSetup.exe";
+        ASSERT_TRUE(WriteFileBytes(program, bytes + c.trailer));
+        EXPECT_EQ(RunCopy(program), c.report);
+    }
+}
+
+// The signature's blob as the stamper leaves it, changed one way per row, read
+// in-process: only the blob of a signature counts, and the host ends where
+// the stamper's padding begins.
+TEST(ReadServerHostOf, TakesTheHostFromTheSignaturesBlobOnly)
+{
+    const std::string stamped = ReadFileBytes(LinuxFixtureFolder("signed-host") + L"\\stamped.exe");
+    ASSERT_FALSE(stamped.empty()) << "fixture missing (see signed_host_fixtures.sh)";
+    const std::string marker = "QXT-SERVER-HOST=";
+    const size_t at = stamped.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(stamped.find(marker, at + 1), std::string::npos);
+    const size_t hostAt = at + marker.size();
+    // Writes text over the stamped host and the padding after it.
+    auto overwritten = [&](const std::string& text) {
+        std::string bytes = stamped;
+        bytes.replace(hostAt, text.size(), text);
+        return bytes;
+    };
+    const std::string unsignedImage = ReadFileBytes(HelperPath(L"hostreport.exe"));
+    ASSERT_FALSE(unsignedImage.empty());
+
+    const struct {
+        const char* label;
+        std::string bytes;
+        ServerHostSource source;
+        std::wstring host;
+    } cases[] = {
+        {"as stamped", stamped, ServerHostSource::Signature, L"mirror.example.org:8443"},
+        {"the host ends at a control byte", overwritten(std::string("a.example\x01junk", 14)),
+         ServerHostSource::Signature, L"a.example"},
+        {"the host ends at a blank", overwritten("b.example rest"), ServerHostSource::Signature, L"b.example"},
+        {"a marker followed by padding: an empty host", overwritten(std::string(24, '\0')),
+         ServerHostSource::Signature, L""},
+        {"bytes above 0x7F are single characters", overwritten(std::string("h\xE9\0", 3)),
+         ServerHostSource::Signature, L"h\u00E9"},
+        {"a blob without the marker, and a trailer: neither counts", [&] {
+             std::string bytes = stamped;
+             bytes[at] = 'q';
+             return bytes + "$trailer.example";
+         }(),
+         ServerHostSource::BuiltIn, kPreset},
+        {"the marker outside a signature is never seen",
+         unsignedImage + marker + "evil.example" + std::string(300, '\0'), ServerHostSource::BuiltIn, kPreset},
+        {"the marker in a trailer is a trailer's host", unsignedImage + "$" + marker + "x",
+         ServerHostSource::Trailer, std::wstring(L"QXT-SERVER-HOST=x")},
+    };
+    TempDir dir;
+    const std::wstring path = dir / L"setup.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+        std::wstring host = kPreset;
+        EXPECT_EQ(ReadServerHostOf(path.c_str(), host), c.source);
+        EXPECT_EQ(host, c.host);
+    }
+}
+
+TEST(ReadServerHostOf, AMissingFileOrASignatureWithoutBlobKeepsTheHost)
+{
+    TempDir dir;
+    std::wstring host = kPreset;
+    EXPECT_EQ(ReadServerHostOf((dir / L"missing.exe").c_str(), host), ServerHostSource::BuiltIn);
+    EXPECT_EQ(ReadServerHostOf(HelperPath(L"hostreport.exe").c_str(), host), ServerHostSource::BuiltIn);
+    EXPECT_EQ(ReadServerHostOf((LinuxFixtureFolder("signed-host") + L"\\noblob.exe").c_str(), host),
+              ServerHostSource::BuiltIn);
+    EXPECT_EQ(host, kPreset);
+}
+
 // The shipped program itself, as the build leaves it: its image ends in bytes
 // without a marker, so unstamped it keeps its default host, and a "$host"
 // appended straight after the image is found without any padding.
@@ -178,6 +279,16 @@ TEST(BuiltSetupProgram, ReadsItsDefaultHostOrAPlainAppendedTrailer)
         EXPECT_EQ(ReadHostTrailer(path.c_str(), host), c.found);
         EXPECT_EQ(host, c.host);
     }
+}
+
+// The shipped program, code-signed with a blob and stamped: the host is read
+// from the signature of the program's own layout, not just the helper's.
+TEST(BuiltSetupProgram, SignedAndStampedCarriesItsHostInTheSignature)
+{
+    const std::wstring path = LinuxFixtureFolder("signed-host") + L"\\setup-stamped.exe";
+    std::wstring host = kPreset;
+    EXPECT_EQ(ReadServerHostOf(path.c_str(), host), ServerHostSource::Signature);
+    EXPECT_EQ(host, L"setup.example.org");
 }
 
 }  // namespace

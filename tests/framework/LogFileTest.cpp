@@ -58,6 +58,57 @@ TEST(LogFile, WritesUtf8LinesWithATimestampAndOneLinePerEvent)
     EXPECT_EQ(TextOf(lines[2]), "first  second");
 }
 
+// Text from outside shows every character that a reader (an editor, a
+// terminal, a script splitting lines) may take for a line break or a command.
+TEST(LogFile, EscapeLogTextShowsControlCharactersAndLineSeparators)
+{
+    static const struct {
+        const char* label;
+        std::wstring text;
+        std::wstring shown;
+    } kCases[] = {
+        {"plain text stays", L"C:\\Program Files\\客户端\\a b.dll|x", L"C:\\Program Files\\客户端\\a b.dll|x"},
+        {"CR and LF", L"a\rb\nc", L"a\\x0Db\\x0Ac"},
+        {"tab, vertical tab, form feed", L"1\t2\v3\f", L"1\\x092\\x0B3\\x0C"},
+        {"NUL", std::wstring(L"nul\0x", 5), L"nul\\x00x"},
+        {"a terminal's escape sequence", L"\x1b[2J", L"\\x1B[2J"},
+        {"file, group and record separators", L"\x1c\x1d\x1e", L"\\x1C\\x1D\\x1E"},
+        {"DEL", L"del\x7f", L"del\\x7F"},
+        {"C1 controls, NEL among them", L"\x80\x85\x9f", L"\\x80\\x85\\x9F"},
+        {"no-break space stays", L"a\xa0" L"b", L"a\xa0" L"b"},
+        {"line and paragraph separators", L"ls\u2028ps\u2029", L"ls\\u2028ps\\u2029"},
+        {"other punctuation near them stays", L"\u2027\u202F", L"\u2027\u202F"},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(EscapeLogText(c.text), c.shown) << c.label;
+}
+
+// Whoever writes a line, with or without escaping what came from outside, the
+// log keeps one line per event: nothing in it breaks a line for any reader.
+TEST(LogFile, EveryCharacterThatCouldBreakALineIsEscapedWhenWritten)
+{
+    TempDir dir;
+    const std::wstring path = dir / L"run.log";
+    CLogFile log;
+    ASSERT_TRUE(log.Open(path, L""));
+    log.Write(L"header: a\x0b" L"b\x0c" L"c\x1e" L"d\x85" L"e\u2028f\u2029g\x1b[0m");
+    log.Write(L"next");
+    log.Close();
+
+    const std::string bytes = ReadFileBytes(path);
+    const std::vector<std::string> lines = Lines(bytes);
+    ASSERT_EQ(lines.size(), 2u) << bytes;
+    EXPECT_EQ(TextOf(lines[0]), "header: a\\x0Bb\\x0Cc\\x1Ed\\x85e\\u2028f\\u2029g\\x1B[0m");
+    EXPECT_EQ(TextOf(lines[1]), "next");
+    for (const std::string& line : lines) {
+        for (unsigned char c : line)
+            EXPECT_GE(c, 0x20) << line;
+        EXPECT_EQ(line.find("\xC2\x85"), std::string::npos) << line;
+        EXPECT_EQ(line.find("\xE2\x80\xA8"), std::string::npos) << line;
+        EXPECT_EQ(line.find("\xE2\x80\xA9"), std::string::npos) << line;
+    }
+}
+
 TEST(LogFile, KeepsThePreviousLogAndReplacesTheOneBeforeIt)
 {
     TempDir dir;

@@ -9,8 +9,11 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2)
         return 2;
     std::wstring host = kDefaultServerHost;
-    const bool found = ReadServerHost(host);
-    const std::wstring report = (found ? L"1\n" : L"0\n") + host;
+    const ServerHostSource source = ReadServerHost(host);
+    const wchar_t* code = source == ServerHostSource::Signature ? L"2\n"
+                          : source == ServerHostSource::Trailer ? L"1\n"
+                                                                : L"0\n";
+    const std::wstring report = code + host;
 
     HANDLE file = ::CreateFileW(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -3,10 +3,14 @@
 // run and afterwards; the Windows Update service and cache of the test prefix.
 #include "install/Prerequisites.h"
 
+#include "core/ProductNames.h"
 #include "framework/Handles.h"
 #include "framework/SystemErrorText.h"
+#include "framework/Unattended.h"
 #include "tests/install/ConsoleCapture.h"
 #include "tests/install/InstallerFolder.h"
+#include "tests/install/KeyDescriptor.h"
+#include "tests/install/RegistryValues.h"
 #include "tests/support/IeMainAcl.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/TestPaths.h"
@@ -16,6 +20,7 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -37,9 +42,13 @@ const wchar_t* const kDotNetKeys[2] = {
     L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client",
 };
 const wchar_t kIeMainKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN";
-// What SetEntriesInAclW makes of the entry the step adds: allow, inherited by
-// sub-keys (CI) and objects (OI), all key rights (KA), Everyone (WD).
-const wchar_t kEveryoneFullAccess[] = L"(A;OICI;KA;;;WD)";
+// The key as the security functions (and the saved access lists) name it.
+const wchar_t kIeMainObject[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\";
+// The one entry the step adds while the installers run: Everyone may read,
+// write, create sub-keys and delete, inherited by sub-keys and objects; never
+// change the owner or the access list.
+const std::vector<qxt::test::Entry> kInstallerEntry = {
+    {KEY_READ | KEY_WRITE | DELETE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE}};
 
 
 bool SetDword(const wchar_t* path, const wchar_t* name, DWORD value)
@@ -138,6 +147,8 @@ protected:
         ASSERT_FALSE(s_setupKeyExisted) << "the prefix has a .NET Framework registration of its own";
         m_aclBefore = IeMainAcl();
         ASSERT_EQ(m_aclBefore.find(L"WD"), std::wstring::npos) << "Everyone already has access";
+        m_ownerAndAccessBefore = qxt::test::OwnerAndAccess(kIeMainObject);
+        ASSERT_FALSE(SavedAccess().exists) << "an earlier run left the key open";
         for (const wchar_t* name : {kDotNet, kWic}) {
             ASSERT_TRUE(m_folder.AddProgram(name));
             m_folder.Set(name, L"RecordAcl", L"1");
@@ -158,21 +169,30 @@ protected:
         return InstallDotNetFramework(info);
     }
 
-    // Every installer ran with the fixed parameters while Everyone had full
-    // access to the key, which afterwards has its old access list again.
+    // Every installer ran with the fixed parameters while Everyone could write
+    // the key, but not change its owner or access list; afterwards the key
+    // has its old owner and access list again, and nothing waits to be put back.
     void ExpectInstallerConditions()
     {
         for (const auto& run : m_folder.Runs()) {
             EXPECT_EQ(run.parameters, L"/passive /promptrestart") << testing::PrintToString(run.name);
-            EXPECT_NE(run.acl.find(kEveryoneFullAccess), std::wstring::npos) << testing::PrintToString(run.acl);
+            EXPECT_EQ(qxt::test::EveryoneEntries(run.acl), kInstallerEntry) << testing::PrintToString(run.acl);
         }
         EXPECT_EQ(IeMainAcl(), m_aclBefore);
+        EXPECT_EQ(qxt::test::OwnerAndAccess(kIeMainObject), m_ownerAndAccessBefore);
+        EXPECT_FALSE(SavedAccess().exists);
+    }
+
+    static qxt::test::RegistryValue SavedAccess()
+    {
+        return qxt::test::ReadValue(HKEY_LOCAL_MACHINE, kSavedKeyAccessKey, kIeMainObject);
     }
 
     static bool s_setupKeyExisted;
     static bool s_updateWasRunning;
     InstallerFolder m_folder;
     std::wstring m_aclBefore;
+    std::wstring m_ownerAndAccessBefore;
     MessageBoxWatcher m_watcher{L"", {IDOK}};
     bool m_expectNoBoxes = true;
 };
@@ -313,7 +333,48 @@ TEST_F(PrerequisitesTest, TheInstallersRunInTheirOrderUntilOneSucceeds)
     }
 }
 
-TEST_F(PrerequisitesTest, TheServiceIsRestartedAlsoWithoutACache)
+// With somebody watching, the installers show their progress and offer a
+// restart; unattended they show nothing and never restart, and nothing of
+// the step waits for an answer.
+TEST_F(PrerequisitesTest, TheInstallersAreQuietWhenNobodyWatches)
+{
+    static const struct {
+        const char* label;
+        bool unattended;
+        const wchar_t* dotNetParameters;
+        const wchar_t* wicParameters;
+    } kCases[] = {
+        {"with the dialog", false, L"/passive /promptrestart", L"/passive /promptrestart"},
+        {"silent run", true, L"/q /norestart", L"/quiet /norestart"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        m_folder.ClearRuns();
+        // Every attempt, the cache reset among them.
+        m_folder.SetExitCodes(kDotNet, L"1,1,0");
+        m_folder.SetExitCodes(kWic, L"0");
+        UpdateCache cache;
+
+        SetUnattended(c.unattended);
+        ConsoleCapture console;
+        const BOOL result = Run();
+        SetUnattended(false);
+
+        EXPECT_EQ(result, TRUE);
+        EXPECT_FALSE(cache.Exists());
+        ASSERT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet, kDotNet}));
+        for (const auto& run : m_folder.Runs()) {
+            EXPECT_EQ(run.parameters, run.name == kDotNet ? c.dotNetParameters : c.wicParameters)
+                << testing::PrintToString(run.name);
+            EXPECT_EQ(qxt::test::EveryoneEntries(run.acl), kInstallerEntry) << testing::PrintToString(run.acl);
+        }
+        EXPECT_EQ(IeMainAcl(), m_aclBefore);
+    }
+}
+
+// The service is put back as it was: one that was stopped stays stopped, one
+// that ran runs again.
+TEST_F(PrerequisitesTest, TheServiceIsLeftAsItWasAlsoWithoutACache)
 {
     const std::wstring cache = WindowsFolder() + L"\\SoftwareDistribution";
     ASSERT_FALSE(Exists(cache));
@@ -324,13 +385,14 @@ TEST_F(PrerequisitesTest, TheServiceIsRestartedAlsoWithoutACache)
     ConsoleCapture console;
     EXPECT_EQ(Run(), TRUE);
 
-    EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n", "Service start pending...\n",
-                                      "Service started successfully.\n"}));
-    EXPECT_EQ(WindowsUpdateState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n",
+                                      "Service was not running before; it stays stopped.\n"}));
+    EXPECT_EQ(WindowsUpdateState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet}));
     ExpectInstallerConditions();
 
     // A running service is stopped for the reset and started again.
+    ASSERT_TRUE(StartWindowsUpdate());
     m_folder.ClearRuns();
     m_folder.SetExitCodes(kDotNet, L"1,2");
     ConsoleCapture again;
@@ -428,6 +490,58 @@ TEST_F(PrerequisitesTest, ACacheThatCannotBeDeletedIsNoErrorOfTheStep)
     EXPECT_EQ(m_folder.RunNames(), Names({kDotNet, kWic, kDotNet, kDotNet}));
     ExpectInstallerConditions();
     // TearDown: no message box.
+}
+
+// Ends every process of that file name, as the test's clean-up after a run it killed.
+void EndProcessesNamed(const wchar_t* exeName)
+{
+    qxt::UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, exeName) != 0)
+            continue;
+        qxt::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process) {
+            ::TerminateProcess(process.Get(), 1);
+            ::WaitForSingleObject(process.Get(), 10000);
+        }
+    }
+}
+
+// The setup program is ended (killed, crashed, or the machine restarted for
+// the installer) while the .NET installer runs: the key stays open, but its
+// owner and access list wait in the product's key, and the next run puts them
+// back before anything else, also when the framework has arrived meanwhile.
+TEST_F(PrerequisitesTest, AKeyLeftOpenByAnEndedRunIsClosedByTheNext)
+{
+    m_folder.Set(kDotNet, L"StayRunning", L"1");
+    const std::wstring commandLine = L"\"" + qxt::test::HelperPath(L"dotnetstep.exe") + L"\" \"" + m_folder.Path() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &started));
+    qxt::UniqueKernelHandle step(started.hProcess);
+    qxt::UniqueKernelHandle stepThread(started.hThread);
+    const bool installerRuns = qxt::test::WaitUntil([&] { return !m_folder.Runs().empty(); }, 20000);
+    ::TerminateProcess(step.Get(), 1);
+    ::WaitForSingleObject(step.Get(), 10000);
+    EndProcessesNamed(kDotNet);
+    ASSERT_TRUE(installerRuns) << "the installer did not start";
+
+    // What the ended run left: the key open, the original saved.
+    EXPECT_EQ(qxt::test::EveryoneEntries(IeMainAcl()), kInstallerEntry);
+    EXPECT_EQ(SavedAccess(), qxt::test::RegistryValue::String(m_ownerAndAccessBefore));
+
+    // The next run; the installer's restart has brought the framework.
+    SetDotNetInstall(1, -1);
+    m_folder.ClearRuns();
+    EXPECT_EQ(Run(), TRUE);
+    EXPECT_TRUE(m_folder.Runs().empty());
+    ExpectInstallerConditions();
 }
 
 }  // namespace

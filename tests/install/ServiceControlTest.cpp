@@ -4,7 +4,9 @@
 #include "install/ServiceControl.h"
 
 #include "framework/Handles.h"
+#include "framework/LogFile.h"
 #include "tests/install/ConsoleCapture.h"
+#include "tests/support/RunLogCapture.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/Wait.h"
 
@@ -191,13 +193,104 @@ TEST(PendingPollPauseTest, IsATenthOfTheWaitHintBetweenOneAndTenSeconds)
         EXPECT_EQ(PendingPollPause(c.waitHint), c.pause) << "wait hint " << c.waitHint;
 }
 
+// A service that reports no wait hint is not asked again at once, over and
+// over, while it stops; one whose hint is longer than the stop may take is
+// not waited for beyond it.
+TEST(StopPollPauseTest, IsTheWaitHintBetweenATenthOfASecondAndThirtySeconds)
+{
+    static const struct {
+        DWORD waitHint;
+        DWORD pause;
+    } kCases[] = {
+        {0, 100}, {1, 100}, {99, 100}, {100, 100}, {300, 300}, {5000, 5000}, {30000, 30000}, {30001, 30000},
+        {0xFFFFFFFF, 30000},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(StopPollPause(c.waitHint), c.pause) << "wait hint " << c.waitHint;
+}
+
+// The stop says what it did; putting the service back starts what ran before
+// (the service, then its dependents, the last stopped first) and nothing else.
+// The run log has every outcome with the service's name.
+TEST_F(ServiceControlTest, ARunningServiceAndItsStoppedDependentsRunAgainAfterwards)
+{
+    TestService main(L"stop-ms=300 stop-hint=0", m_log);
+    TestService first(L"stop-hint=0", m_log, main.Name());
+    TestService second(L"", m_log, main.Name());
+    ASSERT_TRUE(main && first && second);
+    for (TestService* service : {&main, &first, &second}) {
+        ASSERT_TRUE(service->Start());
+        ASSERT_TRUE(service->WaitForState(SERVICE_RUNNING));
+    }
+    g_dependents = {first.Name(), second.Name()};
+
+    qxt::test::RunLogCapture log;
+    ConsoleCapture console;
+    const ServiceStop stop = StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents);
+    EXPECT_TRUE(stop.stopped);
+    EXPECT_TRUE(stop.wasActive);
+    EXPECT_EQ(stop.stoppedDependents, (std::vector<std::wstring>{first.Name(), second.Name()}));
+    for (TestService* service : {&main, &first, &second})
+        EXPECT_EQ(service->State(), static_cast<DWORD>(SERVICE_STOPPED)) << Narrow(service->Name());
+
+    RestoreService(main.Name().c_str(), stop);
+
+    for (TestService* service : {&main, &first, &second})
+        EXPECT_EQ(service->State(), static_cast<DWORD>(SERVICE_RUNNING)) << Narrow(service->Name());
+    const Lines events = Events();
+    ASSERT_EQ(events.size(), 9u);
+    EXPECT_EQ(Lines(events.begin() + 3, events.end()),
+              Lines({Event(first, "stop"), Event(second, "stop"), Event(main, "stop"), Event(main, "start"),
+                     Event(second, "start"), Event(first, "start")}));
+    const Lines started = {"Service start pending...\n", "Service started successfully.\n"};
+    EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n", started[0], started[1], started[0],
+                                      started[1], started[0], started[1]}));
+    const std::string mainName = Narrow(main.Name());
+    EXPECT_EQ(log.Events(), Lines({"Service " + mainName + ": Service stopped successfully",
+                                   "Service " + mainName + ": Service start pending...",
+                                   "Service " + mainName + ": Service started successfully.",
+                                   "Service " + Narrow(second.Name()) + ": Service start pending...",
+                                   "Service " + Narrow(second.Name()) + ": Service started successfully.",
+                                   "Service " + Narrow(first.Name()) + ": Service start pending...",
+                                   "Service " + Narrow(first.Name()) + ": Service started successfully."}));
+}
+
+TEST_F(ServiceControlTest, AServiceThatWasNotRunningStaysStopped)
+{
+    TestService stopped(L"", m_log);
+    // One that someone else was stopping when the stop came would have been stopped anyway.
+    TestService stopping(L"stop-ms=1500 stop-hint=5000", m_log);
+    ASSERT_TRUE(stopped && stopping);
+    ASSERT_TRUE(stopping.Start());
+    ASSERT_TRUE(stopping.WaitForState(SERVICE_RUNNING));
+    ASSERT_TRUE(stopping.RequestStop());
+
+    for (TestService* service : {&stopped, &stopping}) {
+        SCOPED_TRACE(Narrow(service->Name()));
+        qxt::test::RunLogCapture log;
+        ConsoleCapture console;
+        const ServiceStop stop = StopServiceAndWait(service->Name().c_str(), EnumerateTestDependents);
+        EXPECT_TRUE(stop.stopped);
+        EXPECT_FALSE(stop.wasActive);
+        RestoreService(service->Name().c_str(), stop);
+
+        const Lines lines = console.Lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), "Service was not running before; it stays stopped.\n");
+        EXPECT_EQ(log.Events().back(),
+                  "Service " + Narrow(service->Name()) + ": Service was not running before; it stays stopped.");
+        EXPECT_EQ(service->State(), static_cast<DWORD>(SERVICE_STOPPED));
+    }
+    EXPECT_EQ(Events(), Lines({Event(stopping, "start"), Event(stopping, "stop")}));
+}
+
 TEST_F(ServiceControlTest, StoppingAStoppedServiceSendsNoStopRequest)
 {
     TestService service(L"", m_log);
     ASSERT_TRUE(service);
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service is already stopped.\n"}));
     EXPECT_EQ(g_enumerateCalls, 0);
@@ -213,7 +306,7 @@ TEST_F(ServiceControlTest, StoppingARunningServiceWaitsUntilItHasStopped)
     ASSERT_TRUE(service.WaitForState(SERVICE_RUNNING));
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str()));
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str()).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -232,7 +325,7 @@ TEST_F(ServiceControlTest, AnEarlierPendingStopIsWaitedForWithoutANewRequest)
 
     ConsoleCapture console;
     const DWORD begin = ::GetTickCount();
-    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
     const DWORD took = ::GetTickCount() - begin;
 
     const Lines lines = console.Lines();
@@ -259,7 +352,7 @@ TEST_F(ServiceControlTest, ActiveDependentsAreStoppedFirstInTheirOrder)
     g_dependents = {first.Name(), second.Name()};
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(g_enumerateCalls, 2);
@@ -302,7 +395,7 @@ TEST_F(ServiceControlTest, ADependentThatCannotBeStoppedEndsTheDependentsButNotT
     }
 
     ConsoleCapture console;
-    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents));
+    EXPECT_TRUE(StopServiceAndWait(main.Name().c_str(), EnumerateTestDependents).stopped);
 
     EXPECT_EQ(console.Lines(), Lines({"Service stopped successfully\n"}));
     EXPECT_EQ(main.State(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -334,7 +427,7 @@ TEST_F(ServiceControlTest, DependentsAreFoundByTheRealEnumerationOrNotAtAll)
 TEST_F(ServiceControlTest, AMissingServiceIsReportedByBothOperations)
 {
     ConsoleCapture console;
-    EXPECT_FALSE(StopServiceAndWait(L"QxtNoSuchService"));
+    EXPECT_FALSE(StopServiceAndWait(L"QxtNoSuchService").stopped);
     StartServiceAndWait(L"QxtNoSuchService");
     EXPECT_EQ(console.Lines(), Lines({"OpenService failed (1060)\n", "OpenService failed (1060)\n"}));
 }
@@ -351,7 +444,7 @@ TEST_F(ServiceControlTest, RefusedRequestsAreReportedWithTheirError)
     ASSERT_TRUE(broken);
 
     ConsoleCapture console;
-    EXPECT_FALSE(StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents));
+    EXPECT_FALSE(StopServiceAndWait(unstoppable.Name().c_str(), EnumerateTestDependents).stopped);
     StartServiceAndWait(broken.Name().c_str());
 
     EXPECT_EQ(console.Lines(), Lines({"ControlService failed (1052)\n", "StartService failed (2)\n"}));
@@ -446,7 +539,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
     {
         ConsoleCapture console;
         const DWORD begin = ::GetTickCount();
-        EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+        EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
         const DWORD took = ::GetTickCount() - begin;
         EXPECT_EQ(console.Lines(), Lines({"Wait timed out\n"}));
         EXPECT_GT(took, 30000u);
@@ -455,7 +548,7 @@ TEST_F(ServiceControlTest, AStopThatTakesTooLongTimesOut)
 
     // Now the stop is an earlier one that is still pending.
     ConsoleCapture console;
-    EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents));
+    EXPECT_FALSE(StopServiceAndWait(service.Name().c_str(), EnumerateTestDependents).stopped);
     const Lines lines = console.Lines();
     ASSERT_GE(lines.size(), 2u);
     for (size_t i = 0; i + 1 < lines.size(); ++i)

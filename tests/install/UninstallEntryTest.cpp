@@ -3,10 +3,16 @@
 // setup program, so both see the same (32-bit) view of HKLM\SOFTWARE.
 #include "install/UninstallEntry.h"
 
+#include "framework/Handles.h"
+#include "framework/LogFile.h"
+#include "framework/SystemErrorText.h"
 #include "tests/install/RegistryValues.h"
+#include "tests/support/RunLogCapture.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
+
+#include <sddl.h>
 
 #include <cstring>
 #include <cwchar>
@@ -31,6 +37,21 @@ const WCHAR* StringField(const InstallInfo& info, int i)
                                info.DisplayName, info.HelpLink,        info.InstallLocation, info.Publisher,
                                info.URLInfoAbout, info.URLUpdateInfo};
     return fields[i];
+}
+
+// Gives the key the access list of the SDDL text (the test program owns the
+// key, so it may always change its access list again).
+bool SetKeyAccess(const wchar_t* path, const wchar_t* sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    qxt::UniqueHkey key;
+    LONG result = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC, key.Put());
+    if (result == ERROR_SUCCESS)
+        result = ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
+    ::LocalFree(descriptor);
+    return result == ERROR_SUCCESS;
 }
 
 void SetField(WCHAR (&field)[MAX_PATH], const wchar_t* text)
@@ -98,6 +119,28 @@ TEST_F(UninstallEntryTest, EveryValueIsWrittenWithItsTypeAndSize)
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kKey, L"InstallLocation"), RegistryValue::String(m_folder));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kKey, L"DisplayIcon"),
               RegistryValue::String(m_folder + L"\\QXTClient.exe,0"));
+}
+
+// An entry whose key refuses the setup program its values (a policy, a
+// security program): nothing is written, and the log says why.
+TEST_F(UninstallEntryTest, AnEntryTheSystemRefusesIsAFailureWithItsReason)
+{
+    ASSERT_TRUE(qxt::test::WriteString(HKEY_LOCAL_MACHINE, kKey, L"Comments", L"kept"));
+    ASSERT_TRUE(SetKeyAccess(kKey, L"D:(D;;0x2;;;WD)(A;;KA;;;WD)"));  // no KEY_SET_VALUE for anyone
+    InstallInfo info = Record();
+
+    qxt::test::RunLogCapture log;
+    const BOOL written = WriteUninstallEntry(info);
+    const std::vector<std::string> errors = log.EventsStartingWith("error: ");
+    ASSERT_TRUE(SetKeyAccess(kKey, L"D:(A;;KA;;;WD)"));
+
+    EXPECT_EQ(written, FALSE);
+    std::wstring reason = SystemErrorText(ERROR_ACCESS_DENIED);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r'))
+        reason.pop_back();
+    EXPECT_EQ(errors, std::vector<std::string>{"error: Registry key HKLM\\" + ToUtf8(kKey) +
+                                               ": cannot be created: " + ToUtf8(reason)});
+    EXPECT_EQ(qxt::test::ValueNames(HKEY_LOCAL_MACHINE, kKey), std::vector<std::wstring>{L"Comments"});
 }
 
 TEST_F(UninstallEntryTest, TheSizeIsWrittenInWholeKibibytes)

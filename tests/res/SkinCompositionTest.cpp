@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "controls/LoadPngResource.h"
+#include "framework/WindowDpi.h"
 #include "res/resource.h"
 #include "tests/controls/ControlHost.h"
 #include "tests/res/SkinPreview.h"
@@ -104,6 +105,64 @@ TEST(SkinComposition, WelcomePage)
     if (const char* shot = std::getenv("QXT_SKIN_SCREENSHOT")) {
         const std::string path(shot);
         EXPECT_TRUE(preview.SaveBitmap(std::wstring(path.begin(), path.end())));
+    }
+}
+
+// The skin at the other four display scales, laid out from the same table:
+// sizes from the pictures drawn for the scale, places scaled, and the same
+// composition of see-through and opaque pictures over the skin.
+TEST(SkinComposition, WelcomePageAtEveryScale)
+{
+    for (const UINT dpi : {120u, 144u, 168u, 192u}) {
+        SCOPED_TRACE(testing::Message() << dpi << " dpi");
+        auto s = [dpi](int length) { return qxt::ScaleToDpi(length, dpi); };
+        SkinPreview preview;
+        ASSERT_TRUE(preview.Create(SkinPreview::Page::Welcome, false, 0, 0, dpi));
+        ASSERT_TRUE(preview.WaitForFade());
+
+        RECT client{};
+        preview.GetClientRect(&client);
+        EXPECT_EQ(client.right, s(590));
+        EXPECT_EQ(client.bottom, s(36) + s(399));
+
+        const struct {
+            const char* label;
+            const CWnd& control;
+            RECT rect;
+        } places[] = {
+            {"close", preview.m_close, {s(590) - s(36), 0, s(590), s(36)}},
+            {"minimise", preview.m_minimize, {s(590) - 2 * s(36), 0, s(590) - s(36), s(36)}},
+            {"start", preview.m_start, {s(480), s(380), s(480) + s(90), s(380) + s(35)}},
+            {"browse", preview.m_browse, {s(400), s(385), s(400) + s(30), s(385) + s(30)}},
+            {"autorun", preview.m_autorun, {s(320), s(150), s(320) + s(230), s(150) + s(23)}},
+            {"switch 3", preview.m_switches[2], {s(122), s(126), s(122) + s(57), s(126) + s(57)}},
+            {"panel", preview.m_panel, {s(300), s(80), s(560), s(340)}},
+        };
+        for (const auto& p : places) {
+            const RECT rect = ClientRectOf(preview, p.control);
+            EXPECT_TRUE(::EqualRect(&rect, &p.rect)) << p.label << ": " << rect.left << "," << rect.top << " "
+                                                      << rect.right << "," << rect.bottom;
+        }
+
+        // Pictures at the panel's size: nothing stretched on the way to the screen.
+        EXPECT_EQ(preview.m_pictures[2].GetWidth(), s(560) - s(300));
+        EXPECT_TRUE(ColourNear(WindowPixel(preview.m_close.m_hWnd, 1, 1), Skin(preview, s(590) - s(36) + 1, 1)));
+        CImage start;
+        ASSERT_TRUE(LoadPngResourceForDpi(start, MAKEINTRESOURCEW(IDB_START), dpi, 5));
+        // The normal frame, or the mouse-over one where the pointer happens to rest.
+        const int frame = preview.m_start.m_bHover ? 1 : 0;
+        EXPECT_TRUE(ColourNear(WindowPixel(preview.m_start.m_hWnd, s(45), s(5)),
+                               Opaque(start, s(45), frame * s(35) + s(5))));
+        for (const POINT p : {POINT{s(130), s(60)}, POINT{s(40), s(220)}, POINT{1, 1}, POINT{s(258), s(258)}})
+            EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
+                                   Over(preview.m_pictures[2], p.x, p.y, Skin(preview, s(300) + p.x, s(80) + p.y)), 2))
+                << p.x << "," << p.y;
+        CImage strip;
+        ASSERT_TRUE(LoadPngResourceForDpi(strip, MAKEINTRESOURCEW(IDB_SWITCH3), dpi, 2));
+        for (const POINT p : {POINT{s(28), s(28)}, POINT{2, 2}, POINT{s(28), s(4)}})
+            EXPECT_TRUE(ColourNear(WindowPixel(preview.m_switches[2].m_hWnd, p.x, p.y),
+                                   Over(strip, p.x, p.y, Skin(preview, s(122) + p.x, s(126) + p.y)), 2))
+                << p.x << "," << p.y;
     }
 }
 

@@ -5,19 +5,14 @@
 
 #include "controls/LoadPngResource.h"
 #include "framework/Handles.h"
+#include "framework/WindowDpi.h"
 #include "res/resource.h"
 #include "setup/DialogLayout.h"
 #include "tests/controls/ControlHost.h"
 
 namespace qxt::test {
 
-SkinPreview::SkinPreview()
-{
-    LoadPngResource(m_imgTitle, MAKEINTRESOURCEW(IDB_TITLE_STRIP));
-    LoadPngResource(m_imgBackground, MAKEINTRESOURCEW(IDB_BACKGROUND));
-    m_nWidth = m_imgTitle.GetWidth();
-    m_nHeight = m_imgTitle.GetHeight() + m_imgBackground.GetHeight();
-}
+SkinPreview::SkinPreview() = default;
 
 SkinPreview::~SkinPreview()
 {
@@ -36,13 +31,25 @@ INT_PTR CALLBACK SkinPreview::DialogProc(HWND wnd, UINT message, WPARAM, LPARAM 
     self->ModifyStyle(WS_CAPTION, 0);
     ::SetWindowLongW(wnd, GWL_EXSTYLE, 0);
     ::SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    // As the dialog: the template's font suits the window's own scale; at
+    // another, the controls get a copy at that one.
+    const UINT windowDpi = qxt::DpiOfWindow(wnd);
+    if (self->m_nDpi == 0)
+        self->m_nDpi = windowDpi;
+    if (self->m_nDpi != windowDpi) {
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(wnd, WM_GETFONT, 0, 0));
+        self->m_font.Own(qxt::ScaleFont(font, windowDpi, self->m_nDpi));
+        for (HWND child = ::GetWindow(wnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+            ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(self->m_font.Get()), FALSE);
+    }
     self->LayOut(self->m_existing);
     self->ShowPage(self->m_page);
     return TRUE;
 }
 
-bool SkinPreview::Create(Page page, bool existingInstall, int left, int top)
+bool SkinPreview::Create(Page page, bool existingInstall, int left, int top, UINT dpi)
 {
+    m_nDpi = dpi;
     m_page = page;
     m_existing = existingInstall;
     HWND wnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_QXTSETUP_DIALOG), nullptr,
@@ -57,12 +64,16 @@ bool SkinPreview::Create(Page page, bool existingInstall, int left, int top)
 void SkinPreview::LayOut(bool existing)
 {
     using namespace dialog_layout;
+    LoadPngResourceForDpi(m_imgTitle, MAKEINTRESOURCEW(IDB_TITLE_STRIP), m_nDpi);
+    LoadPngResourceForDpi(m_imgBackground, MAKEINTRESOURCEW(IDB_BACKGROUND), m_nDpi);
+    m_nWidth = m_imgTitle.GetWidth();
+    m_nHeight = m_imgTitle.GetHeight() + m_imgBackground.GetHeight();
     SetWindowPos(nullptr, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
     // As the dialog does it: every control from its row of the layout; the
     // template's controls start shown and enabled.
     auto place = [&](CWnd& control, const ControlLayout& row, SIZE frame) {
-        const RECT r = PlaceOf(row, frame, m_nWidth, SIZE{m_close.m_nFrameWidth, m_close.m_nFrameHeight});
+        const RECT r = PlaceOf(row, frame, m_nWidth, SIZE{m_close.m_nFrameWidth, m_close.m_nFrameHeight}, m_nDpi);
         control.MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top);
     };
     auto welcomeState = [&](CWnd& control, const ControlLayout& row) {
@@ -74,7 +85,7 @@ void SkinPreview::LayOut(bool existing)
     };
     auto setUpImage = [&](auto& control, const ControlLayout& row) {
         control.SubclassDlgItem(static_cast<int>(row.id), this);
-        control.SetImage(ImageOf(row, existing));
+        control.SetImageForDpi(ImageOf(row, existing), m_nDpi);
         place(control, row, SIZE{control.m_nFrameWidth, control.m_nFrameHeight});
         welcomeState(control, row);
     };
@@ -104,7 +115,8 @@ void SkinPreview::LayOut(bool existing)
         case IDC_COUNTER: {
             CRichStatic& text = row.id == IDC_STATUS ? m_status : m_counter;
             text.SubclassDlgItem(static_cast<int>(row.id), this);
-            text.SetPosition(row.x, row.y, row.width);
+            const RECT r = PlaceOf(row, SIZE{}, m_nWidth, SIZE{}, m_nDpi);
+            text.SetPosition(r.left, r.top, r.right - r.left, r.bottom - r.top);
             text.SetWindowText(L"");
             text.SetTextColor(kStatusTextColor);
             welcomeState(text, row);
@@ -115,7 +127,7 @@ void SkinPreview::LayOut(bool existing)
         case IDC_PROGRAM_GROUP: {
             CImageCheckButton& box = row.id == IDC_AUTORUN ? m_autorun : row.id == IDC_DESKTOP_SHORTCUT ? m_desktop : m_group;
             box.SubclassDlgItem(static_cast<int>(row.id), this);
-            box.SetImage(ImageOf(row, existing));
+            box.SetImageForDpi(ImageOf(row, existing), m_nDpi);
             place(box, row, SIZE{box.m_nFrameWidth, box.m_nFrameHeight});
             box.m_nCheck = 1;
             box.Invalidate(TRUE);
@@ -124,7 +136,7 @@ void SkinPreview::LayOut(bool existing)
         }
         case IDC_PANEL:
             for (int i = 0; i < kSwitchCount; ++i)
-                LoadPngResource(m_pictures[i], MAKEINTRESOURCEW(kPictureImages[i]));
+                LoadPngResourceForDpi(m_pictures[i], MAKEINTRESOURCEW(kPictureImages[i]), m_nDpi);
             m_panel.SubclassDlgItem(IDC_PANEL, this);
             place(m_panel, row, SIZE{});
             m_panel.SetImage(&m_pictures[kFirstPicture]);

@@ -14,6 +14,7 @@
 #include "controls/NiceEdit.h"
 #include "controls/RichStatic.h"
 #include "controls/TextProgressCtrl.h"
+#include "framework/Handles.h"
 #include "framework/Image.h"
 #include "framework/Wnd.h"
 
@@ -35,13 +36,17 @@ public:
     CImage m_pictures[5];
     int m_nWidth = 0;
     int m_nHeight = 0;
+    UINT m_nDpi = 0;
+    qxt::FontHandle m_font;  // the template's font at m_nDpi, when that is not the window's
 
     SkinPreview();
     ~SkinPreview() override;
 
-    // Creates the window from the template and lays out the page; false
-    // when the template is missing.
-    bool Create(Page page, bool existingInstall = false, int left = 80, int top = 60);
+    // Creates the window from the template and lays out the page at dpi (0:
+    // the window's own, as the dialog does; another: as the dialog does after
+    // moving to a screen of that scale, fonts included); false when the
+    // template is missing.
+    bool Create(Page page, bool existingInstall = false, int left = 80, int top = 60, UINT dpi = 0);
     // Pumps messages until the panel's first fade has ended (bounded).
     bool WaitForFade();
     // Writes what the window shows to a 24-bit BMP file.

@@ -116,6 +116,45 @@ TEST(SkinPngs, EachHasItsSizeColourTypeAlphaAndFrames)
     }
 }
 
+TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
+{
+    // The 2x skin: type "PNG2X" under the same ids, drawn anew at twice the
+    // size (no 1x picture enlarged: that one would repeat every pixel twice).
+    for (const PngRow& row : kPngs) {
+        SCOPED_TRACE(row.name);
+        const std::string png = ResourceBytes(L"PNG2X", MAKEINTRESOURCEW(row.id), kChinesePrc);
+        ASSERT_GT(png.size(), 33u) << "no 2x PNG resource in Chinese (PRC)";
+        EXPECT_EQ(static_cast<unsigned char>(png[25]), row.colourType) << "colour type";
+        EXPECT_FALSE(HasChunk(png, "tRNS")) << "no transparent colour";
+
+        CImage image;
+        ASSERT_TRUE(LoadPngResourceForDpi(image, MAKEINTRESOURCEW(row.id), 192, row.frames));
+        ASSERT_EQ(image.GetWidth(), 2 * row.width);
+        ASSERT_EQ(image.GetHeight(), 2 * row.height);
+        EXPECT_EQ(image.HasAlphaChannel(), row.alpha != Alpha::None);
+        const int bytes = image.GetBPP() / 8 ? image.GetBPP() / 8 : 1;
+        int pairsAlike = 0;
+        int pairs = 0;
+        for (int y = 0; y + 1 < image.GetHeight(); y += 2)
+            for (int x = 0; x + 1 < image.GetWidth(); x += 2) {
+                const auto* a = static_cast<const BYTE*>(image.GetPixelAddress(x, y));
+                const auto* b = static_cast<const BYTE*>(image.GetPixelAddress(x + 1, y + 1));
+                pairsAlike += std::memcmp(a, b, static_cast<size_t>(bytes)) == 0;
+                ++pairs;
+            }
+        EXPECT_LT(pairsAlike, pairs) << "every 2 x 2 block is one colour: an enlarged 1x picture";
+        if (row.alpha == Alpha::None)
+            continue;
+        bool graded = false;
+        for (int y = 0; y < image.GetHeight(); ++y)
+            for (int x = 0; x < image.GetWidth(); ++x) {
+                const BYTE alpha = static_cast<const BYTE*>(image.GetPixelAddress(x, y))[3];
+                graded |= alpha != 0 && alpha != 255;
+            }
+        EXPECT_EQ(graded, row.alpha == Alpha::Graded);
+    }
+}
+
 TEST(SkinPngs, StatesOfAStripLookDifferent)
 {
     // Normal, mouse over, pressed, focused and disabled must be told apart.
@@ -404,7 +443,8 @@ TEST(ApplicationManifest, OnlyTheProgramCarriesIt)
                                ::SizeofResource(program, found));
     ::FreeLibrary(program);
     for (const char* needle : {"level=\"requireAdministrator\"", "name=\"Microsoft.Windows.Common-Controls\"",
-                               "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"", ">true</dpiAware>"})
+                               "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"", ">true</dpiAware>",
+                               ">PerMonitorV2, PerMonitor</dpiAwareness>"})
         EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
 }
 

@@ -23,9 +23,40 @@ TEST(CheckInstallFolder, AcceptsOnlyFullPathsThatFitTheRecord)
         {"drive-relative", L"C:Quolix", InstallFolderVerdict::NotAbsolute},
         {"rooted without drive", L"\\Quolix", InstallFolderVerdict::NotAbsolute},
         {"too long", L"C:\\" + std::wstring(250, L'q'), InstallFolderVerdict::TooLong},
+        {"a switch read into the folder", L"D:\\QXTClient /LOG=C:\\x.log", InstallFolderVerdict::InvalidName},
+        {"control character", L"C:\\Games\\Quo\tlix", InstallFolderVerdict::InvalidName},
+        {"name ending in a dot", L"C:\\Games.\\Quolix", InstallFolderVerdict::InvalidName},
+        {"last name ending in a dot", L"C:\\Games\\Quolix.", InstallFolderVerdict::InvalidName},
+        {"name ending in a blank", L"C:\\My Games \\Quolix", InstallFolderVerdict::InvalidName},
+        {"parent folder", L"C:\\Games\\..\\Quolix", InstallFolderVerdict::InvalidName},
+        {"device name", L"C:\\CON", InstallFolderVerdict::InvalidName},
+        {"device name in lower case with an extension", L"C:\\Games\\nul.txt\\Quolix",
+         InstallFolderVerdict::InvalidName},
+        {"device name, blank before the extension", L"C:\\aux .log\\Quolix", InstallFolderVerdict::InvalidName},
+        {"printer", L"D:\\prn", InstallFolderVerdict::InvalidName},
+        {"serial port", L"C:\\Games\\com1", InstallFolderVerdict::InvalidName},
+        {"parallel port with extensions", L"C:\\LPT9.tar.gz", InstallFolderVerdict::InvalidName},
+        {"serial port with a superscript digit", L"C:\\COM\u00B9\\Quolix", InstallFolderVerdict::InvalidName},
+        {"parallel port with a superscript digit", L"C:\\lpt\u00B3", InstallFolderVerdict::InvalidName},
+        {"refused name on a share", L"\\\\server\\share\\a|b", InstallFolderVerdict::InvalidName},
+        {"names that only begin like devices", L"C:\\CONSOLE\\COM10\\LPT\\my.con\\nul-x",
+         InstallFolderVerdict::Accepted},
+        {"leading dot and inner dots", L"C:\\.quolix\\v1.0.2", InstallFolderVerdict::Accepted},
+        {"trailing backslash", L"C:\\Games\\Quolix\\", InstallFolderVerdict::Accepted},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckInstallFolder(c.folder), c.verdict) << c.label;
+}
+
+TEST(CheckInstallFolder, RefusesEveryCharacterWindowsRefusesAfterTheDrive)
+{
+    for (const wchar_t c : std::wstring(L"<>:\"/|?*\x01\x1f")) {
+        for (const std::wstring& folder : {L"C:\\Games\\Quo" + std::wstring(1, c) + L"lix",
+                                           L"C:\\" + std::wstring(1, c), L"\\\\server\\share\\Quo" + std::wstring(1, c)}) {
+            EXPECT_EQ(CheckInstallFolder(folder), InstallFolderVerdict::InvalidName)
+                << "character " << static_cast<unsigned>(c);
+        }
+    }
 }
 
 TEST(CheckInstallFolder, OnlyAnAbsoluteFolderIsAnInstallFolder)

@@ -76,19 +76,31 @@ Sequence Unregister()
 
 Sequence Codecs() { return Report(STEP_CODECS, 5, L"InstallCodecs"); }
 
-Sequence Finish()
+Sequence ClientConfig() { return Call(L"WriteClientConfig trailer.example"); }
+
+Sequence Entry()
 {
     const DWORD size = StandInOperations::kFileSizes[0] + StandInOperations::kFileSizes[1];
+    return {{kNote, L"WriteUninstallEntry", size}};
+}
+
+Sequence Complete()
+{
     return {
-        {kNote, L"WriteClientConfig trailer.example", 0},
-        {kNote, L"WriteUninstallEntry", size},
         {kNote, L"CleanClientDataFolder", 0},
         {kNote, L"Pause 100", 1},  // marked complete before the last pause
         {WM_SETUP_COMPLETE, 0, 0},
     };
 }
 
+Sequence Finish() { return ClientConfig() + Entry() + Complete(); }
+
 Sequence WholeRun() { return Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + Finish(); }
+
+Sequence WholeRunUpToTheEntry()
+{
+    return Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + ClientConfig() + Entry();
+}
 
 class InstallWorkerTest : public ::testing::Test {
 protected:
@@ -170,6 +182,12 @@ TEST_F(InstallWorkerTest, FailedStepsFollowTheDialogsAnswer)
          Download() + DotNet() + Flash() + X264() + Avc() + Unregister() + Codecs() + Error(SETUP_ERR_CODECS)},
         {"download fails", L"DownloadClientFiles", {FALSE}, {IDOK}, SETUP_ERR_DOWNLOAD,
          Begin() + FailedDownloadMessages() + Error(SETUP_ERR_DOWNLOAD)},
+        {"uninstall entry: Retry writes it again", L"WriteUninstallEntry", {FALSE, TRUE}, {IDRETRY}, SETUP_OK,
+         WholeRunUpToTheEntry() + Error(SETUP_ERR_UNINSTALL_ENTRY) + Entry() + Complete()},
+        {"uninstall entry: Ignore goes on without it", L"WriteUninstallEntry", {FALSE}, {IDIGNORE}, SETUP_OK,
+         WholeRunUpToTheEntry() + Error(SETUP_ERR_UNINSTALL_ENTRY) + Complete()},
+        {"uninstall entry: Abort ends the run before the clean-up", L"WriteUninstallEntry", {FALSE}, {IDABORT},
+         SETUP_ERR_UNINSTALL_ENTRY, WholeRunUpToTheEntry() + Error(SETUP_ERR_UNINSTALL_ENTRY)},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.label);
@@ -186,6 +204,75 @@ TEST_F(InstallWorkerTest, FailedStepsFollowTheDialogsAnswer)
         EXPECT_TRUE(MatchesSequence(dialog.Messages(), run.expected));
         EXPECT_EQ(dialog.UnscriptedErrors(), 0);
         EXPECT_EQ(session.m_bInstallComplete, run.exitCode == SETUP_OK ? 1 : 0);
+    }
+}
+
+// A failed download ends the run with the code and the detail line it gave:
+// the line reaches the dialog with the error (lParam), and its code is the
+// run's exit code.
+TEST_F(InstallWorkerTest, AFailedDownloadPassesItsCodeAndDetailLineOn)
+{
+    static const struct {
+        const char* label;
+        SetupResult code;
+        const wchar_t* detail;
+        unsigned exitCode;
+        ExpectedMessage error;
+    } cases[] = {
+        {"no detail", SETUP_ERR_DOWNLOAD, L"", SETUP_ERR_DOWNLOAD, {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}},
+        {"a detail line", SETUP_ERR_DOWNLOAD, L"服务器证书不受信任", SETUP_ERR_DOWNLOAD,
+         {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"服务器证书不受信任"}},
+        {"a code of the download's own", static_cast<SetupResult>(239), L"文件列表的签名无效", 239,
+         {WM_SETUP_ERROR, 239, L"文件列表的签名无效"}},
+        {"a failure that claims success still fails the run", SETUP_OK, L"", SETUP_ERR_DOWNLOAD,
+         {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        MessageRecorder dialog;
+        SetupSession run(SetupOperations{});
+        StandInOperations standIns(dialog, run);
+        standIns.ScriptResults(L"DownloadClientFiles", {FALSE});
+        standIns.ScriptDownloadFailure({c.code, c.detail});
+        dialog.ScriptErrorAnswers({IDOK});
+        run.m_operations = standIns.Table();
+        run.m_hDialog = dialog.Window();
+        run.m_strServerHost = L"preset.example";
+
+        EXPECT_EQ(InstallWorker(&run), c.exitCode);
+        EXPECT_TRUE(MatchesSequence(dialog.Messages(), Begin() + FailedDownloadMessages() + Sequence{c.error}));
+        EXPECT_EQ(run.m_bInstallComplete, 0);
+    }
+}
+
+// The download gets the stamped text whole (its scheme picks HTTP or HTTPS);
+// the client's configuration names the host without the scheme.
+TEST_F(InstallWorkerTest, TheClientConfigurationGetsTheHostWithoutItsScheme)
+{
+    static const struct {
+        const wchar_t* stamped;
+        const wchar_t* configured;
+    } cases[] = {
+        {L"https://dl.example:8443", L"dl.example:8443"},
+        {L"http://dl.example", L"dl.example"},
+        {L"dl.example:8080", L"dl.example:8080"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.stamped)));
+        MessageRecorder dialog;
+        SetupSession run(SetupOperations{});
+        StandInOperations standIns(dialog, run);
+        standIns.stampedHost = c.stamped;
+        run.m_operations = standIns.Table();
+        run.m_hDialog = dialog.Window();
+        EXPECT_EQ(InstallWorker(&run), SETUP_OK);
+        std::vector<std::wstring> notes;
+        for (const auto& m : dialog.Messages())
+            if (m.message == kNote && (m.text.starts_with(L"DownloadClientFiles ") ||
+                                       m.text.starts_with(L"WriteClientConfig ")))
+                notes.push_back(m.text);
+        EXPECT_EQ(notes, (std::vector<std::wstring>{std::wstring(L"DownloadClientFiles ") + c.stamped,
+                                                    std::wstring(L"WriteClientConfig ") + c.configured}));
     }
 }
 

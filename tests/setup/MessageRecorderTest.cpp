@@ -79,6 +79,52 @@ TEST(MessageRecorder, ComparisonNamesTheFirstDifference)
     }
 }
 
+// WM_SETUP_ERROR's lParam is the box's detail line or 0: the text is copied
+// during the call, and a detail never passes for "no detail" or the reverse.
+TEST(MessageRecorder, AnErrorsDetailLineIsComparedAsText)
+{
+    MessageRecorder recorder;
+    recorder.ScriptErrorAnswers({IDOK, IDOK});
+    {
+        std::wstring detail = L"服务器证书不受信任";
+        EXPECT_EQ(::SendMessageW(recorder.Window(), WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD,
+                                 reinterpret_cast<LPARAM>(&detail)),
+                  IDOK);
+        detail = L"overwritten after the call";
+    }
+    EXPECT_EQ(::SendMessageW(recorder.Window(), WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0), IDOK);
+    const auto actual = recorder.Messages();
+    EXPECT_TRUE(MatchesSequence(actual, {
+                                            {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"服务器证书不受信任"},
+                                            {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0},
+                                        }));
+    EXPECT_TRUE(MatchesSequence(actual, {{WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, kAny},
+                                         {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, kAny}}));
+
+    static const struct {
+        const char* label;
+        std::vector<qxt::test::ExpectedMessage> expected;
+        const char* firstDifference;
+    } cases[] = {
+        {"no detail expected where one came",
+         {{WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}, {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}},
+         "entry 0: expected WM_SETUP_ERROR(254, 0), got WM_SETUP_ERROR(254, \"服务器证书不受信任\")"},
+        {"another detail",
+         {{WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"证书已过期"}, {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, 0}},
+         "entry 0: expected WM_SETUP_ERROR(254, \"证书已过期\"), got WM_SETUP_ERROR(254, \"服务器证书不受信任\")"},
+        {"a detail expected where none came",
+         {{WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"服务器证书不受信任"},
+          {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"服务器证书不受信任"}},
+         "entry 1: expected WM_SETUP_ERROR(254, \"服务器证书不受信任\"), got WM_SETUP_ERROR(254, 0)"},
+    };
+    for (const auto& c : cases) {
+        const auto result = MatchesSequence(actual, c.expected);
+        EXPECT_FALSE(result) << c.label;
+        EXPECT_NE(std::string(result.message()).find(c.firstDifference), std::string::npos)
+            << c.label << ":\n" << result.message();
+    }
+}
+
 TEST(MessageRecorder, HookRunsOnTheRecorderThreadBeforeTheSenderGoesOn)
 {
     MessageRecorder recorder;

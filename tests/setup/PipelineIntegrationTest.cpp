@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <utility>
@@ -300,6 +301,43 @@ TEST(RealSetupOperations, LogAndUninstallEntryKeepASizePast4GiB)
         << ReadFileBytes(logPath);
     EXPECT_EQ(RegistryDword(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"EstimatedSize"), 5u << 20);
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
+}
+
+// An uninstall entry the system refuses (here its key denies every value)
+// fails the real operation, and the log names the step and the reason, which
+// the run's closing line then gives.
+TEST(RealSetupOperations, AnUninstallEntryThatCannotBeWrittenFailsItsStep)
+{
+    TempDir root;
+    const std::wstring logPath = root.Path() + L"\\setup.log";
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
+    PSECURITY_DESCRIPTOR noValues = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                       &noValues, nullptr));
+    // Wine takes no descriptor from RegCreateKeyExW: it is set afterwards.
+    HKEY denied = nullptr;
+    LONG result = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallEntryKey, 0, nullptr, 0, KEY_READ | WRITE_DAC,
+                                    nullptr, &denied, nullptr);
+    if (result == ERROR_SUCCESS) {
+        result = ::RegSetKeySecurity(denied, DACL_SECURITY_INFORMATION, noValues);
+        ::RegCloseKey(denied);
+    }
+    ::LocalFree(noValues);
+    ASSERT_EQ(result, ERROR_SUCCESS);
+
+    ASSERT_TRUE(ProcessLog().Open(logPath, L""));
+    InstallInfo info = {};
+    FillInstallInfo(info, root.Path() + L"\\Client");
+    const BOOL written = RealSetupOperations().WriteUninstallEntry(info);
+    ProcessLog().Close();
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
+
+    EXPECT_EQ(written, FALSE);
+    const std::wstring log = FromUtf8(ReadFileBytes(logPath));
+    EXPECT_NE(log.find(L"error: Step uninstall entry failed: Registry key HKLM\\" + std::wstring(kUninstallEntryKey) +
+                       L": cannot be created: "),
+              std::wstring::npos)
+        << ReadFileBytes(logPath);
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST_F(SetupDialogExit, ExitDuringTheDownloadCancelsItAndWaitsForIt)
 {
     std::atomic<bool> sawCancel{false};
     dialog.m_operations.DownloadClientFiles = [&](const wchar_t*, const volatile LONG* cancel, HWND window,
-                                                  InstallInfo&) -> BOOL {
+                                                  InstallInfo&, DownloadFailure&) -> BOOL {
         ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
         ::SetEvent(entered);
         sawCancel = WaitUntil([&] { return *cancel != 0; }, kTimeoutMs);

@@ -443,6 +443,9 @@ TEST_F(SetupProgram, UnusableFolderIsRefusedBeforeAnythingStarts)
         {"root of the current drive", L"\\QXTClient", L"请选择有效的安装路径！"},
         {"drive without backslash", L"C:QXTClient", L"请选择有效的安装路径！"},
         {"too long", L"C:\\" + std::wstring(250, L'a'), L"安装路径过长，请重新选择！"},
+        {"a switch read into the folder", L"C:\\QXTClient /LOG=C:\\x.log", L"请选择有效的安装路径！"},
+        {"device name", L"C:\\Games\\CON\\QXTClient", L"请选择有效的安装路径！"},
+        {"name ending in a dot", L"C:\\Games.\\QXTClient", L"请选择有效的安装路径！"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -897,6 +900,72 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+std::string Md5Text(const std::string& bytes)
+{
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()));
+    const std::wstring digest = md5.Final();
+    return std::string(digest.begin(), digest.end());
+}
+
+// A file list that is damaged or lists nothing: the run ends with the
+// download error box before any file is fetched or replaced (and before any
+// installer runs), and the log says which line or that the list was empty.
+TEST_F(SetupProgram, ADamagedOrEmptyFileListEndsWithTheDownloadErrorAndChangesNothing)
+{
+    const std::string readme = "read me";
+    const std::string body(100000, 'n');
+    const struct {
+        const char* label;
+        std::string list;
+        std::string logged;
+    } kCases[] = {
+        {"an entry without a digest", "readme.txt|" + Md5Text(readme) + "\r\nclient.dll|\r\n",
+         "error: Manifest Client.txt, line 2 is damaged (the digest is not 32 hexadecimal digits): client.dll|\r\n"},
+        {"a first line that is blank", "\r\nclient.dll|" + Md5Text(body) + "\r\n",
+         "error: Manifest Client.txt lists no files"},
+    };
+    const std::wstring logPath = SetupLogPath(L"");
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        m_program.Kill();
+        ResetMachine();
+        TestHttpServer server;
+        ASSERT_TRUE(server.Started());
+        for (const char* dotnet : {"0", "1"})
+            server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, HttpReply::Ok(c.list));
+        server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(body));
+        server.Serve("/Custom/DownloadClient?filename=readme.txt", HttpReply::Ok(readme));
+        TempDir temp;
+        const std::wstring exe = temp / L"QXTSetup.exe";
+        ASSERT_TRUE(CopySetupForServer(server, exe));
+        ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+        const std::wstring destination = InstallFilePath(m_installFolder, L"client.dll");
+        ASSERT_TRUE(WriteFileBytes(destination, "the file in place"));
+        ::DeleteFileW(logPath.c_str());
+
+        HWND dialog = StartSetup(exe);
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDC_START);
+        MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
+        ASSERT_NE(box.wnd, nullptr);
+        AnswerMessageBox(box, IDOK);
+        WaitForBoxGone(box);
+        ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+        ExpectWelcomePage(dialog, false, m_installFolder);
+
+        EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+        EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(::GetFileAttributesW(InstallFilePath(m_installFolder, L"readme.txt").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+        for (const HttpRequestRecord& request : server.Requests())
+            EXPECT_EQ(request.target.rfind("/Custom/DownloadClient?filename=files&dotnet=", 0), 0u) << request.target;
+        EXPECT_EQ(Count(InstallerLog(), "dotNetFx40_Client_x86_x64.exe|"), 0u) << "no installer runs";
+        const std::string log = ReadFileBytes(logPath);
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+    }
+}
+
 constexpr int kSwitchIds[] = {IDC_SWITCH1, IDC_SWITCH2, IDC_SWITCH3, IDC_SWITCH4, IDC_SWITCH5};
 
 // The five feature switches read from the screen. A switch shows the upper
@@ -1218,6 +1287,8 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
         {"unknown switch", nullptr, false, L"/S /QUIET", 2,
          "Installation failed at step: command line (exit code 2): unknown switch /QUIET"},
         {"relative folder", nullptr, false, L"/S /D=Games\\Quolix", 3, "Installation failed at step: folder check"},
+        {"a switch read into the folder", nullptr, false, L"/S /D=C:\\QXTClient /LOG=C:\\x.log", 3,
+         "Installation failed at step: folder check"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -1277,6 +1348,9 @@ TEST_F(SilentSetupProgram, WithoutSilentTheFolderShowsOnTheWelcomePageAfterTheUn
     EXPECT_NE(box.text.find(L"/BOGUS"), std::wstring::npos) << box.text.c_str();
     EXPECT_NE(box.text.find(L"/NOLAUNCH"), std::wstring::npos) << "the box lists the switches";
     AnswerMessageBox(box, IDOK);
+    // The box has the dialog's class and caption: until it is gone it could
+    // be taken for the dialog.
+    WaitForBoxGone(box);
 
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = WaitForTopWindow(m_program.Pid(), L"#32770", L"QXTSetup", 0)); },
@@ -1319,4 +1393,148 @@ TEST_F(SilentSetupProgram, QuestionMarkListsTheSwitchesAndEnds)
     ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
     EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"QXTSetup")) << "no dialog after the list";
+}
+
+namespace {
+
+// The switches every stand-in installer was run with: each run in
+// installers.log ("NAME|PARAMETERS|FOLDER") has those of its name.
+void ExpectInstallerSwitches(const std::string& log, const std::map<std::string, std::string>& switches)
+{
+    for (size_t begin = 0, end = 0; begin < log.size(); begin = end + 1) {
+        end = log.find('\n', begin);
+        if (end == std::string::npos)
+            end = log.size();
+        const std::string line = log.substr(begin, end - begin);
+        const size_t nameEnd = line.find('|');
+        const size_t parametersEnd = line.find('|', nameEnd + 1);
+        ASSERT_NE(parametersEnd, std::string::npos) << line;
+        const auto expected = switches.find(line.substr(0, nameEnd));
+        ASSERT_NE(expected, switches.end()) << "unexpected run: " << line;
+        EXPECT_EQ(line.substr(nameEnd + 1, parametersEnd - nameEnd - 1), expected->second) << line;
+    }
+}
+
+}  // namespace
+
+// A folder quoted after /D= is one switch: the switches after it count, the
+// run is silent. Every installer of a silent run gets its quiet switches
+// (the .NET installer fails once, so the imaging component's runs too).
+TEST_F(SilentSetupProgram, AQuotedFolderIsOneSwitchAndEveryInstallerRunsQuietly)
+{
+    ASSERT_EQ(::SHCreateDirectoryExW(nullptr, m_spacedFolder.c_str(), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileBytes(InstallFilePath(m_spacedFolder, L"installers.ini"),
+                               "[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1,0\r\n"));
+    bool windowSeen = true;
+    const DWORD code =
+        RunToEnd(Env("QXT_SETUP_EXE"), L"/D=\"" + m_spacedFolder + L"\" /S /NOLAUNCH \"/LOG=" + m_log + L"\"",
+                 windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    EXPECT_FALSE(windowSeen);
+    InstallInfo entry{};
+    ASSERT_EQ(ReadUninstallEntry(entry), 1);
+    EXPECT_EQ(std::wstring(entry.InstallLocation), m_spacedFolder);
+    EXPECT_TRUE(LogHasLine({"Install folder: " + Narrow(m_spacedFolder)})) << LogText();
+
+    const std::string installers = ReadFileBytes(InstallFilePath(m_spacedFolder, L"installers.log"));
+    EXPECT_EQ(Count(installers, "dotNetFx40_Client_x86_x64.exe|"), 2u) << installers;
+    EXPECT_EQ(Count(installers, "wic_x86_chs.exe|"), 1u) << installers;
+    EXPECT_EQ(Count(installers, "x264vfw.exe|"), 1u) << installers;
+    EXPECT_EQ(Count(installers, "QXTClient.exe|"), 0u) << "/NOLAUNCH after the folder was not read";
+    ExpectInstallerSwitches(installers, {
+                                            {"dotNetFx40_Client_x86_x64.exe", "/q /norestart"},
+                                            {"wic_x86_chs.exe", "/quiet /norestart"},
+                                            {"fp_pl_pfs_installer19.exe", "/install /iv 8"},
+                                            {"x264vfw.exe", "/S"},
+                                        });
+}
+
+// The same installers with the dialog show their progress and offer a restart.
+TEST_F(SilentSetupProgram, WithTheDialogTheInstallersShowTheirProgress)
+{
+    ScriptInstallers("[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1,0\r\n");
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs)) << "no finish page";
+    Click(dialog, IDC_FINISH);
+    DWORD code = 0xdeadbeef;
+    ASSERT_TRUE(m_program.WaitForExit(kPageTimeoutMs, &code)) << "the dialog did not close";
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return Count(InstallerLog(), "QXTClient.exe|") == 1; })) << "the client did not start";
+
+    const std::string installers = InstallerLog();
+    EXPECT_EQ(Count(installers, "dotNetFx40_Client_x86_x64.exe|"), 2u) << installers;
+    EXPECT_EQ(Count(installers, "wic_x86_chs.exe|"), 1u) << installers;
+    ExpectInstallerSwitches(installers, {
+                                            {"dotNetFx40_Client_x86_x64.exe", "/passive /promptrestart"},
+                                            {"wic_x86_chs.exe", "/passive /promptrestart"},
+                                            {"fp_pl_pfs_installer19.exe", "/install /iv 8"},
+                                            {"x264vfw.exe", "/S"},
+                                            {"QXTClient.exe", ""},
+                                        });
+}
+
+// /? with /S shows no box: the list of switches goes to the log, and nothing
+// is installed.
+TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstallsNothing)
+{
+    bool windowSeen = true;
+    const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"), L"/S /? \"/LOG=" + m_log + L"\"", windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    EXPECT_FALSE(windowSeen);
+    // Each switch on a line of its own, with its description after a tab.
+    for (const char* name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"})
+        EXPECT_TRUE(LogHasLine({name, "\t"})) << name << "\n" << LogText();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("nothing was installed (exit code 0)"), std::string::npos) << LogText();
+    EXPECT_FALSE(LogHasLine({"Installation run started"})) << LogText();
+    EXPECT_EQ(::GetFileAttributesW(m_installFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+    InstallInfo entry{};
+    EXPECT_NE(ReadUninstallEntry(entry), 1) << "nothing may be installed";
+}
+
+// A silent run whose file list has a damaged line full of characters that
+// would break the log (a vertical tab, a file separator, NEL, a terminal's
+// escape sequence) ends with the download's code; the log names the line
+// with those characters escaped and keeps one event per line.
+TEST_F(SilentSetupProgram, ADamagedFileListEndsTheRunWithTheDownloadCodeAndTheLogKeepsItsLines)
+{
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                     HttpReply::Ok("client.dll|01\x0b\x1c\x85\x1b[2J89ABCDEF\r\n"));
+    server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(1000, 'n')));
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+    ::CreateDirectoryW(m_installFolder.c_str(), nullptr);
+    const std::wstring destination = InstallFilePath(m_installFolder, L"client.dll");
+    ASSERT_TRUE(WriteFileBytes(destination, "the file in place"));
+
+    bool windowSeen = true;
+    EXPECT_EQ(RunToEnd(exe, L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u) << LogText();
+    EXPECT_FALSE(windowSeen);
+
+    EXPECT_EQ(ReadFileBytes(destination), "the file in place");
+    const std::string escaped = "client.dll|01\\x0B\\x1C\\x85\\x1B[2J89ABCDEF";
+    EXPECT_TRUE(LogHasLine({"error: Manifest Client.txt, line 1 is damaged (the digest is not 32 hexadecimal digits): " +
+                            escaped}))
+        << LogText();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("Installation failed at step: download of the client's files"), std::string::npos)
+        << LogText();
+    EXPECT_NE(lines.back().find(escaped), std::string::npos) << "the closing line names the damaged line";
+    const std::string text = LogText();
+    EXPECT_EQ(text.find("\xC2\x85"), std::string::npos) << "NEL written as it came";
+    for (const std::string& line : lines) {
+        for (unsigned char c : line)
+            EXPECT_GE(c, 0x20) << line;
+        EXPECT_TRUE(line.size() >= 24 && line[4] == '-' && line[7] == '-' && line[10] == ' ' && line[13] == ':' &&
+                    line[19] == '.')
+            << "not an event of its own: " << line;
+    }
 }

@@ -23,6 +23,8 @@ using qxt::test::TempDir;
 struct CountingOperations {
     std::map<std::string, int> calls;
     std::string failing;
+    DownloadFailure downloadFailure;  // what a failing download says
+    std::wstring downloadError;       // and logs before it returns
 
     SetupOperations Table()
     {
@@ -39,12 +41,16 @@ struct CountingOperations {
             ::FillInstallInfo(info, folder);
         };
         ops.ReadServerHost = [this](std::wstring&) { ++calls["ReadServerHost"]; };
-        ops.DownloadClientFiles = [this](const wchar_t*, const volatile LONG*, HWND window, InstallInfo&) {
+        ops.DownloadClientFiles = [this](const wchar_t*, const volatile LONG*, HWND window, InstallInfo&,
+                                         DownloadFailure& failure) {
             ++calls["DownloadClientFiles"];
             if (failing != "DownloadClientFiles")
                 return TRUE;
             const std::wstring text = L"正在下载...QXTClient.exe : 失败!";
             ::SendMessageW(window, WM_DOWNLOAD_FAILED, reinterpret_cast<WPARAM>(&text), 0);
+            if (!downloadError.empty())
+                LogError(L"%ls", downloadError.c_str());
+            failure = downloadFailure;
             return FALSE;
         };
         ops.InstallDotNetFramework = step("InstallDotNetFramework");
@@ -55,7 +61,7 @@ struct CountingOperations {
         ops.DeleteRegistryKey = [this](HKEY, const wchar_t*) { ++calls["DeleteRegistryKey"]; };
         ops.InstallCodecs = step("InstallCodecs");
         ops.WriteClientConfig = [this](const wchar_t*, InstallInfo&) { ++calls["WriteClientConfig"]; };
-        ops.WriteUninstallEntry = [this](InstallInfo&) { ++calls["WriteUninstallEntry"]; };
+        ops.WriteUninstallEntry = step("WriteUninstallEntry");
         ops.CleanClientDataFolder = [this] { ++calls["CleanClientDataFolder"]; };
         ops.Pause = [](DWORD) {};
         return ops;
@@ -94,6 +100,7 @@ TEST_F(SilentInstall, EveryFailureIsAbortedAtOnceAndEndsTheRunWithItsCode)
         {"InstallX264Encoder", SETUP_ERR_X264, "Installation failed at step: x264 encoder"},
         {"InstallAvcDecoder", SETUP_ERR_AVC_DECODER, "Installation failed at step: AVC decoder"},
         {"InstallCodecs", SETUP_ERR_CODECS, "Installation failed at step: codec registration"},
+        {"WriteUninstallEntry", SETUP_ERR_UNINSTALL_ENTRY, "Installation failed at step: uninstall entry"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failing);
@@ -105,7 +112,7 @@ TEST_F(SilentInstall, EveryFailureIsAbortedAtOnceAndEndsTheRunWithItsCode)
         options.folder = m_dir / L"Quolix";
         EXPECT_EQ(RunSilentInstall(options, ops.Table()), c.code);
         EXPECT_EQ(ops.calls[c.failing], 1) << "a failed step is not retried";
-        EXPECT_EQ(ops.calls["WriteUninstallEntry"], 0);
+        EXPECT_EQ(ops.calls["WriteUninstallEntry"], std::string(c.failing) == "WriteUninstallEntry" ? 1 : 0);
         EXPECT_EQ(ops.calls["CleanClientDataFolder"], 0);
         const std::string log = Log();
         EXPECT_NE(log.find(c.closingLine), std::string::npos) << log;
@@ -113,9 +120,51 @@ TEST_F(SilentInstall, EveryFailureIsAbortedAtOnceAndEndsTheRunWithItsCode)
     }
 }
 
+// Nobody sees a box in a silent run: the log's last line carries the
+// download's detail line and, after it, the technical reason logged before.
+TEST_F(SilentInstall, TheLogsLastLineHasTheDownloadsDetailAndTheLoggedReason)
+{
+    static const struct {
+        const char* label;
+        const wchar_t* detail;
+        const wchar_t* logged;
+        const char* lastLineEnd;
+    } cases[] = {
+        {"detail and reason", L"服务器证书不受信任", L"GET https://localhost:1/x: failed: bad CA (12045)",
+         "(exit code 254): 服务器证书不受信任 (GET https://localhost:1/x: failed: bad CA (12045))"},
+        {"a reason only", L"", L"GET http://127.0.0.1:1/x: failed: refused (12029)",
+         "(exit code 254): GET http://127.0.0.1:1/x: failed: refused (12029)"},
+        // The download's own failure line is the last error then.
+        {"no reason of its own", L"服务器证书已过期", L"",
+         "(exit code 254): 服务器证书已过期 (正在下载...QXTClient.exe : 失败!)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(ProcessLog().Open(m_dir / L"run.log", L""));
+        CountingOperations ops;
+        ops.failing = "DownloadClientFiles";
+        ops.downloadFailure.detail = c.detail;
+        ops.downloadError = c.logged;
+        SilentInstallOptions options;
+        options.hasFolder = true;
+        options.folder = m_dir / L"Quolix";
+        EXPECT_EQ(RunSilentInstall(options, ops.Table()), SETUP_ERR_DOWNLOAD);
+        std::string log = Log();
+        while (!log.empty() && (log.back() == '\n' || log.back() == '\r'))
+            log.pop_back();
+        const std::string lastLine = log.substr(log.find_last_of('\n') + 1);
+        EXPECT_NE(lastLine.find("Installation failed at step: download of the client's files"), std::string::npos)
+            << lastLine;
+        const std::string end = c.lastLineEnd;
+        EXPECT_TRUE(lastLine.size() >= end.size() && lastLine.compare(lastLine.size() - end.size(), end.size(), end) == 0)
+            << lastLine;
+    }
+}
+
 TEST_F(SilentInstall, ARefusedFolderChangesNothing)
 {
-    for (const wchar_t* folder : {L"", L"   ", L"Games\\Quolix"}) {
+    for (const wchar_t* folder :
+         {L"", L"   ", L"Games\\Quolix", L"D:\\QXTClient /LOG=C:\\x.log", L"C:\\Games\\CON"}) {
         CountingOperations ops;
         SilentInstallOptions options;
         options.hasFolder = true;

@@ -51,10 +51,10 @@ SetupOperations StandInOperations::Table()
             ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &workerThread,
                               0, FALSE, DUPLICATE_SAME_ACCESS);
         m_recorder.Note(L"ReadServerHost " + host);
-        host = kTrailerHost;
+        host = stampedHost;
     };
     ops.DownloadClientFiles = [this](const wchar_t* host, const volatile LONG* cancel, HWND window,
-                                     InstallInfo& info) -> BOOL {
+                                     InstallInfo& info, DownloadFailure& failure) -> BOOL {
         ExpectSessionRecord(info, "DownloadClientFiles");
         EXPECT_EQ(cancel, &m_session.m_bCancelRequested);
         EXPECT_EQ(window, m_session.m_hDialog);
@@ -72,8 +72,9 @@ SetupOperations StandInOperations::Table()
         if (result) {
             ::SendMessageW(window, WM_DOWNLOAD_COMPLETE, 0, 0);
         } else {
-            const std::wstring failure = L"下载失败";
-            ::SendMessageW(window, WM_DOWNLOAD_FAILED, reinterpret_cast<WPARAM>(&failure), 0);
+            const std::wstring failed = L"下载失败";
+            ::SendMessageW(window, WM_DOWNLOAD_FAILED, reinterpret_cast<WPARAM>(&failed), 0);
+            failure = m_downloadFailure;
         }
         return result;
     };
@@ -104,6 +105,7 @@ SetupOperations StandInOperations::Table()
     ops.WriteUninstallEntry = [this](InstallInfo& info) {
         ExpectSessionRecord(info, "WriteUninstallEntry");
         m_recorder.Note(L"WriteUninstallEntry", static_cast<LPARAM>(info.EstimatedSize));
+        return Next(L"WriteUninstallEntry");
     };
     ops.CleanClientDataFolder = [this] { m_recorder.Note(L"CleanClientDataFolder"); };
     ops.Pause = [this](DWORD milliseconds) {

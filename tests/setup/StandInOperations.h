@@ -32,6 +32,12 @@ public:
         m_results[operation] = std::move(results);
     }
 
+    // What a failing download says about its failure.
+    void ScriptDownloadFailure(DownloadFailure failure) { m_downloadFailure = std::move(failure); }
+
+    // The host text ReadServerHost finds.
+    std::wstring stampedHost = kTrailerHost;
+
     // The worker thread, duplicated when ReadServerHost runs (closed by the owner).
     HANDLE workerThread = nullptr;
 
@@ -51,6 +57,7 @@ private:
     SetupSession& m_session;
     std::map<std::wstring, std::vector<BOOL>> m_results;
     std::map<std::wstring, size_t> m_calls;
+    DownloadFailure m_downloadFailure;
 };
 
 // The messages the download stand-in sends for a successful download.

@@ -86,24 +86,26 @@ std::string DescribeValue(const ExpectedValue& value)
     return Number(value.Number());
 }
 
-bool Matches(const ExpectedValue& expected, std::int64_t number, const RecordedMessage* withText)
+// hasText: the parameter carried a text (then number is a pointer's value).
+bool Matches(const ExpectedValue& expected, std::int64_t number, bool hasText, const std::wstring& text)
 {
     switch (expected.GetKind()) {
     case ExpectedValue::Kind::Any:
         return true;
     case ExpectedValue::Kind::Text:
-        return withText && withText->hasText && withText->text == expected.Text();
+        return hasText && text == expected.Text();
     case ExpectedValue::Kind::Number:
         break;
     }
-    return !(withText && withText->hasText) && expected.Number() == number;
+    return !hasText && expected.Number() == number;
 }
 
 bool Matches(const ExpectedMessage& expected, const RecordedMessage& actual)
 {
     return expected.message == actual.message &&
-           Matches(expected.wParam, static_cast<std::int64_t>(actual.wParam), &actual) &&
-           Matches(expected.lParam, static_cast<std::int64_t>(actual.lParam), nullptr);
+           Matches(expected.wParam, static_cast<std::int64_t>(actual.wParam), actual.hasText, actual.text) &&
+           Matches(expected.lParam, static_cast<std::int64_t>(actual.lParam), actual.hasLParamText,
+                   actual.lParamText);
 }
 
 void RegisterRecorderClass(WNDPROC proc)
@@ -141,8 +143,9 @@ std::string Describe(const RecordedMessage& message)
 {
     std::string wParam = message.hasText ? "\"" + Narrow(message.text) + "\""
                                          : Number(static_cast<std::int64_t>(message.wParam));
-    std::string line = MessageName(message.message) + "(" + wParam + ", " +
-                       Number(static_cast<std::int64_t>(message.lParam)) + ")";
+    std::string lParam = message.hasLParamText ? "\"" + Narrow(message.lParamText) + "\""
+                                               : Number(static_cast<std::int64_t>(message.lParam));
+    std::string line = MessageName(message.message) + "(" + wParam + ", " + lParam + ")";
     if (message.answer != 0)
         line += " -> " + Number(message.answer);
     return line;
@@ -270,6 +273,10 @@ LRESULT MessageRecorder::Record(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
             entry.hasText = true;
             if (const auto* text = reinterpret_cast<const std::wstring*>(wParam))
                 entry.text = *text;
+        }
+        if (msg == WM_SETUP_ERROR && lParam) {
+            entry.hasLParamText = true;
+            entry.lParamText = *reinterpret_cast<const std::wstring*>(lParam);
         }
         if (msg == WM_SETUP_ERROR) {
             if (m_nextAnswer < m_answers.size()) {

@@ -18,7 +18,8 @@
 //         {qxt::test::kNote, L"DownloadClientFiles", 0},   // added by recorder.Note()
 //         {WM_SETUP_STATUS_TEXT, L"text copied during the call", 0},
 //         {WM_DOWNLOAD_PROGRESS, qxt::test::kAny, qxt::test::kAny},
-//         {WM_SETUP_ERROR, SETUP_ERR_FLASH, 0},
+//         {WM_SETUP_ERROR, SETUP_ERR_FLASH, 0},                       // no detail line
+//         {WM_SETUP_ERROR, SETUP_ERR_DOWNLOAD, L"the detail line"},   // lParam's text
 //     };
 //     EXPECT_TRUE(qxt::test::MatchesSequence(recorder.Messages(), expected));
 //
@@ -57,6 +58,8 @@ struct RecordedMessage {
     LPARAM lParam = 0;
     bool hasText = false;   // WM_SETUP_STATUS_TEXT, WM_DOWNLOAD_FAILED, kNote (or another text message)
     std::wstring text;      // copy of *(const std::wstring*)wParam taken during the call
+    bool hasLParamText = false;  // WM_SETUP_ERROR with a detail line (lParam not 0)
+    std::wstring lParamText;     // copy of *(const std::wstring*)lParam taken during the call
     LRESULT answer = 0;     // what the recorder returned
 };
 
@@ -71,7 +74,8 @@ struct AnyValue {};
 inline constexpr AnyValue kAny{};
 
 // What one wParam or lParam of an expected message must be: a number, a text
-// (for the messages whose wParam carries a string), or kAny.
+// (for the messages whose wParam, or WM_SETUP_ERROR's lParam, carries a
+// string), or kAny. A number never matches a parameter that carried a text.
 class ExpectedValue {
 public:
     enum class Kind { Number, Text, Any };

@@ -64,6 +64,34 @@ for case in "${refused_cases[@]}"; do
   grep -q "^make-manifest: good.dll:" "$dir.err" && fail "make-manifest blamed the good file for: $label"
 done
 
+# Names Windows opens as a device or reads as a pattern are refused for that
+# reason: file|what the refusal says. The superscript digits count as port
+# numbers, whether the name's bytes are UTF-8 or the single bytes the setup
+# program reads.
+reason_cases=(
+  "$(printf 'COM\xc2\xb9.dll')|the name is reserved by Windows"
+  "$(printf 'lpt\xc2\xb3')|the name is reserved by Windows"
+  "$(printf 'LPT\xb2.ax')|the name is reserved by Windows"
+  "Com3.txt|the name is reserved by Windows"
+  "a*b.dll|Windows takes '*' and '?' as a pattern"
+  "what?.dll|Windows takes '*' and '?' as a pattern"
+)
+for case in "${reason_cases[@]}"; do
+  file=${case%%|*}
+  reason=${case#*|}
+  dir="$work/reason-$RANDOM$RANDOM"
+  mkdir "$dir"
+  printf 'good' >"$dir/good.dll"
+  printf 'x' >"$dir/$file"
+  "$tools/make-manifest" "$dir" >/dev/null 2>"$dir.err" && fail "make-manifest accepted $file"
+  grep -qF "$reason" "$dir.err" || fail "make-manifest: refusal of $file does not say '$reason': $(cat "$dir.err")"
+done
+# Names that only begin like one are files.
+mkdir "$work/lookalike"
+printf 'x' >"$work/lookalike/COM10.dll"
+printf 'x' >"$work/lookalike/lpt0.ax"
+"$tools/make-manifest" "$work/lookalike" >/dev/null || fail "make-manifest refused COM10.dll or lpt0.ax"
+
 # The refusal names the file and says why.
 mkdir "$work/own-temp"
 printf 'good' >"$work/own-temp/good.dll"
@@ -95,6 +123,10 @@ runs_as "$work/a.exe" "1 127.0.0.1:8080"
 [ "$(stat -c %s "$work/a.exe")" = $((plain_size + 15)) ] || fail "stamp-host: old trailer not replaced"
 runs_as "$work/a.exe" "1 dl.example.org"
 
+# A scheme before the host is stamped with it; the program reads it whole.
+"$tools/stamp-host" "$work/a.exe" https://localhost:8443 -o "$work/tls.exe" || fail "stamp-host refused https://host:port"
+runs_as "$work/tls.exe" "1 https://localhost:8443"
+
 long=$(printf 'h%.0s' $(seq 259))
 "$tools/stamp-host" "$work/a.exe" "$long" -o "$work/long.exe" || fail "stamp-host refused 259 bytes"
 runs_as "$work/long.exe" "1 $long"
@@ -112,7 +144,7 @@ runs_as "$work/dollar.exe" "1 short.host"
 
 # Refused hosts leave the file as it was.
 cp "$work/a.exe" "$work/before.exe"
-for host in "$long"h "two words" $'tab\there' "" "http://host/path" "$(printf 'caf\xc3\xa9')"; do
+for host in "$long"h "two words" $'tab\there' "" "http://host/path" "ftp://host" "https://" "$(printf 'caf\xc3\xa9')"; do
   if "$tools/stamp-host" "$work/a.exe" "$host" 2>/dev/null; then
     fail "stamp-host accepted host '$host'"
   fi

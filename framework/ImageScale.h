@@ -1,0 +1,15 @@
+// Resizing a picture made of equal frames stacked from the top (one frame
+// is a picture of one), each frame on its own so that no frame bleeds into
+// the next.
+#pragma once
+
+#include "framework/Image.h"
+
+// Fills target (empty) with source's frames, each resized to frameWidth x
+// frameHeight by area averaging: every target pixel is the mean of the source
+// pixels it covers, weighted by how much of each it covers. That keeps thin
+// lines and text even when a picture shrinks by a fraction (a 2x picture
+// shown at 150 %). A picture with alpha stays premultiplied, with alpha; any
+// other becomes 32-bit without. False when source is empty, frames does not
+// divide it or the target cannot be made.
+bool ScaleFrames(const CImage& source, int frames, int frameWidth, int frameHeight, CImage& target);
