@@ -39,8 +39,14 @@ void LogCommandLineHelp()
         size_t end = help.find(L"\r\n", begin);
         if (end == std::wstring::npos)
             end = help.size();
-        if (end > begin)
-            LogLine(L"%ls", help.substr(begin, end - begin).c_str());
+        if (end > begin) {
+            // The log writes a tab as an escape like any control character;
+            // two blanks keep the description apart from its switch.
+            std::wstring line = help.substr(begin, end - begin);
+            for (size_t tab = line.find(L'\t'); tab != std::wstring::npos; tab = line.find(L'\t', tab))
+                line.replace(tab, 1, L"  ");
+            LogLine(L"%ls", line.c_str());
+        }
         begin = end + 2;
     }
 }

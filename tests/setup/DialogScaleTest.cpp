@@ -110,6 +110,23 @@ void ExpectFits(HWND control, HFONT font, const std::wstring& text, const char* 
     EXPECT_LE(text_.cy, room.cy) << label << " at " << dpi << " dpi: the line is higher than its control";
 }
 
+// Text of several lines that the control wraps (a message box's): laid out
+// at the control's width, it must take no more than its height.
+void ExpectWrappedTextFits(HWND control, HFONT font, const std::wstring& text, const char* label, UINT dpi)
+{
+    const SIZE room = ClientSize(control);
+    HDC dc = ::GetDC(control);
+    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    RECT laid{0, 0, room.cx, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &laid,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    if (previous)
+        ::SelectObject(dc, previous);
+    ::ReleaseDC(control, dc);
+    EXPECT_LE(laid.right, room.cx) << label << " at " << dpi << " dpi: the text is wider than its control";
+    EXPECT_LE(laid.bottom, room.cy) << label << " at " << dpi << " dpi: the text is higher than its control";
+}
+
 class DialogScale : public ::testing::Test {
 protected:
     DialogScale() : standIns(recorder, dialog)
@@ -118,7 +135,7 @@ protected:
         dialog.m_strInitialFolder = std::wstring(kFolder);
         // A download that shows its progress and then waits for the test.
         dialog.m_operations.DownloadClientFiles = [this](const wchar_t*, const volatile LONG* cancel, HWND window,
-                                                         InstallInfo&) -> BOOL {
+                                                         InstallInfo&, DownloadFailure&) -> BOOL {
             ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
             const std::wstring status = kStatus;
             ::SendMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(&status), 0);
@@ -280,7 +297,11 @@ TEST_F(DialogScale, OpensAtTheScaleOfItsScreen)
 TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
 {
     const UINT dpi = qxt::DpiOfWindow(nullptr);
-    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&) -> BOOL {
+    // The longest box the download shows: its first line and the line naming the cause.
+    static const wchar_t kDetail[] = L"安全连接失败：服务器的证书不是受信任的机构颁发的。";
+    dialog.m_operations.DownloadClientFiles = [](const wchar_t*, const volatile LONG*, HWND, InstallInfo&,
+                                                 DownloadFailure& failure) -> BOOL {
+        failure.detail = kDetail;
         return FALSE;
     };
     Open();
@@ -288,10 +309,10 @@ TEST_F(DialogScale, AnErrorBoxShowsItsWholeTextAtTheScale)
     Click(wnd, IDC_START);
     const MessageBoxInfo box = WaitForMessageBox(::GetCurrentProcessId(), kTimeoutMs);
     ASSERT_NE(box.wnd, nullptr) << "no error box";
-    EXPECT_EQ(box.text, L"文件下载失败，请重试！");
+    EXPECT_EQ(box.text, std::wstring(L"文件下载失败，请重试！\n") + kDetail);
     HWND text = ::GetDlgItem(box.wnd, 0xFFFF);
     ASSERT_NE(text, nullptr);
-    ExpectFits(text, FontOf(text), box.text, "error box", dpi);
+    ExpectWrappedTextFits(text, FontOf(text), box.text, "error box", dpi);
     Screenshot(box.wnd, "scale-error-box-" + std::to_string(dpi) + "dpi");
     AnswerMessageBox(box, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return ReadControl(wnd, IDC_START).visible; })) << "back on the welcome page";

@@ -1483,9 +1483,9 @@ TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstall
     const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"), L"/S /? \"/LOG=" + m_log + L"\"", windowSeen);
     EXPECT_EQ(code, 0u) << LogText();
     EXPECT_FALSE(windowSeen);
-    // Each switch on a line of its own, with its description after a tab.
+    // Each switch on a line of its own, with its description after two blanks.
     for (const char* name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"})
-        EXPECT_TRUE(LogHasLine({name, "\t"})) << name << "\n" << LogText();
+        EXPECT_TRUE(LogHasLine({name, "  "})) << name << "\n" << LogText();
     const std::vector<std::string> lines = LogLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("nothing was installed (exit code 0)"), std::string::npos) << LogText();
