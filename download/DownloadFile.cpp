@@ -124,7 +124,10 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 ::DeleteFileW(request.temporary.c_str());
             return 0;
         case Attempt::CertificateRefused:
-            // Refused before any body arrived: what an earlier attempt holds stays.
+            // Refused before any body arrived: a held part of a file with a
+            // digest stays for a later run, as after any refusal.
+            if (!resumable && wrote)
+                ::DeleteFileW(request.temporary.c_str());
             if (certificateError)
                 *certificateError = result.certificateError;
             return 0;

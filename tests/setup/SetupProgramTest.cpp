@@ -966,6 +966,27 @@ TEST_F(SetupProgram, ADamagedOrEmptyFileListEndsWithTheDownloadErrorAndChangesNo
     }
 }
 
+// A setup stamped with an https address whose server has a certificate from
+// an authority the machine does not trust: the download box names the
+// certificate problem under its usual line, and nothing is installed.
+TEST_F(SetupProgram, ARefusedCertificateIsNamedUnderTheDownloadBoxsFirstLine)
+{
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE_UNTRUSTED"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    MessageBoxInfo box =
+        ExpectErrorBox(L"文件下载失败，请重试！\n安全连接失败：服务器的证书不是受信任的机构颁发的。", {IDOK});
+    ASSERT_NE(box.wnd, nullptr);
+    Screenshot(box.wnd, L"error-certificate.png");
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+    ExpectWelcomePage(dialog, false, m_installFolder);
+    for (const wchar_t* name : {L"Client.txt", L"QXTClient.exe"})
+        EXPECT_EQ(::GetFileAttributesW(InstallFilePath(m_installFolder, name).c_str()), INVALID_FILE_ATTRIBUTES)
+            << name;
+}
+
 constexpr int kSwitchIds[] = {IDC_SWITCH1, IDC_SWITCH2, IDC_SWITCH3, IDC_SWITCH4, IDC_SWITCH5};
 
 // The five feature switches read from the screen. A switch shows the upper
@@ -1237,6 +1258,30 @@ TEST_F(SilentSetupProgram, InstallsIntoAFolderWithSpacesWithoutAWindow)
     ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-install.log").c_str(), FALSE);
 }
 
+// Stamped with https://localhost:PORT, a server whose certificate comes from
+// the authority the prefix trusts: the whole client comes over TLS, and the
+// client's configuration names the server without the scheme.
+TEST_F(SilentSetupProgram, InstallsOverHttpsAndTheClientConfigurationNamesTheHostWithoutTheScheme)
+{
+    bool windowSeen = true;
+    const DWORD code = RunToEnd(Env("QXT_SETUP_EXE_HTTPS"),
+                                L"/S /NOLAUNCH \"/LOG=" + m_log + L"\" /D=" + m_spacedFolder, windowSeen);
+    EXPECT_EQ(code, 0u) << LogText();
+    for (const wchar_t* name : {L"QXTClient.exe", L"QXTUnist.exe", L"readme.txt", L"x264vfw.exe"})
+        EXPECT_TRUE(IsReadOnly(InstallFilePath(m_spacedFolder, name))) << name;
+    const std::string host = Narrow(Env("QXT_TLS_HOST"));
+    EXPECT_TRUE(LogHasLine({"Server host: https://" + host + " (from the executable's trailer)"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"GET https://" + host + "/Custom/DownloadClient?filename=QXTClient.exe", "status 200",
+                            "stored"}))
+        << LogText();
+    EXPECT_FALSE(LogHasLine({"GET http://"})) << LogText();
+    wchar_t configured[256] = {};
+    ::GetPrivateProfileStringW(L"CONFIG", L"HOST", L"(none)", configured, 256,
+                               InstallFilePath(m_spacedFolder, L"QXTClient.ini").c_str());
+    EXPECT_EQ(std::wstring(configured), Env("QXT_TLS_HOST"));
+    ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-https.log").c_str(), FALSE);
+}
+
 TEST_F(SilentSetupProgram, SecondSilentRunKeepsTheFilesAndLeavesOutTheFinishActionsItIsToldTo)
 {
     bool windowSeen = true;
@@ -1483,10 +1528,18 @@ TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstall
     const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"), L"/S /? \"/LOG=" + m_log + L"\"", windowSeen);
     EXPECT_EQ(code, 0u) << LogText();
     EXPECT_FALSE(windowSeen);
-    // Each switch on a line of its own, with its description after two blanks.
-    for (const char* name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"})
-        EXPECT_TRUE(LogHasLine({name, "  "})) << name << "\n" << LogText();
+    // Each switch at the start of a line of its own (after the line's time),
+    // its description two blanks after it.
+    const size_t timeWidth = std::string("YYYY-MM-DD hh:mm:ss.mmm ").size();
     const std::vector<std::string> lines = LogLines();
+    for (const std::string name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"}) {
+        bool listed = false;
+        for (const std::string& line : lines) {
+            listed = listed || (line.compare(timeWidth, name.size(), name) == 0 &&
+                                line.find("  ", timeWidth + name.size()) != std::string::npos);
+        }
+        EXPECT_TRUE(listed) << name << "\n" << LogText();
+    }
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("nothing was installed (exit code 0)"), std::string::npos) << LogText();
     EXPECT_FALSE(LogHasLine({"Installation run started"})) << LogText();

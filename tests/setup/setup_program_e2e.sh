@@ -4,7 +4,9 @@
 # that address, and SetupProgramTest driving the program as a person would,
 # in a Wine prefix of its own so that installing the client touches nothing
 # the other tests use. Screenshots go to BUILD/screenshots.
-# The logs of two silent runs are kept there too.
+# The logs of two silent runs are kept there too. Two HTTPS servers of the
+# same site take part: one whose test authority the prefix trusts for this
+# run, and one whose authority nobody trusts.
 #   setup_program_e2e.sh SOURCE_DIR BUILD_DIR TEST_PROGRAM
 set -euo pipefail
 
@@ -21,10 +23,14 @@ export WINEPREFIX=$build/setup-e2e-prefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 control=$work/control
 watcher=""
+tls_trusted=""
 cleanup() {
+  [ -z "$tls_trusted" ] || wine "$build/helpers/trustcert.exe" remove "$tls_trusted" </dev/null || true
   rm -rf "$control"
   [ -z "$watcher" ] || { kill "$watcher" 2>/dev/null || true; wait "$watcher" 2>/dev/null || true; }
   "$source_dir/server/sample-server" stop "$work/state" || true
+  "$source_dir/server/sample-server" stop "$work/state-tls" || true
+  "$source_dir/server/sample-server" stop "$work/state-untrusted" || true
   wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -68,6 +74,23 @@ dead=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1
 "$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$dead" -o "$work/QXTSetupNoServer.exe"
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+rm -rf "$work/certs"
+"$source_dir/tests/download/make-test-certs" "$work/certs"
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+tls_port=$(free_port)
+QXT_TLS_CERT=$work/certs/localhost.pem QXT_TLS_KEY=$work/certs/localhost.key \
+  "$source_dir/server/sample-server" start "$work/site" "$tls_port" "$work/state-tls"
+untrusted_port=$(free_port)
+QXT_TLS_CERT=$work/certs/untrusted.pem QXT_TLS_KEY=$work/certs/untrusted.key \
+  "$source_dir/server/sample-server" start "$work/site" "$untrusted_port" "$work/state-untrusted"
+tls_trusted=$(winpath "$work/certs/ca.pem")
+wine "$build/helpers/trustcert.exe" add "$tls_trusted" </dev/null
+"$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "https://localhost:$tls_port" -o "$work/QXTSetupHttps.exe"
+"$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "https://localhost:$untrusted_port" -o "$work/QXTSetupUntrusted.exe"
+export QXT_SETUP_EXE_HTTPS=$(winpath "$work/QXTSetupHttps.exe")
+export QXT_SETUP_EXE_UNTRUSTED=$(winpath "$work/QXTSetupUntrusted.exe")
+export QXT_TLS_HOST="localhost:$tls_port"
 export QXT_SETUP_EXE=$(winpath "$work/QXTSetup.exe")
 export QXT_SETUP_EXE_NO_SERVER=$(winpath "$work/QXTSetupNoServer.exe")
 export QXT_SERVER_HOST="127.0.0.1:$port"
