@@ -273,7 +273,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         *listVersion = 0;
     ServerAddress server;
     if (!ParseServerAddress(host, server)) {
-        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]", host);
+        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]",
+                 EscapeLogText(host).c_str());
         return 0;
     }
     const std::wstring folder = InstallFilePath(info, L"");

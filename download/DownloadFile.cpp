@@ -132,7 +132,8 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         case Attempt::NetworkFailure:
             if (request.retry < DownloadTimings::kRetries) {
                 ShowRetry(window, name, request.retry + 1);
-                if (!PauseUnlessCancelled(options.timings.retryPausesMs[request.retry], cancel)) {
+                const DWORD pause = result.serverPause ? result.pauseMs : options.timings.retryPausesMs[request.retry];
+                if (!PauseUnlessCancelled(pause, cancel)) {
                     ::Sleep(kCancelPauseMs);
                     return 0;
                 }

@@ -1,6 +1,7 @@
 // How one download copes with a network that misbehaves: the timeouts that
-// turn a stalled server into a failed attempt, and the pauses before the
-// attempts that follow a network failure.
+// turn a stalled server into a failed attempt, the rate below which a
+// transfer is given up, and the pauses before the attempts that follow a
+// network failure.
 #pragma once
 
 #include "framework/Sha256.h"
@@ -16,8 +17,17 @@ struct DownloadTimings {
     DWORD connectTimeoutMs = 30000;
     // The longest the server may stay silent, headers and body alike.
     DWORD receiveTimeoutMs = 30000;
-    // Before the first, second and third retry.
+    // A transfer that brings less than slowestBytesPerSecond over a whole
+    // window fails like a cut body (0: never). A server that sends a byte
+    // now and then is never silent for a whole receive timeout.
+    DWORD slowWindowMs = 60000;
+    DWORD slowestBytesPerSecond = 1024;
+    // Before the first, second and third retry, unless the answer names its
+    // own pause (Retry-After).
     std::array<DWORD, kRetries> retryPausesMs = {1000, 2000, 4000};
+    // The longest pause an answer may ask for; one that asks for longer is
+    // not tried again.
+    static constexpr DWORD kLongestServerPauseMs = 30000;
 };
 
 // What one download learned that its caller decides on: the server's last

@@ -6,6 +6,8 @@
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "download/ProgressReporter.h"
+#include "download/RetryAfter.h"
+#include "download/SlowTransfer.h"
 #include "framework/File.h"
 #include "framework/FormatText.h"
 #include "framework/HttpConnection.h"
@@ -22,7 +24,6 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
-constexpr DWORD kServiceUnavailable = 503;
 constexpr DWORD kPartialContent = 206;
 constexpr DWORD kRangeNotSatisfiable = 416;
 // How often the waiting side looks at the cancel flag, and how long it gives
@@ -79,6 +80,37 @@ bool QueryDeclaredLength(const CHttpFile& request, ULONGLONG& length)
     return digit != text && *digit == 0;
 }
 
+// Answers that say the server, or one on the way, cannot serve the file just
+// now: a timeout, too many requests, a gateway without an answer, a server
+// busy or down for a moment.
+bool AsksToComeBackLater(DWORD status)
+{
+    switch (status) {
+    case 408:
+    case 429:
+    case 502:
+    case 503:
+    case 504:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The pause the answer asks for before another try (Retry-After), in whole
+// seconds; false when it names none that can be read.
+bool QueryServerPause(const CHttpFile& request, ULONGLONG& seconds)
+{
+    wchar_t text[96] = {};
+    DWORD size = sizeof text;
+    if (!request.QueryInfo(HTTP_QUERY_RETRY_AFTER, text, &size))
+        return false;
+    SYSTEMTIME date{};
+    DWORD dateSize = sizeof date;
+    const bool dated = request.QueryInfo(HTTP_QUERY_DATE | HTTP_QUERY_FLAG_SYSTEMTIME, &date, &dateSize);
+    return ParseRetryAfter(text, dated ? &date : nullptr, seconds);
+}
+
 bool QueryContentRange(const CHttpFile& request, ContentRange& range)
 {
     wchar_t text[96] = {};
@@ -119,6 +151,10 @@ struct SharedAttempt {
     // The side that leaves closes it, so a request left behind holds nothing
     // that the next attempt or run needs and can never write into it again.
     CFile file;
+    // Since when the body has been arriving (GetTickCount64), for the watch
+    // on a transfer too slow to wait for.
+    bool receiving = false;
+    ULONGLONG receivingSince = 0;
     RequestLog log;
     AttemptResult result;
     volatile LONG references = 1;
@@ -296,7 +332,6 @@ bool Request::Prepare()
     return true;
 }
 
-
 Attempt Request::Receive()
 {
     const ULONGLONG held = m_what.held;
@@ -310,8 +345,20 @@ Attempt Request::Receive()
         m_result.status = status;
         if (Cancelled())
             return Attempt::Cancelled;
-        if (status == kServiceUnavailable)
+        if (AsksToComeBackLater(status)) {
+            ULONGLONG seconds = 0;
+            if (QueryServerPause(*m_request, seconds)) {
+                m_log.hasServerPause = true;
+                m_log.serverPauseSeconds = seconds;
+                // Longer than anyone watches a still bar: the download
+                // fails now and the user can start again later.
+                if (seconds > DownloadTimings::kLongestServerPauseMs / 1000)
+                    return Attempt::Refused;
+                m_result.serverPause = true;
+                m_result.pauseMs = static_cast<DWORD>(seconds * 1000);
+            }
             return Attempt::NetworkFailure;
+        }
         if (held != 0 && status == kRangeNotSatisfiable)
             return Attempt::RangeRefused;
         if (status / 100 != 2)
@@ -357,6 +404,8 @@ Attempt Request::Receive()
             m_progress = ProgressReporter(m_what.window, m_result.total);
             m_progress.Start(m_position);
             m_reporting = true;
+            m_shared.receiving = true;
+            m_shared.receivingSince = ::GetTickCount64();
         }
 
         for (;;) {
@@ -496,6 +545,18 @@ Attempt Request::PutInPlaceUnlessLeft()
 }
 
 
+// Returns without the request, which ends by itself; from here on it writes
+// nothing and holds no file. What it wrote stays for the next attempt.
+AttemptResult LeaveBehind(SharedAttempt& shared, Attempt outcome)
+{
+    shared.left = true;
+    shared.file.Close();
+    AttemptResult left;
+    left.outcome = outcome;
+    left.wrote = true;
+    return left;
+}
+
 DWORD WINAPI RequestThread(void* parameter)
 {
     const SharedReference shared(static_cast<SharedAttempt*>(parameter));
@@ -516,24 +577,32 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
         Request(*shared).Run();
         return shared->result;
     }
+    SlowTransferWatch watch(request.timings.slowWindowMs, request.timings.slowestBytesPerSecond);
     for (;;) {
         if (::WaitForSingleObject(thread.Get(), kPollMs) == WAIT_OBJECT_0)
             break;
-        if (!CancelRequested(cancel))
-            continue;
-        // The request sees the cancel between chunks; one blocked on a
-        // silent server is left behind.
-        if (::WaitForSingleObject(thread.Get(), kCancelGraceMs) == WAIT_OBJECT_0)
-            break;
+        if (CancelRequested(cancel)) {
+            // The request sees the cancel between chunks; one blocked on a
+            // silent server is left behind.
+            if (::WaitForSingleObject(thread.Get(), kCancelGraceMs) == WAIT_OBJECT_0)
+                break;
+            SrwGuard guard(shared->lock);
+            shared->log.Discard();
+            LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself",
+                     request.url.c_str());
+            return LeaveBehind(*shared, Attempt::Cancelled);
+        }
+        // A read waits for a whole chunk, which a trickle fills only after
+        // a long time: the request is left behind and the retry goes on
+        // from what it wrote.
         SrwGuard guard(shared->lock);
-        shared->left = true;
-        shared->file.Close();
-        shared->log.Discard();
-        LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself", request.url.c_str());
-        AttemptResult cancelled;
-        cancelled.outcome = Attempt::Cancelled;
-        cancelled.wrote = true;
-        return cancelled;
+        if (!shared->receiving || !watch.TooSlow(shared->receivingSince, ::GetTickCount64(), shared->log.received))
+            continue;
+        shared->log.tooSlow = true;
+        shared->log.slowestRate = request.timings.slowestBytesPerSecond;
+        shared->log.slowWindowMs = request.timings.slowWindowMs;
+        shared->log.Write();
+        return LeaveBehind(*shared, Attempt::NetworkFailure);
     }
     SrwGuard guard(shared->lock);
     return shared->result;

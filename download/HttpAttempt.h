@@ -13,7 +13,8 @@
 enum class Attempt {
     Stored,          // the file is in place
     Cancelled,       // the user cancelled; the temporary file keeps what arrived
-    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, 503
+    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, a
+                     // transfer too slow, an answer asking to come back (502, 503, ...)
     RangeRefused,    // the answer to "the rest" does not continue what is held
     DigestMismatch,  // the whole body arrived but is not the listed file
     SizeMismatch,    // the answer's length is not the listed size (or is past the cap)
@@ -30,6 +31,8 @@ struct AttemptResult {
     DWORD status = 0;      // the answer's HTTP status
     std::wstring expected; // for a mismatch: the listed value
     std::wstring received; // and the one that arrived
+    bool serverPause = false;  // the answer named the pause before another try
+    DWORD pauseMs = 0;         // that pause
     DWORD certificateError = 0;  // WinInet's code for a refused certificate
 };
 

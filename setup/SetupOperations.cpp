@@ -63,7 +63,8 @@ SetupOperations RealSetupOperations()
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) {
         const ServerHostSource source = ::ReadServerHost(host);
-        LogLine(L"Server host: %ls (%ls)", host.c_str(),
+        // A trailer is whatever bytes follow the marker.
+        LogLine(L"Server host: %ls (%ls)", EscapeLogText(host).c_str(),
                 source == ServerHostSource::Signature ? L"from the executable's code signature"
                 : source == ServerHostSource::Trailer ? L"from the executable's trailer"
                                                       : L"built-in");
