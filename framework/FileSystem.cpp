@@ -62,3 +62,18 @@ bool CreateDirectoryTree(const wchar_t* path)
     }
     return IsFolder(path);
 }
+
+bool CreateMissingFolder(const wchar_t* path)
+{
+    switch (DirectoryExists(path)) {
+    case DirectoryState::Exists:
+        return true;
+    case DirectoryState::Missing:
+        return CreateDirectoryTree(path);
+    case DirectoryState::NotChecked:
+        break;
+    }
+    // Device paths (\\?\, \\.\) are no network folders.
+    const bool network = path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.';
+    return network && CreateDirectoryTree(path);
+}

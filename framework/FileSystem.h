@@ -25,3 +25,9 @@ void AppendBackslash(std::wstring& path);
 
 // Creates every missing level of the folder; true when it is a folder afterwards.
 bool CreateDirectoryTree(const wchar_t* path);
+
+// Creates the folder unless it is there: one with a drive that is missing,
+// and a network folder (\\server\share\...), which DirectoryExists does not
+// check. A relative path is left alone, since where it would land depends on
+// the current directory. True when the path is a folder afterwards.
+bool CreateMissingFolder(const wchar_t* path);

@@ -5,6 +5,7 @@
 #include "framework/Handles.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/MessageText.h"
+#include "tests/support/NetworkShare.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/Wait.h"
 
@@ -23,6 +24,7 @@
 using qxt::test::FormatMessageText;
 using qxt::test::HelperPath;
 using qxt::test::MessageBoxWatcher;
+using qxt::test::NetworkShare;
 using qxt::test::TempDir;
 
 namespace {
@@ -420,6 +422,54 @@ TEST_F(CreateDirectoryTreeTest, ASecondThreadLeavesTheCurrentDirectoryToo)
     });
     EXPECT_EQ(CurrentDirectory(), m_before);
     EXPECT_EQ(DirectoryExists(folder.c_str()), DirectoryState::Exists);
+}
+
+bool IsFolderPath(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+TEST(CreateMissingFolder, MakesMissingLocalAndNetworkFoldersButNoRelativeOnes)
+{
+    TempDir dir;
+    NetworkShare share;
+    ASSERT_FALSE(share.Path().empty()) << "no share in the Wine prefix";
+    ASSERT_TRUE(qxt::test::WriteFileBytes(dir / L"file", "x"));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"Present").c_str(), nullptr));
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    const std::wstring before = CurrentDirectory();
+    const std::wstring rooted = L"C:\\qxt-rooted-folder";
+    qxt::test::DeleteTree(rooted);
+    const struct {
+        std::wstring path;
+        bool made;          // the result, and whether the path is a folder afterwards
+        std::wstring seen;  // where the folder would land, checked when not made
+    } cases[] = {
+        {dir.Path(), true, L""},
+        {dir / L"Local\\Below", true, L""},
+        {share / L"Remote\\Below\\", true, L""},
+        {share.Path(), true, L""},
+        {dir / L"file", false, L""},
+        {L"Present\\New", false, dir / L"Present\\New"},
+        {L"\\qxt-rooted-folder", false, rooted},
+        {L"\\\\?\\qxt-device", false, L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CreateMissingFolder(c.path.c_str()), c.made) << testing::PrintToString(c.path);
+        if (c.made) {
+            EXPECT_TRUE(IsFolderPath(c.path)) << testing::PrintToString(c.path);
+        }
+        if (!c.seen.empty()) {
+            EXPECT_EQ(::GetFileAttributesW(c.seen.c_str()), INVALID_FILE_ATTRIBUTES) << testing::PrintToString(c.path);
+        }
+        EXPECT_EQ(CurrentDirectory(), before) << testing::PrintToString(c.path);
+    }
+    EXPECT_EQ(qxt::test::ReadFileBytes(dir / L"file"), "x");
+    qxt::test::DeleteTree(rooted);
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    ::SetCurrentDirectoryW(windows);
 }
 
 }  // namespace
