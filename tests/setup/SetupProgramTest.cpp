@@ -549,11 +549,29 @@ void ServeClientWithFailingCodec(TestHttpServer& server, const std::wstring& exe
     ASSERT_TRUE(CopySetupForServer(server, exe));
 }
 
+// An uninstall entry key whose access list lets nobody set a value in it.
+bool RefuseUninstallEntry()
+{
+    PSECURITY_DESCRIPTOR noValues = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                &noValues, nullptr))
+        return false;
+    const wchar_t entry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
+    HKEY key = nullptr;
+    LONG result = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, entry, 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS) {
+        result = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, noValues);
+        ::RegCloseKey(key);
+    }
+    ::LocalFree(noValues);
+    return result == ERROR_SUCCESS;
+}
+
 // Every run that fails ends the same way: the start, the error box of the
 // failed step, its answer, and the welcome page again with nothing registered.
 TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
 {
-    enum class Cause { Installers, ServerDown, FailingCodec };
+    enum class Cause { Installers, ServerDown, FailingCodec, RefusedEntry };
     static const struct {
         const char* label;
         Cause cause;
@@ -573,6 +591,8 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
          L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|"},
         {"a failed codec registration ends the run with an OK box", Cause::FailingCodec, nullptr,
          L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr},
+        {"an uninstall entry the system refuses: Abort ends the run", Cause::RefusedEntry, nullptr,
+         L"卸载信息写入失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, L"error-uninstall-entry.png", nullptr},
     };
     const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
     for (const auto& c : kCases) {
@@ -594,6 +614,10 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
         case Cause::FailingCodec:
             exe = temp / L"QXTSetup.exe";
             ServeClientWithFailingCodec(server, exe);
+            break;
+        case Cause::RefusedEntry:
+            // The entry's key takes no values (ResetMachine deletes it again).
+            ASSERT_TRUE(RefuseUninstallEntry());
             break;
         }
         if (HasFatalFailure())
