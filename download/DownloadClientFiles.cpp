@@ -5,6 +5,7 @@
 #include "download/CancelRequest.h"
 #include "download/CertificateError.h"
 #include "download/ClientFileEntry.h"
+#include "download/DiskRoom.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
@@ -239,6 +240,7 @@ struct LocalCopy {
     bool current = false;
     ULONGLONG length = 0;  // its length then
     FILETIME written{};    // its last write then
+    ULONGLONG held = 0;    // what an earlier transfer left in its temporary file
 };
 
 bool ReadAttributes(const std::wstring& path, ULONGLONG& length, FILETIME& written)
@@ -257,6 +259,9 @@ bool ReadAttributes(const std::wstring& path, ULONGLONG& length, FILETIME& writt
 LocalCopy Examine(const std::wstring& localPath, const ListedFile& entry)
 {
     LocalCopy copy;
+    FILETIME unused{};
+    if (!ReadAttributes(localPath + L".tmp", copy.held, unused))
+        copy.held = 0;
     if (!FileExists(localPath.c_str())) {
         if (entry.signedEntry)
             LogLine(L"%ls: local (none), listed %I64u bytes, SHA-256 %ls: fetch", localPath.c_str(),
@@ -283,6 +288,38 @@ bool Unchanged(const std::wstring& path, const LocalCopy& copy)
     FILETIME written{};
     return ReadAttributes(path, length, written) && length == copy.length &&
            ::CompareFileTime(&written, &copy.written) == 0;
+}
+
+// Whether the files still to fetch fit on the install folder's volume; the
+// log tells both sizes either way. A volume whose free space cannot be told
+// is not refused: the transfers find out.
+bool RoomForFetches(const std::wstring& folder, const std::vector<ListedFile>& entries,
+                    const std::vector<LocalCopy>& copies, DownloadFailure& failure)
+{
+    ULONGLONG needed = 0;
+    unsigned fetches = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!copies[i].current) {
+            needed += RoomStillNeeded(entries[i].signedEntry->size, copies[i].held);
+            ++fetches;
+        }
+    if (fetches == 0)
+        return true;
+    ULONGLONG available = 0;
+    if (!FreeSpaceFor(folder.c_str(), available)) {
+        LogError(L"Free space on the volume of %ls cannot be told: %ls", folder.c_str(),
+                 SystemErrorText(::GetLastError()).c_str());
+        return true;
+    }
+    if (needed <= available) {
+        LogLine(L"Room on the disk for %u files to fetch: %I64u bytes needed, %I64u bytes free on the volume of %ls",
+                fetches, needed, available, folder.c_str());
+        return true;
+    }
+    LogError(L"No room on the disk for %u files to fetch: %I64u bytes needed, %I64u bytes free on the volume of %ls",
+             fetches, needed, available, folder.c_str());
+    failure.detail = NoRoomLine(needed, available);
+    return false;
 }
 
 // The line the error box adds for a check that refused.
@@ -391,6 +428,10 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         }
         copies.push_back(Examine(folder + entry.name, entry));
     }
+    // With the sizes listed, a disk too small is found before the first byte
+    // rather than by a failed write.
+    if (useSigned && !RoomForFetches(folder, entries, copies, outcome))
+        return 0;
 
     const WPARAM count = entries.size();
     for (WPARAM number = 1; number <= count; ++number) {

@@ -55,3 +55,12 @@ bool CreateDirectoryTree(const wchar_t* path)
     }
     return ::SetCurrentDirectoryW(path) != FALSE;
 }
+
+bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available)
+{
+    ULARGE_INTEGER caller{};
+    if (!::GetDiskFreeSpaceExW(path, &caller, nullptr, nullptr))
+        return false;
+    available = caller.QuadPart;
+    return true;
+}

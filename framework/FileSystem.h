@@ -24,3 +24,8 @@ void AppendBackslash(std::wstring& path);
 
 // Creates every missing level of the folder and makes it the current directory.
 bool CreateDirectoryTree(const wchar_t* path);
+
+// The bytes this user may still write on the volume that holds path (a
+// folder), quotas included; false when the system cannot tell
+// (GetLastError says why).
+bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available);
