@@ -77,3 +77,12 @@ bool CreateMissingFolder(const wchar_t* path)
     const bool network = path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.';
     return network && CreateDirectoryTree(path);
 }
+
+bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available)
+{
+    ULARGE_INTEGER caller{};
+    if (!::GetDiskFreeSpaceExW(path, &caller, nullptr, nullptr))
+        return false;
+    available = caller.QuadPart;
+    return true;
+}

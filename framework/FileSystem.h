@@ -31,3 +31,8 @@ bool CreateDirectoryTree(const wchar_t* path);
 // check. A relative path is left alone, since where it would land depends on
 // the current directory. True when the path is a folder afterwards.
 bool CreateMissingFolder(const wchar_t* path);
+
+// The bytes this user may still write on the volume that holds path (a
+// folder), quotas included; false when the system cannot tell
+// (GetLastError says why).
+bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available);
