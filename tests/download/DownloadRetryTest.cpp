@@ -501,14 +501,14 @@ TEST_F(DownloadRetryTest, AnswersThatAskToComeBackLaterAreTriedAgain)
 
 // Two servers, the first of which fails: one it cannot reach, one that
 // answers 500 (not retried, so left at once), one that asks to come back
-// later on every retry, and one that drops the connection mid-file and then
-// every time at once. The second takes the transfer over with retries of its
+// later on every retry or after longer than is waited for, and one that
+// drops the connection mid-file and then every time at once. The second takes the transfer over with retries of its
 // own, asks for the rest after what the first one delivered, and stays the
 // run's server. A 404 is an answer, not a failed server: nothing moves on.
 TEST_F(DownloadRetryTest, AFailedServerHandsTheTransferToTheNextOne)
 {
     constexpr size_t kDelivered = 150000;
-    enum class First { Unreachable, Answers500, Answers503, DropsMidFile, Answers404 };
+    enum class First { Unreachable, Answers500, Answers503, AsksForALongPause, DropsMidFile, Answers404 };
     static const struct {
         const char* label;
         First first;
@@ -520,6 +520,7 @@ TEST_F(DownloadRetryTest, AFailedServerHandsTheTransferToTheNextOne)
         {"refuses connections", First::Unreachable, 0, true, false, 3},
         {"answers 500", First::Answers500, 1, true, false, 0},
         {"answers 503 to every retry", First::Answers503, 4, true, false, 3},
+        {"answers 503 asking for 31 s", First::AsksForALongPause, 1, true, false, 0},
         {"drops mid-file, then at once", First::DropsMidFile, 4, true, true, 3},
         {"answers 404", First::Answers404, 1, false, false, 0},
     };
@@ -539,6 +540,11 @@ TEST_F(DownloadRetryTest, AFailedServerHandsTheTransferToTheNextOne)
             case First::Answers500: return HttpReply::Status(500, "Internal Server Error");
             case First::Answers503: return HttpReply::Status(503, "Service Unavailable");
             case First::Answers404: return HttpReply::Status(404, "Not Found");
+            case First::AsksForALongPause: {
+                HttpReply reply = HttpReply::Status(503, "Service Unavailable");
+                reply.extraHeaders.push_back("Retry-After: 31");
+                return reply;
+            }
             default: break;
             }
             HttpReply reply = RangeAnswer(body, request);
