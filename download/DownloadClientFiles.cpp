@@ -278,8 +278,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         return 0;
     }
     const std::wstring folder = InstallFilePath(info, L"");
-    if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
-        CreateDirectoryTree(folder.c_str());
+    CreateMissingFolder(folder.c_str());
 
     const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);

@@ -10,6 +10,7 @@
 #include "framework/LogFile.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/NetworkShare.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TransferProgress.h"
@@ -209,6 +210,22 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
     EXPECT_TRUE(MatchesSequence(Collapsed(), again.Messages()));
     EXPECT_EQ(server.Requests().size(), fetched.size() + 2);
     EXPECT_EQ(info.EstimatedSize, client.size() + library.size() + config.size());
+}
+
+TEST_F(DownloadClientFilesTest, AMissingInstallFolderOnANetworkShareIsCreated)
+{
+    NetworkShare share;
+    ASSERT_FALSE(share.Path().empty()) << "no share in the Wine prefix";
+    folder = share / L"Games\\Quolix Client";
+    UseFolder(folder);
+    const std::string client = PatternBytes(5000, 3);
+    const std::string manifest = Publish("QXTClient.exe", client);
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_TRUE(HasBytes(Local("QXTClient.exe"), client));
+    EXPECT_TRUE(HasBytes(Local("Client.txt"), manifest));
 }
 
 TEST_F(DownloadClientFilesTest, OnlyFilesThatAreMissingOrDifferAreFetched)
