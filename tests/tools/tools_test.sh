@@ -45,6 +45,8 @@ refused_cases=(
   "manifest's temporary file:printf x >Client.txt.tmp"
   "manifest's temporary file, other case:printf x >CLIENT.TXT.tmp"
   "manifest request name:printf x >files"
+  "signed list's own name:printf x >Client.signed"
+  "signed list's temporary file:printf x >client.SIGNED.tmp"
   "case twins:printf x >Good.dll"
   "temporary name:printf x >good.dll.tmp"
   "empty file:: >empty.dll"
