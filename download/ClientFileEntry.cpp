@@ -1,5 +1,7 @@
 #include "download/ClientFileEntry.h"
 
+#include "framework/DeviceName.h"
+
 namespace {
 
 constexpr wchar_t kWhiteSpace[] = L"\t\n\v\f\r \u00A0";
@@ -14,33 +16,6 @@ bool IsParentComponent(const std::wstring& component)
     for (wchar_t c : component)
         dots += c == L'.';
     return dots >= 2;
-}
-
-// The digits Windows accepts after COM and LPT in a device name: 1 to 9 and
-// the superscripts one, two and three.
-bool IsDevicePortDigit(wchar_t c)
-{
-    return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
-}
-
-// A component that Windows opens as a device whatever folder it is in:
-// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (COM¹ to COM³ and LPT¹ to
-// LPT³ too), in any case and with any extension ("nul.txt" is NUL too),
-// trailing dots and blanks ignored.
-bool IsDeviceComponent(const std::wstring& component)
-{
-    std::wstring base = component.substr(0, component.find(L'.'));
-    while (!base.empty() && base.back() == L' ')
-        base.pop_back();
-    for (wchar_t& c : base) {
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    }
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
-        base == L"CONOUT$")
-        return true;
-    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
-           IsDevicePortDigit(base[3]);
 }
 
 // Characters no Windows file name holds: controls, and those FindFirstFileW
@@ -88,7 +63,7 @@ bool IsInstallableName(const std::wstring& name)
         if (end == std::wstring::npos)
             end = name.size();
         const std::wstring component = name.substr(start, end - start);
-        if (IsParentComponent(component) || IsDeviceComponent(component))
+        if (IsParentComponent(component) || IsDeviceName(component))
             return false;
         start = end + 1;
     }

@@ -65,16 +65,6 @@ std::wstring Number(ULONGLONG value)
     return text;
 }
 
-TrustRefusal Refusal(SetupResult code, const wchar_t* check, std::wstring expected, std::wstring received)
-{
-    TrustRefusal refusal;
-    refusal.code = code;
-    refusal.check = check;
-    refusal.expected = std::move(expected);
-    refusal.received = std::move(received);
-    return refusal;
-}
-
 // A file of the signed list is current when its size and SHA-256 are the
 // listed ones; both sides go to the log. length is the local file's size.
 bool IsCurrent(const std::wstring& path, const SignedFileEntry& entry, ULONGLONG& length)
@@ -136,7 +126,7 @@ SignedListState FetchSignedList(const std::wstring& url, const std::wstring& fol
         if (report.status == 404)
             return SignedListState::NotOnServer;
         if (report.mismatch) {
-            refusal = Refusal(SETUP_ERR_DAMAGED_LIST, L"list size", report.expected, report.received);
+            refusal = Refuse(SETUP_ERR_DAMAGED_LIST, L"list size", report.expected, report.received);
             return SignedListState::Refused;
         }
         return SignedListState::Failed;
@@ -375,7 +365,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     // A key slot that is not as the build and the publisher's tool leave it
     // cannot say which key to trust: nothing is fetched.
     if (trust.keyState == PublisherKeyState::Damaged)
-        return Refuse(Refusal(SETUP_ERR_BAD_SIGNATURE, L"publisher key",
+        return Refuse(Refuse(SETUP_ERR_BAD_SIGNATURE, L"publisher key",
                               L"the key slot as the build makes it (96 bytes after its marker)",
                               L"a slot of another size or marker"),
                       L"Publisher key", outcome);
@@ -397,7 +387,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         return 0;
     case SignedListState::NotOnServer:
         if (keyed)
-            return Refuse(Refusal(SETUP_ERR_NO_SIGNED_LIST, L"signed list",
+            return Refuse(Refuse(SETUP_ERR_NO_SIGNED_LIST, L"signed list",
                                   L"a signed file list at " + servers.RequestBase() + listQuery + L"&signed=1", L"status 404"),
                           L"Signed file list", outcome);
         break;
@@ -486,7 +476,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
             if (entry.signedEntry && report.mismatch && !CancelRequested(cancel))
-                return Refuse(Refusal(SETUP_ERR_FILE_MISMATCH, L"file", report.expected + L" for " + entry.name,
+                return Refuse(Refuse(SETUP_ERR_FILE_MISMATCH, L"file", report.expected + L" for " + entry.name,
                                       report.received),
                               L"File", outcome, entry.name);
             return 0;

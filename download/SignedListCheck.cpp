@@ -4,16 +4,6 @@
 
 namespace {
 
-TrustRefusal Refuse(SetupResult code, const wchar_t* check, std::wstring expected, std::wstring received)
-{
-    TrustRefusal refusal;
-    refusal.code = code;
-    refusal.check = check;
-    refusal.expected = std::move(expected);
-    refusal.received = std::move(received);
-    return refusal;
-}
-
 TrustRefusal Damaged(const ListDamage& damage)
 {
     wchar_t where[32] = L"the document";

@@ -15,5 +15,8 @@ struct TrustRefusal {
     explicit operator bool() const { return code != SETUP_OK; }
 };
 
+// A refusal of check with its code and both values.
+TrustRefusal Refuse(SetupResult code, const wchar_t* check, std::wstring expected, std::wstring received);
+
 // The log's words for a refusal: "CHECK: expected ..., received ...".
 std::wstring DescribeRefusal(const TrustRefusal& refusal);

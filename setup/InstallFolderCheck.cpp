@@ -1,6 +1,7 @@
 #include "setup/InstallFolderCheck.h"
 
 #include "core/InstallInfo.h"
+#include "framework/DeviceName.h"
 #include "install/UninstallEntry.h"
 
 namespace {
@@ -20,25 +21,6 @@ bool IsRefusedCharacter(wchar_t c)
     default:
         return c < 0x20;
     }
-}
-
-// The system takes such a name as the device, whatever its extension, and
-// blanks before the extension do not count either ("nul .txt").
-bool IsDeviceName(const std::wstring& name)
-{
-    std::wstring base = name.substr(0, name.find(L'.'));
-    while (!base.empty() && base.back() == L' ')
-        base.pop_back();
-    for (wchar_t& c : base) {
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    }
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
-        return true;
-    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
-        return false;
-    const wchar_t number = base[3];
-    return (number >= L'1' && number <= L'9') || number == L'\u00B9' || number == L'\u00B2' || number == L'\u00B3';
 }
 
 bool IsValidName(const std::wstring& name)
