@@ -3,10 +3,10 @@
 #include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
-#include "download/CertificateError.h"
 #include "download/ClientFileEntry.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
+#include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "download/ServerAddress.h"
 #include "framework/File.h"
@@ -44,14 +44,6 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
     return same;
 }
 
-// A refused certificate is what the user is told about the failure.
-void NoteCertificateProblem(DWORD certificateError, DownloadFailure* reason)
-{
-    if (certificateError != 0 && reason)
-        if (const wchar_t* text = CertificateProblemText(certificateError))
-            reason->detail = text;
-}
-
 }  // namespace
 
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
@@ -76,12 +68,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     DownloadOptions manifestOptions;
     manifestOptions.name = L"Client.txt";
     manifestOptions.timings = timings;
-    DWORD certificateError = 0;
-    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions, &certificateError) ==
-        0) {
-        NoteCertificateProblem(certificateError, reason);
+    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions, reason) == 0)
         return 0;
-    }
 
     // The whole list first: the number of entries goes out with the first
     // one, and a damaged line ends the download before any file is touched.
@@ -108,6 +96,9 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
                 LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls",
                          static_cast<unsigned>(entries.size() + 1), problem, EscapeLogText(line).c_str());
+                // A network that answers every request with its login page.
+                if (reason && entries.empty() && LooksLikeWebPage(line))
+                    reason->detail = LoginPageDetail();
                 return 0;
             }
             entries.push_back(std::move(entry));
@@ -160,9 +151,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         options.name = entry.name.c_str();
         options.timings = timings;
         const ULONGLONG length =
-            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &certificateError);
+            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, reason);
         if (length == 0) {
-            NoteCertificateProblem(certificateError, reason);
             const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);

@@ -3,6 +3,7 @@
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
 #include "download/DownloadLog.h"
+#include "download/FailureDetail.h"
 #include "download/HttpAttempt.h"
 #include "framework/FormatText.h"
 #include "framework/ParseUrl.h"
@@ -52,10 +53,41 @@ void ShowRetry(HWND window, const std::wstring& name, DWORD retry)
     ::SendMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(&text), 0);
 }
 
+// The bytes free on the disk that holds path's folder; 0 when unknown.
+ULONGLONG FreeBytesBeside(const wchar_t* path)
+{
+    std::wstring folder(path);
+    const size_t slash = folder.find_last_of(L"\\/");
+    folder.erase(slash == std::wstring::npos ? 0 : slash + 1);
+    ULARGE_INTEGER free{};
+    if (folder.empty() || !::GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr))
+        return 0;
+    return free.QuadPart;
+}
+
+// Says why the download failed, after the temporary file has gone (so that
+// a full disk shows the space there is for the whole file).
+void NoteFailure(DownloadFailure* failure, const AttemptResult& result, const std::wstring& name,
+                 const wchar_t* destination)
+{
+    if (!failure)
+        return;
+    FailedTransfer transfer;
+    transfer.outcome = result.outcome;
+    transfer.status = result.status;
+    transfer.error = result.outcome == Attempt::CertificateRefused ? result.certificateError : result.error;
+    transfer.name = name;
+    if (result.outcome == Attempt::LocalFailure && IsDiskFull(transfer.error)) {
+        transfer.needed = result.total;
+        transfer.available = FreeBytesBeside(destination);
+    }
+    failure->detail = FailureDetail(transfer);
+}
+
 }  // namespace
 
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                       const volatile LONG* cancel, const DownloadOptions& options, DWORD* certificateError)
+                       const volatile LONG* cancel, const DownloadOptions& options, DownloadFailure* failure)
 {
     AttemptRequest request;
     request.url = url;
@@ -95,14 +127,18 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             return 0;
         case Attempt::RangeRefused:
             ::DeleteFileW(request.temporary.c_str());
-            if (startedOver)
+            if (startedOver) {
+                NoteFailure(failure, result, name, destination);
                 return 0;
+            }
             startedOver = true;
             continue;
         case Attempt::DigestMismatch:
             ::DeleteFileW(request.temporary.c_str());
-            if (!result.resumed || fetchedWhole)
+            if (!result.resumed || fetchedWhole) {
+                NoteFailure(failure, result, name, destination);
                 return 0;
+            }
             fetchedWhole = true;
             continue;
         case Attempt::NetworkFailure:
@@ -121,18 +157,19 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             // for the rest.
             if (!resumable && wrote)
                 ::DeleteFileW(request.temporary.c_str());
+            NoteFailure(failure, result, name, destination);
             return 0;
         case Attempt::CertificateRefused:
             // Refused before any body arrived: a held part of a file with a
             // digest stays for a later run, as after any refusal.
             if (!resumable && wrote)
                 ::DeleteFileW(request.temporary.c_str());
-            if (certificateError)
-                *certificateError = result.certificateError;
+            NoteFailure(failure, result, name, destination);
             return 0;
         case Attempt::LocalFailure:
             if (wrote)
                 ::DeleteFileW(request.temporary.c_str());
+            NoteFailure(failure, result, name, destination);
             return 0;
         }
     }

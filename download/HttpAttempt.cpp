@@ -216,6 +216,8 @@ void Request::Run()
     m_session.reset();
     SrwGuard guard(m_shared.lock);
     m_shared.file.Close();
+    m_result.status = m_log.status;
+    m_result.error = m_log.error;
     m_shared.result = m_result;
     if (!m_shared.left) {
         m_log.stored = m_result.outcome == Attempt::Stored;

@@ -27,6 +27,8 @@ struct AttemptResult {
     bool resumed = false;  // the body was appended to what the file held
     bool wrote = false;    // the temporary file was opened for writing
     DWORD certificateError = 0;  // WinInet's code for a refused certificate
+    DWORD status = 0;  // the answer's HTTP status; 0 without one
+    DWORD error = 0;   // the system's or WinInet's code of what stopped the request; 0 for none
 };
 
 // What one request is for.
