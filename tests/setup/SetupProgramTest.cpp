@@ -5,6 +5,7 @@
 #include "core/InstallInfo.h"
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
+#include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "framework/LogFile.h"
 #include "framework/Process.h"
@@ -92,6 +93,17 @@ bool CopySetupForServer(const TestHttpServer& server, const std::wstring& exe)
         host.push_back(static_cast<char>(c));
     // Appended straight after the image, as a publisher may do by hand.
     return !image.empty() && WriteFileBytes(exe, image + "$" + host);
+}
+
+// The log's bytes for a text: it is written in UTF-8.
+std::string Utf8(const std::wstring& text)
+{
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+    return bytes;
 }
 
 bool IsReadOnly(const std::wstring& path)
@@ -553,7 +565,7 @@ void ServeClientWithFailingCodec(TestHttpServer& server, const std::wstring& exe
 // failed step, its answer, and the welcome page again with nothing registered.
 TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
 {
-    enum class Cause { Installers, ServerDown, FailingCodec };
+    enum class Cause { Installers, ServerDown, FailingCodec, Served };
     static const struct {
         const char* label;
         Cause cause;
@@ -563,16 +575,44 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
         int answer;
         const wchar_t* screenshot;  // nullptr: none
         const char* neverRuns;      // an installer the failed step keeps from running, or nullptr
+        void (*serve)(TestHttpServer& server);  // what the test's own server answers, for Cause::Served
     } kCases[] = {
-        {"the download fails while the server is down", Cause::ServerDown, nullptr, L"文件下载失败，请重试！", {IDOK},
-         IDOK, L"error-download.png", nullptr},
+        {"the download fails while the server is down", Cause::ServerDown, nullptr,
+         L"文件下载失败，请重试！\n无法连接到下载服务器，请检查网络连接。", {IDOK}, IDOK, L"error-download.png", nullptr,
+         nullptr},
+        {"the server answers the list with an error", Cause::Served, nullptr,
+         L"文件下载失败，请重试！\n下载服务器返回了错误（HTTP 500）。", {IDOK}, IDOK, L"error-download-status.png",
+         nullptr,
+         [](TestHttpServer& server) {
+             for (const char* dotnet : {"0", "1"})
+                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                              HttpReply::Status(500, "Internal Server Error"));
+         }},
+        {"the network answers with its login page", Cause::Served, nullptr,
+         L"文件下载失败，请重试！\n网络要求登录：服务器发来的是一个网页而不是文件列表，请先在浏览器中登录网络，然后重试。",
+         {IDOK}, IDOK, L"error-download-login-page.png", nullptr,
+         [](TestHttpServer& server) {
+             for (const char* dotnet : {"0", "1"})
+                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                              HttpReply::Ok("<!DOCTYPE html>\r\n<html><head><title>Wi-Fi</title></head>"
+                                            "<body><form action=\"/login\"></form></body></html>\r\n"));
+         }},
+        {"a file arrives damaged", Cause::Served, nullptr,
+         L"文件下载失败，请重试！\n文件在传输中损坏：client.dll 与文件列表中的校验值不符，请重试。", {IDOK}, IDOK,
+         L"error-download-damaged.png", nullptr,
+         [](TestHttpServer& server) {
+             for (const char* dotnet : {"0", "1"})
+                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                              HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
+             server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(100000, 'd')));
+         }},
         {"Abort on a failed encoder ends the run", Cause::Installers, "[x264vfw.exe]\r\nExitCodes=1\r\n",
-         L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, nullptr, nullptr},
+         L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, nullptr, nullptr, nullptr},
         {"a failed .NET installation ends the run with an OK box", Cause::Installers,
          "[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1\r\n[wic_x86_chs.exe]\r\nExitCodes=1\r\n",
-         L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|"},
+         L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|", nullptr},
         {"a failed codec registration ends the run with an OK box", Cause::FailingCodec, nullptr,
-         L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr},
+         L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr, nullptr},
     };
     const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
     for (const auto& c : kCases) {
@@ -594,6 +634,12 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
         case Cause::FailingCodec:
             exe = temp / L"QXTSetup.exe";
             ServeClientWithFailingCodec(server, exe);
+            break;
+        case Cause::Served:
+            ASSERT_TRUE(server.Started());
+            c.serve(server);
+            exe = temp / L"QXTSetup.exe";
+            ASSERT_TRUE(CopySetupForServer(server, exe));
             break;
         }
         if (HasFatalFailure())
@@ -890,7 +936,8 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     HWND dialog = StartSetup(exe);
     ASSERT_NE(dialog, nullptr);
     Click(dialog, IDC_START);
-    MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
+    MessageBoxInfo box = ExpectErrorBox(
+        L"文件下载失败，请重试！\n文件在传输中损坏：client.dll 与文件列表中的校验值不符，请重试。", {IDOK});
     ASSERT_NE(box.wnd, nullptr);
     AnswerMessageBox(box, IDOK);
     WaitForBoxGone(box);
@@ -898,6 +945,52 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     ExpectWelcomePage(dialog, false, m_installFolder);
     EXPECT_EQ(ReadFileBytes(destination), "the file in place");
     EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A disk too small for a file (a 1 MiB tmpfs that setup_program_e2e.sh
+// mounts, typed in as the folder): the box names the file, the room it takes
+// and the room there is once its part is gone, and nothing of it stays.
+TEST_F(SetupProgram, ADiskTooSmallForAFileIsNamedWithTheRoomItTakesAndTheRoomThereIs)
+{
+    const std::wstring disk = Env("QXT_SMALL_DISK");
+    if (disk.empty())
+        GTEST_SKIP() << "setup_program_e2e.sh could not mount a small disk (mounting tmpfs needs root)";
+    const std::wstring folder = disk + L"\\Quolix";
+    DeleteTree(folder);
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    const std::string body(3 * 1024 * 1024, 'b');
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(body.data()), static_cast<ULONG>(body.size()));
+    const std::wstring digest = md5.Final();
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                     HttpReply::Ok("big.bin|" + std::string(digest.begin(), digest.end()) + "\r\n"));
+    server.Serve("/Custom/DownloadClient?filename=big.bin", HttpReply::Ok(body));
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    Click(dialog, IDC_START);
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid(), kPageTimeoutMs);
+    ASSERT_NE(box.wnd, nullptr) << "no error box";
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW((disk + L"\\").c_str(), &free, nullptr, nullptr));
+    EXPECT_LT(free.QuadPart, body.size()) << "the disk is not too small";
+    EXPECT_EQ(box.caption, L"错误");
+    EXPECT_EQ(box.text, L"文件下载失败，请重试！\n磁盘空间不足：big.bin 需要 3.0 MB，可用空间只有 " + SizeText(free.QuadPart) +
+                            L"。");
+    Screenshot(box.wnd, L"error-download-disk.png");
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+    for (const wchar_t* name : {L"big.bin", L"big.bin.tmp"})
+        EXPECT_EQ(::GetFileAttributesW(InstallFilePath(folder, name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    m_program.Kill();
+    DeleteTree(folder);
 }
 
 std::string Md5Text(const std::string& bytes)
@@ -1359,6 +1452,10 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
     bool windowSeen = true;
     ASSERT_EQ(RunToEnd(Env("QXT_SETUP_EXE_NO_SERVER"), L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u);
     EXPECT_TRUE(LogHasLine({"error: GET http://", "/Custom/DownloadClient?filename=files&dotnet=", "failed: "}))
+        << LogText();
+    // The closing line gives the cause the box would have shown.
+    EXPECT_NE(LogLines().back().find("(exit code 254): " + Utf8(L"无法连接到下载服务器，请检查网络连接。")),
+              std::string::npos)
         << LogText();
     ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-no-server.log").c_str(), FALSE);
     // Abort ran the plug-in installer once and nothing after it.

@@ -24,7 +24,9 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 control=$work/control
 watcher=""
 tls_trusted=""
+small_disk=$work/small-disk
 cleanup() {
+  umount "$small_disk" 2>/dev/null || true
   [ -z "$tls_trusted" ] || wine "$build/helpers/trustcert.exe" remove "$tls_trusted" </dev/null || true
   rm -rf "$control"
   [ -z "$watcher" ] || { kill "$watcher" 2>/dev/null || true; wait "$watcher" 2>/dev/null || true; }
@@ -91,6 +93,13 @@ wine "$build/helpers/trustcert.exe" add "$tls_trusted" </dev/null
 export QXT_SETUP_EXE_HTTPS=$(winpath "$work/QXTSetupHttps.exe")
 export QXT_SETUP_EXE_UNTRUSTED=$(winpath "$work/QXTSetupUntrusted.exe")
 export QXT_TLS_HOST="localhost:$tls_port"
+# A disk with room for 1 MiB, for the full-disk box (mounting needs root, as
+# scripts/setup does; without it that test says it was skipped).
+mkdir -p "$small_disk"
+umount "$small_disk" 2>/dev/null || true
+if mount -t tmpfs -o size=1m qxt-small-disk "$small_disk" 2>/dev/null; then
+  export QXT_SMALL_DISK=$(winpath "$small_disk")
+fi
 export QXT_SETUP_EXE=$(winpath "$work/QXTSetup.exe")
 export QXT_SETUP_EXE_NO_SERVER=$(winpath "$work/QXTSetupNoServer.exe")
 export QXT_SERVER_HOST="127.0.0.1:$port"
