@@ -40,6 +40,7 @@ const wchar_t* SetupResultName(UINT result)
     case SETUP_ERR_FLASH: return L"Flash plug-in (InstallFlashPlugin)";
     case SETUP_ERR_DOTNET: return L".NET Framework (InstallDotNetFramework)";
     case SETUP_ERR_DOWNLOAD: return L"download of the client's files (DownloadClientFiles)";
+    case SETUP_ERR_PROXY_LOGIN: return L"download of the client's files: login to the proxy";
     case SETUP_CANCELLED: return L"cancelled by the user";
     default: return L"unknown";
     }

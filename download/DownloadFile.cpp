@@ -5,7 +5,10 @@
 #include "download/DownloadLog.h"
 #include "download/FailureDetail.h"
 #include "download/HttpAttempt.h"
+#include "download/ProxyLogin.h"
+#include "core/ProxyLoginRequest.h"
 #include "framework/FormatText.h"
+#include "framework/LogFile.h"
 #include "framework/ParseUrl.h"
 
 #include <string>
@@ -68,11 +71,12 @@ ULONGLONG FreeBytesBeside(const wchar_t* path)
 // Says why the download failed, after the temporary file has gone (so that
 // a full disk shows the space there is for the whole file).
 void NoteFailure(DownloadFailure* failure, const AttemptResult& result, const std::wstring& name,
-                 const wchar_t* destination)
+                 const wchar_t* destination, bool loginRefused = false)
 {
     if (!failure)
         return;
     FailedTransfer transfer;
+    transfer.loginRefused = loginRefused;
     transfer.outcome = result.outcome;
     transfer.status = result.status;
     transfer.error = result.outcome == Attempt::CertificateRefused ? result.certificateError : result.error;
@@ -82,6 +86,31 @@ void NoteFailure(DownloadFailure* failure, const AttemptResult& result, const st
         transfer.available = FreeBytesBeside(destination);
     }
     failure->detail = FailureDetail(transfer);
+}
+
+// A proxy wants a login the run does not have, or refused the one it gave:
+// the dialog asks the user (a silent run has nobody to ask). True when there
+// is a login to try.
+bool AskForProxyLogin(HWND window, const AttemptResult& result, bool refused)
+{
+    ProxyLoginRequest request;
+    request.proxy = result.proxy;
+    request.realm = result.proxyRealm;
+    request.refused = refused;
+    const LRESULT answer = ::SendMessageW(window, WM_SETUP_PROXY_LOGIN, 0, reinterpret_cast<LPARAM>(&request));
+    const bool given = answer == IDOK && !request.user.empty();
+    if (given) {
+        ProxyLogin login;
+        login.user = request.user;
+        login.password = request.password;
+        login.basic = result.proxyBasic;
+        RememberProxyLogin(login);
+        ::SecureZeroMemory(login.password.data(), login.password.size() * sizeof(wchar_t));
+        LogLine(L"Proxy %ls: a login for user %ls was typed in", EscapeLogText(result.proxy).c_str(),
+                EscapeLogText(request.user).c_str());
+    }
+    ::SecureZeroMemory(request.password.data(), request.password.size() * sizeof(wchar_t));
+    return given;
 }
 
 }  // namespace
@@ -171,6 +200,30 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 ::DeleteFileW(request.temporary.c_str());
             NoteFailure(failure, result, name, destination);
             return 0;
+        case Attempt::ProxyLoginRequired: {
+            ProxyLogin known;
+            const bool given = KnownProxyLogin(known);
+            // Some proxies never take the login from WinInet's answer to
+            // their challenge: the same login goes with the request itself.
+            if (given && result.proxyBasic && !known.basic) {
+                known.basic = true;
+                RememberProxyLogin(known);
+                ::SecureZeroMemory(known.password.data(), known.password.size() * sizeof(wchar_t));
+                continue;
+            }
+            if (AskForProxyLogin(window, result, given))
+                continue;
+            LogError(L"Proxy %ls (realm \"%ls\") asks for a login: %ls", EscapeLogText(result.proxy).c_str(),
+                     EscapeLogText(result.proxyRealm).c_str(),
+                     given ? (L"the login for user " + EscapeLogText(known.user) + L" was refused").c_str()
+                           : L"none was given (/PROXYUSER=, /PROXYPASS=)");
+            if (!resumable && wrote)
+                ::DeleteFileW(request.temporary.c_str());
+            if (failure)
+                failure->code = SETUP_ERR_PROXY_LOGIN;
+            NoteFailure(failure, result, name, destination, given);
+            return 0;
+        }
         }
     }
 }

@@ -90,6 +90,10 @@ std::wstring FailureDetail(const FailedTransfer& failure)
                           SizeText(failure.needed).c_str(), SizeText(failure.available).c_str());
         return Format(L"无法写入文件 %ls（错误代码 %lu）。", failure.name.c_str(),
                       static_cast<unsigned long>(failure.error));
+    case Attempt::ProxyLoginRequired:
+        if (failure.loginRefused)
+            return L"网络要求登录：代理服务器拒绝了所给的用户名或密码。";
+        return LoginDetail(kProxyAuthenticationRequired);
     case Attempt::NetworkFailure:
     case Attempt::RangeRefused:
     case Attempt::Refused:

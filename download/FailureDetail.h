@@ -18,6 +18,7 @@ struct FailedTransfer {
     std::wstring name;         // the file's name as the list gives it
     ULONGLONG needed = 0;      // a full disk: the bytes the file takes
     ULONGLONG available = 0;   // a full disk: the bytes free once its part was dropped
+    bool loginRefused = false; // a proxy refused the login the run gave it
 };
 
 // The line for that failure; empty when there is nothing to add (a cancel).

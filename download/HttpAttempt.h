@@ -18,6 +18,7 @@ enum class Attempt {
     DigestMismatch,  // the whole body arrived but is not the listed file
     Refused,         // the answer rules out another try (404, no length, ...)
     CertificateRefused,  // WinInet refused the server's certificate: the same one would come back
+    ProxyLoginRequired,  // a proxy asks for a login the request did not carry, or refused the one it did
     LocalFailure,    // the temporary file or the destination could not be written
 };
 
@@ -29,6 +30,10 @@ struct AttemptResult {
     DWORD certificateError = 0;  // WinInet's code for a refused certificate
     DWORD status = 0;  // the answer's HTTP status; 0 without one
     DWORD error = 0;   // the system's or WinInet's code of what stopped the request; 0 for none
+    // ProxyLoginRequired: the proxy's name, its realm and whether it asked for Basic.
+    std::wstring proxy;
+    std::wstring proxyRealm;
+    bool proxyBasic = false;
 };
 
 // What one request is for.

@@ -483,6 +483,8 @@ TEST_F(DownloadFileTest, AFailedDownloadSaysWhyInTheLineUnderTheBoxsFirstOne)
         EXPECT_EQ(DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, given, &failure), 0u);
 
         EXPECT_EQ(failure.detail, c.detail);
+        // Only a login that is still missing has a code of its own.
+        EXPECT_EQ(failure.code, c.reply.status == 407 ? SETUP_ERR_PROXY_LOGIN : SETUP_ERR_DOWNLOAD);
         EXPECT_FALSE(PathExists(destination));
         ::DeleteFileW(temporary.c_str());
     }
