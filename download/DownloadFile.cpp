@@ -91,12 +91,13 @@ void NoteFailure(DownloadFailure* failure, const AttemptResult& result, const st
 // A proxy wants a login the run does not have, or refused the one it gave:
 // the dialog asks the user (a silent run has nobody to ask). True when there
 // is a login to try.
-bool AskForProxyLogin(HWND window, const AttemptResult& result, bool refused)
+bool AskForProxyLogin(HWND window, const AttemptResult& result, bool refused, const std::wstring& user)
 {
     ProxyLoginRequest request;
     request.proxy = result.proxy;
     request.realm = result.proxyRealm;
     request.refused = refused;
+    request.user = user;
     const LRESULT answer = ::SendMessageW(window, WM_SETUP_PROXY_LOGIN, 0, reinterpret_cast<LPARAM>(&request));
     const bool given = answer == IDOK && !request.user.empty();
     if (given) {
@@ -211,7 +212,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 ::SecureZeroMemory(known.password.data(), known.password.size() * sizeof(wchar_t));
                 continue;
             }
-            if (AskForProxyLogin(window, result, given))
+            if (AskForProxyLogin(window, result, given, known.user))
                 continue;
             LogError(L"Proxy %ls (realm \"%ls\") asks for a login: %ls", EscapeLogText(result.proxy).c_str(),
                      EscapeLogText(result.proxyRealm).c_str(),

@@ -120,6 +120,53 @@ std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wc
 }
 
 
+// The prefix's Internet settings point at the test's proxy for as long as
+// the object lives (the settings of a proxy configured in the system).
+class SystemProxySettings {
+public:
+    explicit SystemProxySettings(const std::wstring& proxy)
+    {
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &m_key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        const DWORD enable = 1;
+        m_set = ::RegSetValueExW(m_key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+                                 sizeof enable) == ERROR_SUCCESS &&
+                ::RegSetValueExW(m_key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(proxy.c_str()),
+                                 static_cast<DWORD>((proxy.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    SystemProxySettings(const SystemProxySettings&) = delete;
+    SystemProxySettings& operator=(const SystemProxySettings&) = delete;
+    ~SystemProxySettings()
+    {
+        if (!m_key)
+            return;
+        const DWORD disable = 0;
+        ::RegSetValueExW(m_key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&disable), sizeof disable);
+        ::RegDeleteValueW(m_key, L"ProxyServer");
+        ::RegCloseKey(m_key);
+    }
+    bool Set() const { return m_set; }
+
+private:
+    static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    HKEY m_key = nullptr;
+    bool m_set = false;
+};
+
+// The request lines the test's proxy has logged so far.
+size_t ProxiedRequests(const std::string& what)
+{
+    const std::string log = ReadFileBytes(Env("QXT_PROXY_LOG"));
+    size_t count = 0;
+    for (size_t at = log.find("Request ("); at != std::string::npos; at = log.find("Request (", at + 1)) {
+        const size_t end = log.find('\n', at);
+        if (log.substr(at, end - at).find(what) != std::string::npos)
+            ++count;
+    }
+    return count;
+}
+
 // Escape as the keyboard delivers it: the dialog's message loop turns it
 // into the cancel command.
 void PressEscape(HWND dialog)
@@ -993,6 +1040,65 @@ TEST_F(SetupProgram, ADiskTooSmallForAFileIsNamedWithTheRoomItTakesAndTheRoomThe
     DeleteTree(folder);
 }
 
+// A proxy named in the system's Internet settings asks for a login: the
+// dialog asks for it in its login box; leaving the box ends the run with
+// the download box naming the login; a wrong password is asked for again,
+// and the right one serves every request of the run.
+TEST_F(SetupProgram, AProxyLoginIsAskedForAndAskedAgainAfterAWrongPassword)
+{
+    SystemProxySettings proxy(Env("QXT_PROXY_HOST"));
+    ASSERT_TRUE(proxy.Set());
+    const std::wstring user = Env("QXT_PROXY_USER");
+    const std::wstring password = Env("QXT_PROXY_PASSWORD");
+    const std::wstring logPath = SetupLogPath(L"");
+    const size_t proxiedBefore = ProxiedRequests("filename=QXTClient.exe");
+
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    HWND box = WaitForTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录", kPageTimeoutMs);
+    ASSERT_NE(box, nullptr) << "no login box";
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_REFUSED).text, L"");
+    EXPECT_NE(ReadControl(box, IDC_PROXY_PROMPT).text.find(Env("QXT_PROXY_HOST")), std::wstring::npos)
+        << "the box names the proxy";
+    Screenshot(box, L"proxy-login.png");
+    Click(box, IDCANCEL);
+    MessageBoxInfo error =
+        ExpectErrorBox(L"文件下载失败，请重试！\n网络要求登录：代理服务器需要用户名和密码。", {IDOK});
+    ASSERT_NE(error.wnd, nullptr);
+    Screenshot(error.wnd, L"error-download-proxy-login.png");
+    AnswerMessageBox(error, IDOK);
+    WaitForBoxGone(error);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+
+    // Again, with a wrong password first.
+    Click(dialog, IDC_START);
+    box = WaitForTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录", kPageTimeoutMs);
+    ASSERT_NE(box, nullptr) << "no login box on the second run";
+    ::SendMessageW(::GetDlgItem(box, IDC_PROXY_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+    ::SendMessageW(::GetDlgItem(box, IDC_PROXY_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"wrong-pass-2"));
+    Click(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, kPageTimeoutMs));
+    box = WaitForTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录", kPageTimeoutMs);
+    ASSERT_NE(box, nullptr) << "a refused login is not asked for again";
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_REFUSED).text, L"用户名或密码不正确，请重新输入。");
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_USER).text, user) << "the name typed before stays";
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_PASSWORD).text, L"");
+    Screenshot(box, L"proxy-login-refused.png");
+    ::SendMessageW(::GetDlgItem(box, IDC_PROXY_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+    Click(box, IDOK);
+
+    EXPECT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+    EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录")) << "asked once more than needed";
+    EXPECT_GT(ProxiedRequests("filename=QXTClient.exe"), proxiedBefore) << "the client did not come through the proxy";
+    const std::string log = ReadFileBytes(logPath);
+    EXPECT_NE(log.find("a login for user " + std::string(user.begin(), user.end()) + " was typed in"),
+              std::string::npos)
+        << log;
+    for (const char* secret : {"wrong-pass-2", "proxy-pass-1"})
+        EXPECT_EQ(log.find(secret), std::string::npos) << "the log holds a password";
+}
+
 std::string Md5Text(const std::string& bytes)
 {
     CMD5Checksum md5;
@@ -1467,6 +1573,70 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
     // The closing line gives the installer's exit code as the reason.
     EXPECT_NE(LogLines().back().find("fp_pl_pfs_installer19.exe ended with exit code 1 after "), std::string::npos)
         << LogText();
+}
+
+// Through a proxy that asks for a login, named with /PROXY= or in the
+// system's Internet settings: the switches give the login; one still
+// missing or refused ends the run with 233 and the log's last line says so;
+// no password reaches the log.
+TEST_F(SilentSetupProgram, ThroughAProxyThatAsksForALoginTheSwitchesGiveIt)
+{
+    const std::wstring proxy = Env("QXT_PROXY_HOST");
+    const std::wstring login = L" /PROXYUSER=" + Env("QXT_PROXY_USER");
+    const std::wstring password = Env("QXT_PROXY_PASSWORD");
+    ASSERT_FALSE(proxy.empty());
+    const struct {
+        const char* label;
+        bool systemSettings;  // the Internet settings name the proxy
+        std::wstring switches;
+        DWORD code;
+        const wchar_t* detail;  // the last line's cause, for a failed run
+    } kCases[] = {
+        {"/PROXY= and its login", false, L"/PROXY=" + proxy + login + L" /PROXYPASS=" + password, 0, nullptr},
+        {"the system's proxy and the login's switches", true, login + L" /PROXYPASS=" + password, 0, nullptr},
+        {"no login", false, L"/PROXY=" + proxy, 233, L"网络要求登录：代理服务器需要用户名和密码。"},
+        {"no login for the system's proxy", true, L"", 233, L"网络要求登录：代理服务器需要用户名和密码。"},
+        {"a wrong password", false, L"/PROXY=" + proxy + login + L" /PROXYPASS=wrong-pass-2", 233,
+         L"网络要求登录：代理服务器拒绝了所给的用户名或密码。"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        ResetMachine();
+        std::unique_ptr<SystemProxySettings> settings;
+        if (c.systemSettings) {
+            settings = std::make_unique<SystemProxySettings>(proxy);
+            ASSERT_TRUE(settings->Set());
+        }
+        const size_t proxiedBefore = ProxiedRequests("filename=QXTClient.exe");
+        bool windowSeen = true;
+        const DWORD code =
+            RunToEnd(Env("QXT_SETUP_EXE"), L"/S /NOLAUNCH \"/LOG=" + m_log + L"\" " + c.switches, windowSeen);
+        EXPECT_EQ(code, c.code) << LogText();
+        EXPECT_FALSE(windowSeen);
+        const std::vector<std::string> lines = LogLines();
+        ASSERT_FALSE(lines.empty());
+        if (c.code == 0) {
+            EXPECT_TRUE(IsReadOnly(InstallFilePath(m_installFolder, L"QXTClient.exe")));
+            // Once or twice: WinInet may try without the login first.
+            EXPECT_GT(ProxiedRequests("filename=QXTClient.exe"), proxiedBefore) << "not through the proxy";
+        } else {
+            EXPECT_NE(lines.back().find("(exit code 233): " + Utf8(c.detail)), std::string::npos) << LogText();
+            EXPECT_EQ(::GetFileAttributesW(InstallFilePath(m_installFolder, L"QXTClient.exe").c_str()),
+                      INVALID_FILE_ATTRIBUTES);
+            InstallInfo entry{};
+            EXPECT_NE(ReadUninstallEntry(entry), 1);
+        }
+        const std::string log = LogText();
+        for (const char* secret : {"wrong-pass-2", "proxy-pass-1"})
+            EXPECT_EQ(log.find(secret), std::string::npos) << "the log holds a password: " << log;
+        if (c.switches.find(L"/PROXYPASS=") != std::wstring::npos) {
+            EXPECT_TRUE(LogHasLine({"Command line: ", "/PROXYPASS=(hidden)"})) << log;
+        }
+        if (c.code == 0 && !c.systemSettings)
+            ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-proxy.log").c_str(), FALSE);
+        if (c.code != 0 && c.switches.find(L"wrong") != std::wstring::npos)
+            ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-proxy-refused.log").c_str(), FALSE);
+    }
 }
 
 TEST_F(SilentSetupProgram, ASecondSilentRunLeavesWhileTheFirstProgramRuns)
