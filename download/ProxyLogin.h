@@ -24,5 +24,3 @@ void RememberProxyLogin(const ProxyLogin& login);
 bool KnownProxyLogin(ProxyLogin& login);
 // The "Basic ..." value of a Proxy-Authorization header for the login.
 std::wstring BasicProxyAuthorization(const ProxyLogin& login);
-// Wipes the password from memory.
-void ForgetProxyLogin();
