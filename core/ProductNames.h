@@ -32,3 +32,7 @@ inline constexpr wchar_t kRunValue[] = L"QXTClient";
 // security functions name the key, the data its descriptor as SDDL), kept
 // only while the keys are open.
 inline constexpr wchar_t kSavedKeyAccessKey[] = L"SOFTWARE\\QXTClient\\SavedKeyAccess";
+// The product's own key under HKEY_LOCAL_MACHINE: what the setup keeps for
+// its next run (the highest signed file list version accepted).
+inline constexpr wchar_t kProductKey[] = L"SOFTWARE\\QXTClient";
+inline constexpr wchar_t kAcceptedListVersionValue[] = L"AcceptedFileListVersion";

@@ -30,6 +30,14 @@ constexpr UINT WM_SETUP_PROXY_LOGIN = WM_USER + 210;    // 0, ProxyLoginRequest*
 enum SetupResult : UINT {
     SETUP_OK = 0,
     SETUP_ERR_PROXY_LOGIN = 233,      // a proxy asks for a login that is still missing or was refused
+    // The trust checks of the signed file list (a keyed setup, or any setup
+    // whose server has a signed list).
+    SETUP_ERR_NO_SIGNED_LIST = 234,   // a keyed setup whose server has no signed list
+    SETUP_ERR_FILE_MISMATCH = 235,    // a file whose size or SHA-256 is not the listed one
+    SETUP_ERR_OLDER_LIST = 236,       // a list older than one this machine accepted before
+    SETUP_ERR_EXPIRED_LIST = 237,     // the list's expiry has passed
+    SETUP_ERR_DAMAGED_LIST = 238,     // not a signed file list of a known format
+    SETUP_ERR_BAD_SIGNATURE = 239,    // not signed by the publisher's key
     SETUP_ERR_UNINSTALL_ENTRY = 243,
     SETUP_ERR_CODECS = 244,
     SETUP_ERR_AAC_DECODER = 245,

@@ -9,10 +9,13 @@
 #include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "download/ServerAddress.h"
+#include "download/SignedListCheck.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
+#include "framework/FormatText.h"
 #include "framework/LogFile.h"
 #include "framework/StdioFile.h"
+#include "framework/SystemErrorText.h"
 
 #include <string>
 #include <vector>
@@ -44,16 +47,227 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
     return same;
 }
 
+// A signed list is a few hundred bytes a file; a server that sends more
+// than this is not sending one.
+constexpr ULONGLONG kSignedListMaxBytes = 8 * 1024 * 1024;
+
+std::wstring Number(ULONGLONG value)
+{
+    wchar_t text[24] = {};
+    FormatText(text, 24, L"%I64u", value);
+    return text;
+}
+
+TrustRefusal Refusal(SetupResult code, const wchar_t* check, std::wstring expected, std::wstring received)
+{
+    TrustRefusal refusal;
+    refusal.code = code;
+    refusal.check = check;
+    refusal.expected = std::move(expected);
+    refusal.received = std::move(received);
+    return refusal;
+}
+
+// A file of the signed list is current when its size and SHA-256 are the
+// listed ones; both sides go to the log. length is the local file's size.
+bool IsCurrent(const std::wstring& path, const SignedFileEntry& entry, ULONGLONG& length)
+{
+    Sha256Digest local{};
+    length = 0;
+    const bool read = Sha256OfFile(path.c_str(), local, length);
+    const bool same = read && length == entry.size && local == entry.sha256;
+    const std::wstring localText = read ? Number(length) + L" bytes, SHA-256 " + HexText(local) : L"(none)";
+    LogLine(L"%ls: local %ls, listed %I64u bytes, SHA-256 %ls: %ls", path.c_str(), localText.c_str(), entry.size,
+            HexText(entry.sha256).c_str(), same ? L"kept" : L"fetch");
+    return same;
+}
+
+// The whole signed list as its bytes, read once: what is checked is what is used.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+{
+    CFile file;
+    ULONGLONG length = 0;
+    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary) ||
+        !file.GetLength(length) || length > kSignedListMaxBytes)
+        return false;
+    bytes.assign(static_cast<size_t>(length), '\0');
+    UINT got = 0;
+    return length == 0 || (file.Read(bytes.data(), static_cast<UINT>(length), got) && got == length);
+}
+
+// A file that the run leaves behind as a refused list is no record of anything.
+void RemoveReadOnlyFile(const std::wstring& path)
+{
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+
+enum class SignedListState { Verified, NotOnServer, Refused, Failed };
+
+// Asks for the signed list and checks it. Refused fills refusal; Failed is a
+// download that did not succeed (the network, the disk, a cancel).
+SignedListState FetchSignedList(const std::wstring& url, const std::wstring& folder, HWND window,
+                                const volatile LONG* cancel, const DownloadTimings& timings,
+                                const DownloadTrust& trust, DownloadFailure& failure, SignedFileList& list,
+                                TrustRefusal& refusal)
+{
+    const bool keyed = trust.keyState == PublisherKeyState::Present;
+    const std::wstring path = folder + L"Client.signed";
+    DownloadOptions options;
+    options.name = L"Client.signed";
+    options.timings = timings;
+    options.maxLength = kSignedListMaxBytes;
+    options.notFoundExpected = !keyed;
+    DownloadReport report;
+    options.report = &report;
+    DownloadFailure transfer;
+    if (DownloadFile(path.c_str(), url.c_str(), window, cancel, options, &transfer) == 0) {
+        if (CancelRequested(cancel))
+            return SignedListState::Failed;
+        if (report.status == 404)
+            return SignedListState::NotOnServer;
+        if (report.mismatch) {
+            refusal = Refusal(SETUP_ERR_DAMAGED_LIST, L"list size", report.expected, report.received);
+            return SignedListState::Refused;
+        }
+        // Why nothing came (the network, the server, a login, the disk).
+        failure = transfer;
+        return SignedListState::Failed;
+    }
+
+    std::string document;
+    if (!ReadWholeFile(path, document)) {
+        LogError(L"%ls: the signed list cannot be read back: %ls", path.c_str(), SystemErrorText(::GetLastError()).c_str());
+        return SignedListState::Failed;
+    }
+    // A server from before signed lists may answer any request with its
+    // plain list: without a key that is a server without a signed list.
+    if (!keyed && document.compare(0, 27, "format qxt-signed-file-list") != 0) {
+        LogLine(L"%ls: not a signed file list; the plain list is used", url.c_str());
+        RemoveReadOnlyFile(path);
+        return SignedListState::NotOnServer;
+    }
+
+    SignedListPolicy policy;
+    policy.key = keyed ? &trust.key : nullptr;
+    policy.now = trust.now != 0 ? trust.now : UtcSecondsNow();
+    policy.acceptedVersion = keyed ? trust.acceptedVersion : 0;
+    refusal = CheckSignedFileList(document, policy, list);
+    if (refusal) {
+        RemoveReadOnlyFile(path);
+        return SignedListState::Refused;
+    }
+    LogLine(L"Signed file list: version %I64u, expires %ls, %u files, %ls", list.version,
+            UtcTimeText(list.expires).c_str(), static_cast<unsigned>(list.files.size()),
+            keyed ? (L"signature good by the publisher's key " + HexText(trust.key.data(), trust.key.size())).c_str()
+                  : L"signature not checked (the program carries no key)");
+    return SignedListState::Verified;
+}
+
+// One file of the list as the loop takes it up: from Client.txt with its MD5,
+// or from the signed list with its size and SHA-256.
+struct ListedFile {
+    std::wstring name;
+    std::wstring md5;
+    const SignedFileEntry* signedEntry = nullptr;
+};
+
+// The plain list Client.txt: fetched into the install folder and read whole
+// (the number of entries goes out with the first one; a damaged line ends
+// the download before any file is touched). False when it cannot be
+// fetched, read or used, or on a cancel.
+bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND window, const volatile LONG* cancel,
+                   const DownloadTimings& timings, DownloadFailure* reason, std::vector<ListedFile>& entries)
+{
+    const std::wstring manifestPath = folder + L"Client.txt";
+    DownloadOptions manifestOptions;
+    manifestOptions.name = L"Client.txt";
+    manifestOptions.timings = timings;
+    if (DownloadFile(manifestPath.c_str(), url.c_str(), window, cancel, manifestOptions, reason) == 0)
+        return false;
+
+    CStdioFile manifest;
+    if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
+        return false;
+    std::wstring line;
+    bool first = true;
+    while (manifest.ReadString(line)) {
+        if (first)
+            SkipByteOrderMark(line);
+        first = false;
+        line = TrimManifestWhiteSpace(line);
+        if (line.empty())
+            break;
+        if (CancelRequested(cancel)) {
+            manifest.Close();
+            ::Sleep(kCancelPauseMs);
+            return false;
+        }
+        const ClientFileEntry entry = ParseClientFileEntry(line);
+        if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
+            LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls", static_cast<unsigned>(entries.size() + 1),
+                     problem, EscapeLogText(line).c_str());
+            // A network that answers every request with its login page.
+            if (reason && entries.empty() && LooksLikeWebPage(line))
+                reason->detail = LoginPageDetail();
+            return false;
+        }
+        ListedFile listed;
+        listed.name = entry.name;
+        listed.md5 = entry.digest;
+        entries.push_back(std::move(listed));
+    }
+    if (manifest.Failed())
+        return false;
+    manifest.Close();
+    // An empty list would leave the install folder without a client and the
+    // run would only notice at the first installer.
+    if (entries.empty()) {
+        LogError(L"Manifest Client.txt lists no files: it is empty or its first line is blank");
+        return false;
+    }
+    return true;
+}
+
+// The line the error box adds for a check that refused.
+std::wstring RefusalLine(const TrustRefusal& refusal, const std::wstring& name)
+{
+    switch (refusal.code) {
+    case SETUP_ERR_BAD_SIGNATURE: return L"文件列表的签名无效，不是发布者签署的。";
+    case SETUP_ERR_DAMAGED_LIST: return L"文件列表已损坏或格式未知。";
+    case SETUP_ERR_EXPIRED_LIST: return L"文件列表已过期。";
+    case SETUP_ERR_OLDER_LIST: return L"文件列表比本机以前接受的版本旧。";
+    case SETUP_ERR_FILE_MISMATCH: return L"文件 " + name + L" 的大小或 SHA-256 与文件列表不符。";
+    case SETUP_ERR_NO_SIGNED_LIST: return L"服务器没有签名的文件列表。";
+    default: return {};
+    }
+}
+
+// Ends the run on a refusal: the log names the check with both values.
+BOOL Refuse(const TrustRefusal& refusal, const wchar_t* what, DownloadFailure& failure,
+            const std::wstring& name = {})
+{
+    LogError(L"%ls refused: %ls", what, DescribeRefusal(refusal).c_str());
+    failure.code = refusal.code;
+    failure.detail = RefusalLine(refusal, name);
+    return 0;
+}
+
 }  // namespace
 
-BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info, const DownloadTimings& timings, DownloadFailure* reason)
+BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
+                         const DownloadTimings& timings, DownloadFailure* reason, const DownloadTrust& trust,
+                         ULONGLONG* listVersion)
 {
-    if (reason)
-        *reason = DownloadFailure{};
+    DownloadFailure unused;
+    DownloadFailure& outcome = reason ? *reason : unused;
+    outcome = DownloadFailure{};
+    if (listVersion)
+        *listVersion = 0;
     ServerAddress server;
     if (!ParseServerAddress(host, server)) {
-        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]", host);
+        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]",
+                 EscapeLogText(host).c_str());
         return 0;
     }
     const std::wstring folder = InstallFilePath(info, L"");
@@ -63,56 +277,52 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
 
-    const std::wstring manifestUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
-    const std::wstring manifestPath = folder + L"Client.txt";
-    DownloadOptions manifestOptions;
-    manifestOptions.name = L"Client.txt";
-    manifestOptions.timings = timings;
-    if (DownloadFile(manifestPath.c_str(), manifestUrl.c_str(), window, cancel, manifestOptions, reason) == 0)
-        return 0;
+    // A key slot that is not as the build and the publisher's tool leave it
+    // cannot say which key to trust: nothing is fetched.
+    if (trust.keyState == PublisherKeyState::Damaged)
+        return Refuse(Refusal(SETUP_ERR_BAD_SIGNATURE, L"publisher key",
+                              L"the key slot as the build makes it (96 bytes after its marker)",
+                              L"a slot of another size or marker"),
+                      L"Publisher key", outcome);
+    const bool keyed = trust.keyState == PublisherKeyState::Present;
 
-    // The whole list first: the number of entries goes out with the first
-    // one, and a damaged line ends the download before any file is touched.
-    std::vector<ClientFileEntry> entries;
-    {
-        CStdioFile manifest;
-        if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
+    const std::wstring listUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
+    SignedFileList signedList;
+    TrustRefusal refusal;
+    bool useSigned = false;
+    switch (FetchSignedList(listUrl + L"&signed=1", folder, window, cancel, timings, trust, outcome, signedList,
+                            refusal)) {
+    case SignedListState::Verified:
+        useSigned = true;
+        break;
+    case SignedListState::Refused:
+        return Refuse(refusal, L"Signed file list", outcome);
+    case SignedListState::Failed:
+        return 0;
+    case SignedListState::NotOnServer:
+        if (keyed)
+            return Refuse(Refusal(SETUP_ERR_NO_SIGNED_LIST, L"signed list",
+                                  L"a signed file list at " + listUrl + L"&signed=1", L"status 404"),
+                          L"Signed file list", outcome);
+        break;
+    }
+
+    std::vector<ListedFile> entries;
+    if (useSigned) {
+        // An empty list would leave nothing to install: it is a failed download.
+        if (signedList.files.empty()) {
+            LogError(L"The signed file list names no file");
             return 0;
-        std::wstring line;
-        bool first = true;
-        while (manifest.ReadString(line)) {
-            if (first)
-                SkipByteOrderMark(line);
-            first = false;
-            line = TrimManifestWhiteSpace(line);
-            if (line.empty())
-                break;
-            if (CancelRequested(cancel)) {
-                manifest.Close();
-                ::Sleep(kCancelPauseMs);
-                return 0;
-            }
-            ClientFileEntry entry = ParseClientFileEntry(line);
-            if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
-                LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls",
-                         static_cast<unsigned>(entries.size() + 1), problem, EscapeLogText(line).c_str());
-                // A network that answers every request with its login page.
-                if (reason && entries.empty() && LooksLikeWebPage(line))
-                    reason->detail = LoginPageDetail();
-                return 0;
-            }
+        }
+        for (const SignedFileEntry& file : signedList.files) {
+            ListedFile entry;
+            entry.name = file.name;
+            entry.signedEntry = &file;
             entries.push_back(std::move(entry));
         }
-        if (manifest.Failed())
-            return 0;
-        manifest.Close();
     }
-    // An empty list would leave the install folder without a client and the
-    // run would only notice at the first installer.
-    if (entries.empty()) {
-        LogError(L"Manifest Client.txt lists no files: it is empty or its first line is blank");
+    else if (!ReadPlainList(listUrl, folder, window, cancel, timings, &outcome, entries))
         return 0;
-    }
 
     const WPARAM count = entries.size();
     for (WPARAM number = 1; number <= count; ++number) {
@@ -120,14 +330,26 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             ::Sleep(kCancelPauseMs);
             return 0;
         }
-        const ClientFileEntry& entry = entries[number - 1];
+        const ListedFile& entry = entries[number - 1];
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
         ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
 
         const std::wstring localPath = folder + entry.name;
         // An unreadable local file cannot be shown to be current, so it is
         // fetched again, just like a missing one.
-        if (FileExists(localPath.c_str()) && IsCurrent(localPath, entry.digest)) {
+        if (entry.signedEntry) {
+            ULONGLONG length = 0;
+            if (FileExists(localPath.c_str()) && IsCurrent(localPath, *entry.signedEntry, length)) {
+                info.EstimatedSize += length;
+                ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
+                ::Sleep(kCurrentFilePauseMs);
+                continue;
+            }
+            if (!FileExists(localPath.c_str()))
+                LogLine(L"%ls: local (none), listed %I64u bytes, SHA-256 %ls: fetch", localPath.c_str(),
+                        entry.signedEntry->size, HexText(entry.signedEntry->sha256).c_str());
+        }
+        else if (FileExists(localPath.c_str()) && IsCurrent(localPath, entry.md5)) {
             CFile kept;
             if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
                 ULONGLONG length = 0;
@@ -139,28 +361,40 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             ::Sleep(kCurrentFilePauseMs);
             continue;
         }
+        else if (!FileExists(localPath.c_str()))
+            LogFileDecision(localPath, L"", entry.md5, false);
 
-        if (!FileExists(localPath.c_str()))
-            LogFileDecision(localPath, L"", entry.digest, false);
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;
         DownloadOptions options;
         // A real digest, checked with the list: only then may a part left by
         // an earlier run be joined to the rest.
-        options.expectedDigest = entry.digest.c_str();
+        if (entry.signedEntry) {
+            options.expectedSha256 = &entry.signedEntry->sha256;
+            options.listedSize = &entry.signedEntry->size;
+        }
+        else
+            options.expectedDigest = entry.md5.c_str();
         options.name = entry.name.c_str();
         options.timings = timings;
-        const ULONGLONG length =
-            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, reason);
+        DownloadReport report;
+        options.report = &report;
+        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &outcome);
         if (length == 0) {
             const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);
+            if (entry.signedEntry && report.mismatch && !CancelRequested(cancel))
+                return Refuse(Refusal(SETUP_ERR_FILE_MISMATCH, L"file", report.expected + L" for " + entry.name,
+                                      report.received),
+                              L"File", outcome, entry.name);
             return 0;
         }
         info.EstimatedSize += length;
     }
 
+    if (keyed && listVersion)
+        *listVersion = signedList.version;
     ::SendMessageW(window, WM_DOWNLOAD_COMPLETE, 0, 0);
     return 1;
 }

@@ -1,14 +1,34 @@
-// Brings the install folder up to date with the download server's manifest.
+// Brings the install folder up to date with the download server's file list.
 #pragma once
 
 #include "core/InstallInfo.h"
 #include "download/DownloadFailure.h"
 #include "download/DownloadOptions.h"
+#include "download/PublisherKey.h"
+#include "framework/EcdsaP256.h"
 
 #include <windows.h>
 
-// Downloads the manifest Client.txt from host into info's install folder and
-// then every listed file whose MD5 digest differs from the local copy.
+// What the run may trust: the publisher's key of the executable and what this
+// machine accepted before.
+struct DownloadTrust {
+    PublisherKeyState keyState = PublisherKeyState::None;
+    EcdsaP256PublicKey key{};
+    ULONGLONG acceptedVersion = 0;  // the highest list version accepted before; 0: none
+    ULONGLONG now = 0;              // seconds since 1970 UTC for the expiry; 0: the clock
+};
+
+// Downloads the file list from host and then every listed file whose local
+// copy is not the listed one, into info's install folder.
+//
+// The signed list (Client.signed) comes first. With the publisher's key it
+// must be there and pass every check (signature, format, expiry, version)
+// before anything it names is kept or fetched; without a key it is used when
+// the server has one (its signature is not demanded), and otherwise the plain
+// list Client.txt with its MD5 digests. A file of the signed list is kept
+// only when its size and SHA-256 are the listed ones, and a fetched one lands
+// only when both match.
+//
 // Returns 1 when every entry is in place, 0 otherwise (also after a cancel).
 // A list without entries, or with a line that is not "name|MD5" (a name
 // inside the install folder, a digest of 32 hexadecimal digits), fails before
@@ -25,7 +45,10 @@
 // where it ended.
 //
 // When it returns 0 and reason is given, *reason says why: the run's code
-// and the line the error box adds.
-BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window,
-                         InstallInfo& info, const DownloadTimings& timings = {},
-                         DownloadFailure* reason = nullptr);
+// (a code of its own for each trust check) and the line the error box adds.
+// After a successful download with the publisher's key, *listVersion (when
+// given) is the signed list's version, to be kept once the whole run has
+// succeeded; otherwise 0.
+BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
+                         const DownloadTimings& timings = {}, DownloadFailure* reason = nullptr,
+                         const DownloadTrust& trust = {}, ULONGLONG* listVersion = nullptr);

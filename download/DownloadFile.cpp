@@ -132,12 +132,25 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
     request.destination = destination;
     if (options.expectedDigest)
         request.expectedDigest = options.expectedDigest;
+    if (options.expectedSha256) {
+        request.hasSha256 = true;
+        request.expectedSha256 = *options.expectedSha256;
+    }
+    if (options.listedSize) {
+        request.hasListedSize = true;
+        request.listedSize = *options.listedSize;
+    }
+    request.maxLength = options.maxLength;
+    request.notFoundExpected = options.notFoundExpected;
     request.timings = options.timings;
     request.window = window;
     const std::wstring name = options.name ? std::wstring(options.name) : FileName(destination);
     // Without a digest nothing could show that a held part and the rest
     // belong to one version of the file, so every attempt starts over.
-    const bool resumable = options.expectedDigest != nullptr;
+    const bool resumable = options.expectedDigest != nullptr || options.expectedSha256 != nullptr;
+    DownloadReport unused;
+    DownloadReport& report = options.report ? *options.report : unused;
+    report = DownloadReport{};
 
     bool startedOver = false;   // after an answer that did not fit the held part
     bool fetchedWhole = false;  // after a resumed file with another digest
@@ -146,6 +159,12 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         request.held = resumable ? HeldLength(request.temporary) : 0;
         const AttemptResult result = RunAttempt(request, cancel);
         wrote = wrote || result.wrote;
+        report.status = result.status;
+        if (result.outcome == Attempt::SizeMismatch || result.outcome == Attempt::DigestMismatch) {
+            report.mismatch = true;
+            report.expected = result.expected;
+            report.received = result.received;
+        }
 
         switch (result.outcome) {
         case Attempt::Stored:
@@ -170,11 +189,18 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 return 0;
             }
             fetchedWhole = true;
+            report = DownloadReport{};
             continue;
+        case Attempt::SizeMismatch:
+            // Not the listed file: a held part of it is of no use either.
+            ::DeleteFileW(request.temporary.c_str());
+            NoteFailure(failure, result, name, destination);
+            return 0;
         case Attempt::NetworkFailure:
             if (request.retry < DownloadTimings::kRetries) {
                 ShowRetry(window, name, request.retry + 1);
-                if (!PauseUnlessCancelled(options.timings.retryPausesMs[request.retry], cancel)) {
+                const DWORD pause = result.serverPause ? result.pauseMs : options.timings.retryPausesMs[request.retry];
+                if (!PauseUnlessCancelled(pause, cancel)) {
                     ::Sleep(kCancelPauseMs);
                     return 0;
                 }

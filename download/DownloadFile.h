@@ -12,8 +12,12 @@
 // be replaced it keeps what it had.
 //
 // A transfer that fails for a network reason (no connection, a server silent
-// for longer than the receive timeout, a body cut short, 503) is tried again
-// after the pauses of options.timings, each retry shown in the status line
+// for longer than the receive timeout, a body cut short, a transfer slower
+// than options.timings allows, an answer of 408, 429, 502, 503 or 504) is
+// tried again after the pauses of options.timings, or after the pause the
+// answer asks for with Retry-After (one that asks for longer than
+// DownloadTimings::kLongestServerPauseMs is not tried again), each retry
+// shown in the status line
 // (WM_SETUP_STATUS_TEXT). With an expected digest a retry, like a later call,
 // asks only for the part the temporary file does not hold yet; the digest
 // decides at the end, and a mismatch after such a resumed transfer fetches

@@ -63,9 +63,19 @@ void RequestLog::Write()
                 appended ? L" after the held part" : L"", seconds);
         return;
     }
+    if (notFoundExpected && status == 404) {
+        LogLine(L"GET %ls%ls: status 404, %.2f s: not on the server", m_url.c_str(), request, seconds);
+        return;
+    }
     std::wstring reason;
+    wchar_t text[96] = {};
     if (cancelled)
         reason = L"cancelled";
+    else if (tooSlow) {
+        FormatText(text, 96, L"fewer than %lu bytes a second for %lu s", static_cast<unsigned long>(slowestRate),
+                   static_cast<unsigned long>((slowWindowMs + 999) / 1000));
+        reason = text;
+    }
     else if (error != 0) {
         reason = RequestErrorText(error);
         while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
@@ -78,10 +88,17 @@ void RequestLog::Write()
         reason = L"the answer does not continue the held part";
     else if (rangeFrom != 0 && status == 416)
         reason = L"the server has no such range";
+    else if (status != 0 && status / 100 != 2 && hasServerPause) {
+        FormatText(text, 96, L"the server did not answer 2xx and asks to try again after %I64u s",
+                   serverPauseSeconds);
+        reason = text;
+    }
     else if (status != 0 && status / 100 != 2)
         reason = L"the server did not answer 2xx";
     else if (status != 0 && !hasLength)
         reason = L"the answer declares no length";
+    else if (!mismatch.empty())
+        reason = mismatch;
     else if (digestMismatch)
         reason = L"the body's MD5 is not the manifest's";
     else if (hasLength && received != declared)

@@ -24,10 +24,17 @@ public:
     DWORD error = 0;        // the system's code for what stopped the request
     bool stored = false;    // the file is in place
     bool digestMismatch = false;  // the body is not the listed file
+    std::wstring mismatch;        // the listed size or SHA-256 against what arrived, when that decided
+    bool notFoundExpected = false;  // a 404 is an answer, not an error
     bool cancelled = false;       // the user cancelled the request
     DWORD retry = 0;              // 0 for the first request of a download, then 1 to 3
     ULONGLONG rangeFrom = 0;      // asked for the rest from this byte; 0 for the whole file
     bool appended = false;        // the server sent just the rest, added to the held part
+    bool hasServerPause = false;  // the answer asked for a pause before another try (Retry-After)
+    ULONGLONG serverPauseSeconds = 0;
+    bool tooSlow = false;         // given up: fewer than slowestRate bytes a second over slowWindowMs
+    DWORD slowestRate = 0;
+    DWORD slowWindowMs = 0;
 
     // Writes the line once; later calls do nothing.
     void Write();

@@ -1,11 +1,15 @@
 // How one download copes with a network that misbehaves: the timeouts that
-// turn a stalled server into a failed attempt, and the pauses before the
-// attempts that follow a network failure.
+// turn a stalled server into a failed attempt, the rate below which a
+// transfer is given up, and the pauses before the attempts that follow a
+// network failure.
 #pragma once
+
+#include "framework/Sha256.h"
 
 #include <windows.h>
 
 #include <array>
+#include <string>
 
 struct DownloadTimings {
     static constexpr DWORD kRetries = 3;
@@ -13,8 +17,26 @@ struct DownloadTimings {
     DWORD connectTimeoutMs = 30000;
     // The longest the server may stay silent, headers and body alike.
     DWORD receiveTimeoutMs = 30000;
-    // Before the first, second and third retry.
+    // A transfer that brings less than slowestBytesPerSecond over a whole
+    // window fails like a cut body (0: never). A server that sends a byte
+    // now and then is never silent for a whole receive timeout.
+    DWORD slowWindowMs = 60000;
+    DWORD slowestBytesPerSecond = 1024;
+    // Before the first, second and third retry, unless the answer names its
+    // own pause (Retry-After).
     std::array<DWORD, kRetries> retryPausesMs = {1000, 2000, 4000};
+    // The longest pause an answer may ask for; one that asks for longer is
+    // not tried again.
+    static constexpr DWORD kLongestServerPauseMs = 30000;
+};
+
+// What one download learned that its caller decides on: the server's last
+// answer, and a body that is not the listed file.
+struct DownloadReport {
+    DWORD status = 0;         // the last answer's HTTP status; 0 without an answer
+    bool mismatch = false;    // the body's size or SHA-256 is not the listed one
+    std::wstring expected;    // for a mismatch: what the list says
+    std::wstring received;    // and what arrived
 };
 
 struct DownloadOptions {
@@ -27,4 +49,15 @@ struct DownloadOptions {
     // destination's file name.
     const wchar_t* name = nullptr;
     DownloadTimings timings;
+    // The listed SHA-256: checked like the MD5 (one of the two is given).
+    const Sha256Digest* expectedSha256 = nullptr;
+    // With a listed size the answer must declare exactly that length, and no
+    // more than that is ever written: a server that sends more is cut off.
+    // Without one, maxLength (when not 0) caps a declared length.
+    const ULONGLONG* listedSize = nullptr;
+    ULONGLONG maxLength = 0;
+    // A 404 is an answer the caller expects (the signed list of an older
+    // server): the log tells it as a plain line, not as an error.
+    bool notFoundExpected = false;
+    DownloadReport* report = nullptr;  // filled when given
 };

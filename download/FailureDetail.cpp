@@ -83,6 +83,7 @@ std::wstring FailureDetail(const FailedTransfer& failure)
             return text;
         return L"安全连接失败：服务器的证书无效。";
     case Attempt::DigestMismatch:
+    case Attempt::SizeMismatch:
         return Format(L"文件在传输中损坏：%ls 与文件列表中的校验值不符，请重试。", failure.name.c_str());
     case Attempt::LocalFailure:
         if (IsDiskFull(failure.error))

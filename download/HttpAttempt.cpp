@@ -7,12 +7,15 @@
 #include "download/MD5Checksum.h"
 #include "download/ProgressReporter.h"
 #include "download/ProxyLogin.h"
+#include "download/RetryAfter.h"
+#include "download/SlowTransfer.h"
 #include "framework/File.h"
 #include "framework/FormatText.h"
 #include "framework/HttpConnection.h"
 #include "framework/HttpFile.h"
 #include "framework/InternetSession.h"
 #include "framework/LogFile.h"
+#include "framework/Sha256.h"
 
 #include <memory>
 #include <string>
@@ -22,7 +25,6 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
-constexpr DWORD kServiceUnavailable = 503;
 constexpr DWORD kPartialContent = 206;
 constexpr DWORD kRangeNotSatisfiable = 416;
 constexpr DWORD kUnauthorized = 401;
@@ -79,6 +81,37 @@ bool QueryDeclaredLength(const CHttpFile& request, ULONGLONG& length)
         length = length * 10 + static_cast<ULONGLONG>(*digit - L'0');
     }
     return digit != text && *digit == 0;
+}
+
+// Answers that say the server, or one on the way, cannot serve the file just
+// now: a timeout, too many requests, a gateway without an answer, a server
+// busy or down for a moment.
+bool AsksToComeBackLater(DWORD status)
+{
+    switch (status) {
+    case 408:
+    case 429:
+    case 502:
+    case 503:
+    case 504:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The pause the answer asks for before another try (Retry-After), in whole
+// seconds; false when it names none that can be read.
+bool QueryServerPause(const CHttpFile& request, ULONGLONG& seconds)
+{
+    wchar_t text[96] = {};
+    DWORD size = sizeof text;
+    if (!request.QueryInfo(HTTP_QUERY_RETRY_AFTER, text, &size))
+        return false;
+    SYSTEMTIME date{};
+    DWORD dateSize = sizeof date;
+    const bool dated = request.QueryInfo(HTTP_QUERY_DATE | HTTP_QUERY_FLAG_SYSTEMTIME, &date, &dateSize);
+    return ParseRetryAfter(text, dated ? &date : nullptr, seconds);
 }
 
 bool QueryContentRange(const CHttpFile& request, ContentRange& range)
@@ -143,6 +176,7 @@ struct SharedAttempt {
         : request(what), cancel(flag), log(what.url.c_str())
     {
         log.retry = what.retry;
+        log.notFoundExpected = what.notFoundExpected;
     }
 
     const AttemptRequest request;
@@ -155,6 +189,10 @@ struct SharedAttempt {
     // The side that leaves closes it, so a request left behind holds nothing
     // that the next attempt or run needs and can never write into it again.
     CFile file;
+    // Since when the body has been arriving (GetTickCount64), for the watch
+    // on a transfer too slow to wait for.
+    bool receiving = false;
+    ULONGLONG receivingSince = 0;
     RequestLog log;
     AttemptResult result;
     volatile LONG references = 1;
@@ -228,6 +266,19 @@ private:
         m_log.error = ::GetLastError();
         return Attempt::LocalFailure;
     }
+    // An answer whose length is not the one the list allows.
+    Attempt SizeMismatch(ULONGLONG allowed, ULONGLONG got, const wchar_t* allowedWhat, const wchar_t* gotWhat)
+    {
+        wchar_t expected[64] = {};
+        wchar_t received[64] = {};
+        FormatText(expected, 64, L"%I64u %ls", allowed, allowedWhat);
+        FormatText(received, 64, L"%I64u %ls", got, gotWhat);
+        m_result.expected = expected;
+        m_result.received = received;
+        m_log.mismatch = std::wstring(L"expected ") + expected + L", received " + received;
+        return Attempt::SizeMismatch;
+    }
+    bool Digesting() const { return !m_what.expectedDigest.empty() || m_what.hasSha256; }
 
     SharedAttempt& m_shared;
     const AttemptRequest& m_what;
@@ -243,6 +294,7 @@ private:
     // The digest of what the temporary file holds, kept as the body is
     // written, so that the file is never read back by name.
     CMD5Checksum m_digest;
+    Sha256Hash m_sha256;
     ULONGLONG m_position = 0;  // bytes the temporary file holds
 };
 
@@ -255,7 +307,6 @@ void Request::Run()
     m_session.reset();
     SrwGuard guard(m_shared.lock);
     m_shared.file.Close();
-    m_result.status = m_log.status;
     m_result.error = m_log.error;
     m_shared.result = m_result;
     if (!m_shared.left) {
@@ -344,7 +395,6 @@ bool Request::Prepare()
     return true;
 }
 
-
 Attempt Request::Receive()
 {
     const ULONGLONG held = m_what.held;
@@ -355,6 +405,7 @@ Attempt Request::Receive()
         if (!m_request->QueryInfoStatusCode(status))
             return NetworkError();
         m_log.status = status;
+        m_result.status = status;
         if (Cancelled())
             return Attempt::Cancelled;
         // The download server never asks for a login: through a proxy, a
@@ -367,8 +418,20 @@ Attempt Request::Receive()
             m_result.proxy = m_proxy;
             return Attempt::ProxyLoginRequired;
         }
-        if (status == kServiceUnavailable)
+        if (AsksToComeBackLater(status)) {
+            ULONGLONG seconds = 0;
+            if (QueryServerPause(*m_request, seconds)) {
+                m_log.hasServerPause = true;
+                m_log.serverPauseSeconds = seconds;
+                // Longer than anyone watches a still bar: the download
+                // fails now and the user can start again later.
+                if (seconds > DownloadTimings::kLongestServerPauseMs / 1000)
+                    return Attempt::Refused;
+                m_result.serverPause = true;
+                m_result.pauseMs = static_cast<DWORD>(seconds * 1000);
+            }
             return Attempt::NetworkFailure;
+        }
         if (held != 0 && status == kRangeNotSatisfiable)
             return Attempt::RangeRefused;
         if (status / 100 != 2)
@@ -392,6 +455,13 @@ Attempt Request::Receive()
                 return Attempt::RangeRefused;
             m_result.total = range.total;
         }
+        // The listed size decides before a byte is written: an answer of
+        // another length is not the listed file, and one past the cap is
+        // never read.
+        if (m_what.hasListedSize && m_result.total != m_what.listedSize)
+            return SizeMismatch(m_what.listedSize, m_result.total, L"bytes listed", L"bytes declared by the server");
+        if (m_what.maxLength != 0 && m_result.total > m_what.maxLength)
+            return SizeMismatch(m_what.maxLength, m_result.total, L"bytes at most", L"bytes declared by the server");
         if (const Attempt opened = OpenTemporary(resume); opened != Attempt::Stored)
             return opened;
 
@@ -407,6 +477,8 @@ Attempt Request::Receive()
             m_progress = ProgressReporter(m_what.window, m_result.total);
             m_progress.Start(m_position);
             m_reporting = true;
+            m_shared.receiving = true;
+            m_shared.receivingSince = ::GetTickCount64();
         }
 
         for (;;) {
@@ -415,6 +487,10 @@ Attempt Request::Receive()
                 return NetworkError();
             if (read == 0)
                 break;
+            // Never more than the declared (and so the listed) length: a
+            // server that goes on sending is cut off.
+            if (read > m_result.total - m_position)
+                return SizeMismatch(m_result.total, m_position + read, L"bytes declared", L"bytes or more sent");
             {
                 // Nothing is written once the user cancelled or the waiting
                 // side has left: the chunk just read is dropped.
@@ -430,6 +506,8 @@ Attempt Request::Receive()
             }
             if (!m_what.expectedDigest.empty())
                 m_digest.Update(buffer, read);
+            if (m_what.hasSha256)
+                m_sha256.Update(buffer, read);
         }
 
         // A server that closes before the declared length has sent a cut body.
@@ -443,6 +521,21 @@ Attempt Request::Receive()
                 CSTR_EQUAL) {
             m_log.digestMismatch = true;
             return Attempt::DigestMismatch;
+        }
+        if (m_what.hasSha256) {
+            Sha256Digest digest{};
+            if (!m_sha256.Finish(digest)) {
+                m_log.error = ERROR_INVALID_FUNCTION;
+                return Attempt::LocalFailure;
+            }
+            if (digest != m_what.expectedSha256) {
+                m_result.expected = L"SHA-256 " + HexText(m_what.expectedSha256);
+                m_result.received = L"SHA-256 " + HexText(digest);
+                m_log.digestMismatch = true;
+                m_log.mismatch = L"the body's SHA-256 " + HexText(digest) + L" is not the listed " +
+                                 HexText(m_what.expectedSha256);
+                return Attempt::DigestMismatch;
+            }
         }
         return PutInPlaceUnlessLeft();
     }();
@@ -483,7 +576,7 @@ Attempt Request::OpenTemporary(bool resume)
 // file position ends where the rest is appended. Stored stands for "done".
 Attempt Request::DigestHeldPart(BYTE* buffer)
 {
-    if (m_what.expectedDigest.empty())
+    if (!Digesting())
         return Attempt::Stored;
     ULONGLONG done = 0;
     while (done < m_position) {
@@ -499,7 +592,10 @@ Attempt Request::DigestHeldPart(BYTE* buffer)
             return LocalError();
         if (got == 0)
             return Attempt::RangeRefused;  // shorter than it was a moment ago
-        m_digest.Update(buffer, got);
+        if (!m_what.expectedDigest.empty())
+            m_digest.Update(buffer, got);
+        if (m_what.hasSha256)
+            m_sha256.Update(buffer, got);
         done += got;
     }
     return Attempt::Stored;
@@ -522,6 +618,18 @@ Attempt Request::PutInPlaceUnlessLeft()
 }
 
 
+// Returns without the request, which ends by itself; from here on it writes
+// nothing and holds no file. What it wrote stays for the next attempt.
+AttemptResult LeaveBehind(SharedAttempt& shared, Attempt outcome)
+{
+    shared.left = true;
+    shared.file.Close();
+    AttemptResult left;
+    left.outcome = outcome;
+    left.wrote = true;
+    return left;
+}
+
 DWORD WINAPI RequestThread(void* parameter)
 {
     const SharedReference shared(static_cast<SharedAttempt*>(parameter));
@@ -542,24 +650,32 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
         Request(*shared).Run();
         return shared->result;
     }
+    SlowTransferWatch watch(request.timings.slowWindowMs, request.timings.slowestBytesPerSecond);
     for (;;) {
         if (::WaitForSingleObject(thread.Get(), kPollMs) == WAIT_OBJECT_0)
             break;
-        if (!CancelRequested(cancel))
-            continue;
-        // The request sees the cancel between chunks; one blocked on a
-        // silent server is left behind.
-        if (::WaitForSingleObject(thread.Get(), kCancelGraceMs) == WAIT_OBJECT_0)
-            break;
+        if (CancelRequested(cancel)) {
+            // The request sees the cancel between chunks; one blocked on a
+            // silent server is left behind.
+            if (::WaitForSingleObject(thread.Get(), kCancelGraceMs) == WAIT_OBJECT_0)
+                break;
+            SrwGuard guard(shared->lock);
+            shared->log.Discard();
+            LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself",
+                     request.url.c_str());
+            return LeaveBehind(*shared, Attempt::Cancelled);
+        }
+        // A read waits for a whole chunk, which a trickle fills only after
+        // a long time: the request is left behind and the retry goes on
+        // from what it wrote.
         SrwGuard guard(shared->lock);
-        shared->left = true;
-        shared->file.Close();
-        shared->log.Discard();
-        LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself", request.url.c_str());
-        AttemptResult cancelled;
-        cancelled.outcome = Attempt::Cancelled;
-        cancelled.wrote = true;
-        return cancelled;
+        if (!shared->receiving || !watch.TooSlow(shared->receivingSince, ::GetTickCount64(), shared->log.received))
+            continue;
+        shared->log.tooSlow = true;
+        shared->log.slowestRate = request.timings.slowestBytesPerSecond;
+        shared->log.slowWindowMs = request.timings.slowWindowMs;
+        shared->log.Write();
+        return LeaveBehind(*shared, Attempt::NetworkFailure);
     }
     SrwGuard guard(shared->lock);
     return shared->result;

@@ -13,9 +13,11 @@
 enum class Attempt {
     Stored,          // the file is in place
     Cancelled,       // the user cancelled; the temporary file keeps what arrived
-    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, 503
+    NetworkFailure,  // worth another try: no connection, a timeout, a cut body, a
+                     // transfer too slow, an answer asking to come back (502, 503, ...)
     RangeRefused,    // the answer to "the rest" does not continue what is held
     DigestMismatch,  // the whole body arrived but is not the listed file
+    SizeMismatch,    // the answer's length is not the listed size (or is past the cap)
     Refused,         // the answer rules out another try (404, no length, ...)
     CertificateRefused,  // WinInet refused the server's certificate: the same one would come back
     ProxyLoginRequired,  // a proxy asks for a login the request did not carry, or refused the one it did
@@ -27,8 +29,12 @@ struct AttemptResult {
     ULONGLONG total = 0;   // the whole file's declared length
     bool resumed = false;  // the body was appended to what the file held
     bool wrote = false;    // the temporary file was opened for writing
+    DWORD status = 0;      // the answer's HTTP status
+    std::wstring expected; // for a mismatch: the listed value
+    std::wstring received; // and the one that arrived
+    bool serverPause = false;  // the answer named the pause before another try
+    DWORD pauseMs = 0;         // that pause
     DWORD certificateError = 0;  // WinInet's code for a refused certificate
-    DWORD status = 0;  // the answer's HTTP status; 0 without one
     DWORD error = 0;   // the system's or WinInet's code of what stopped the request; 0 for none
     // ProxyLoginRequired: the proxy's name, its realm and whether it asked for Basic.
     std::wstring proxy;
@@ -46,6 +52,12 @@ struct AttemptRequest {
     std::wstring temporary;
     std::wstring destination;
     std::wstring expectedDigest;  // empty: none
+    bool hasSha256 = false;
+    Sha256Digest expectedSha256{};
+    bool hasListedSize = false;
+    ULONGLONG listedSize = 0;
+    ULONGLONG maxLength = 0;      // 0: no cap
+    bool notFoundExpected = false;
     DownloadTimings timings;
     HWND window = nullptr;        // receives WM_DOWNLOAD_PROGRESS
     ULONGLONG held = 0;           // ask for the rest after this many bytes; 0: the whole file

@@ -103,12 +103,13 @@ void CLogFile::Write(const std::wstring& text)
         return;
     std::wstring line = Timestamp();
     line += L' ';
-    // The program's own texts (a system error text) may hold a line break;
-    // whatever else could end a line is shown, not obeyed.
+    // The program's own texts may hold a line break (a system error text) or
+    // a tab (the list of switches); whatever else could end a line or drive a
+    // terminal is shown, not obeyed.
     for (wchar_t c : text) {
         if (c == L'\r' || c == L'\n')
             line += L' ';
-        else if (NeedsEscape(c))
+        else if (c != L'\t' && NeedsEscape(c))
             AppendEscaped(line, c);
         else
             line += c;

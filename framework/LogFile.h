@@ -26,9 +26,10 @@ public:
     bool IsOpen() const { return m_hFile != nullptr; }
 
     // Appends one line: "YYYY-MM-DD hh:mm:ss.mmm text". CR and LF inside the
-    // text become spaces and every other character that a reader may take
-    // for a line break is escaped as EscapeLogText does, so every event stays
-    // on one line. Safe from any thread; does nothing when the log is closed.
+    // text become spaces, a tab stays, and every other character that a
+    // reader may take for a line break is escaped as EscapeLogText does, so
+    // every event stays on one line. Safe from any thread; does nothing when
+    // the log is closed.
     void Write(const std::wstring& text);
 
 private:

@@ -147,6 +147,10 @@ unsigned InstallRun::Run()
         return Stopped(SETUP_ERR_UNINSTALL_ENTRY);
     m_ops.CleanClientDataFolder();
 
+    // Only a run that installed everything raises the version a later run
+    // must at least bring.
+    if (m_ops.KeepAcceptedListVersion)
+        m_ops.KeepAcceptedListVersion();
     ::InterlockedExchange(&m_session.m_bInstallComplete, 1);
     m_ops.Pause(kStepPauseMs);
     Send(WM_SETUP_COMPLETE);

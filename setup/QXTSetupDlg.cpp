@@ -59,6 +59,14 @@ const ErrorReport kErrorReports[] = {
     {SETUP_ERR_DOWNLOAD, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
     // The user left the proxy's login box: the line under the first one says so.
     {SETUP_ERR_PROXY_LOGIN, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    // The trust checks end the download the same way; the line under the
+    // first one names the check.
+    {SETUP_ERR_BAD_SIGNATURE, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_DAMAGED_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_EXPIRED_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_OLDER_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_FILE_MISMATCH, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    {SETUP_ERR_NO_SIGNED_LIST, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
 };
 
 const wchar_t* StepText(WPARAM step)

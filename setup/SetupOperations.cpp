@@ -1,12 +1,43 @@
 #include "setup/SetupOperations.h"
 
+#include "download/AcceptedVersion.h"
 #include "download/DownloadClientFiles.h"
+#include "download/PublisherKey.h"
 #include "download/ServerHost.h"
 #include "framework/LogFile.h"
 #include "framework/Process.h"
+#include "framework/Sha256.h"
+#include "framework/SystemErrorText.h"
 #include "install/InstallSteps.h"
 
 namespace {
+
+// The version of the signed list the last download used with the publisher's
+// key; the worker runs one installation at a time and keeps it only once the
+// whole run has succeeded.
+ULONGLONG g_listVersionToKeep = 0;
+
+// What the executable trusts: the key in its own resources, and the highest
+// list version this machine accepted before.
+DownloadTrust ReadDownloadTrust()
+{
+    DownloadTrust trust;
+    trust.keyState = ReadPublisherKey(::GetModuleHandleW(nullptr), trust.key);
+    switch (trust.keyState) {
+    case PublisherKeyState::None:
+        LogLine(L"Publisher key: none (a signed file list is used when the server has one, its signature unchecked)");
+        break;
+    case PublisherKeyState::Present:
+        trust.acceptedVersion = ReadAcceptedVersion(ProductAcceptedVersionPlace());
+        LogLine(L"Publisher key: %ls; highest file list version accepted before: %I64u",
+                HexText(trust.key.data(), trust.key.size()).c_str(), trust.acceptedVersion);
+        break;
+    case PublisherKeyState::Damaged:
+        LogError(L"Publisher key: the key slot of the executable is damaged");
+        break;
+    }
+    return trust;
+}
 
 // Runs one installation step between a line naming it and a line with its result.
 BOOL LoggedStep(const wchar_t* name, BOOL (*step)(InstallInfo&), InstallInfo& info)
@@ -32,7 +63,8 @@ SetupOperations RealSetupOperations()
     ops.FillInstallInfo = [](InstallInfo& info, const std::wstring& folder) { ::FillInstallInfo(info, folder); };
     ops.ReadServerHost = [](std::wstring& host) {
         const ServerHostSource source = ::ReadServerHost(host);
-        LogLine(L"Server host: %ls (%ls)", host.c_str(),
+        // A trailer is whatever bytes follow the marker.
+        LogLine(L"Server host: %ls (%ls)", EscapeLogText(host).c_str(),
                 source == ServerHostSource::Signature ? L"from the executable's code signature"
                 : source == ServerHostSource::Trailer ? L"from the executable's trailer"
                                                       : L"built-in");
@@ -40,7 +72,8 @@ SetupOperations RealSetupOperations()
     ops.DownloadClientFiles = [](const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
                                  DownloadFailure& failure) {
         LogLine(L"Install folder: %ls", info.InstallLocation);
-        const BOOL done = ::DownloadClientFiles(host, cancel, window, info, {}, &failure);
+        const DownloadTrust trust = ReadDownloadTrust();
+        const BOOL done = ::DownloadClientFiles(host, cancel, window, info, {}, &failure, trust, &g_listVersionToKeep);
         LogLine(L"Download of the client's files: %ls, %I64u bytes in the install folder", done ? L"done" : L"failed",
                 info.EstimatedSize);
         return done;
@@ -63,6 +96,17 @@ SetupOperations RealSetupOperations()
     ops.WriteClientConfig = [](const wchar_t* host, InstallInfo& info) {
         LogLine(L"Client configuration: HOST=%ls", host);
         ::WriteClientConfig(host, info);
+    };
+    ops.KeepAcceptedListVersion = [] {
+        if (g_listVersionToKeep == 0)
+            return;
+        const AcceptedVersionPlace place = ProductAcceptedVersionPlace();
+        if (WriteAcceptedVersion(place, g_listVersionToKeep))
+            LogLine(L"Registry write HKLM\\%ls: %ls = %I64u (the highest file list version accepted)", place.subKey,
+                    place.value, ReadAcceptedVersion(place));
+        else
+            LogError(L"Registry write HKLM\\%ls: %ls = %I64u failed: %ls", place.subKey, place.value,
+                     g_listVersionToKeep, SystemErrorText(::GetLastError()).c_str());
     };
     ops.WriteUninstallEntry = [](InstallInfo& info) {
         LogLine(L"Uninstall entry: %ls, version %ls, %I64u bytes", info.InstallLocation, info.DisplayVersion,

@@ -32,6 +32,10 @@ struct SetupOperations {
     std::function<BOOL(InstallInfo& info)> InstallCodecs;
     std::function<void(const wchar_t* host, InstallInfo& info)> WriteClientConfig;
     std::function<BOOL(InstallInfo& info)> WriteUninstallEntry;
+    // After a whole run has succeeded: keeps the version of the signed file
+    // list its download used with the publisher's key, so that no later run
+    // accepts an older one. May be left empty.
+    std::function<void()> KeepAcceptedListVersion;
     std::function<void()> CleanClientDataFolder;
     std::function<void(DWORD milliseconds)> Pause;
 };

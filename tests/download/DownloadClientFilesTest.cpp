@@ -32,6 +32,8 @@ namespace {
 
 const std::string kBase = "/Custom/DownloadClient?filename=";
 const std::string kManifestTarget = kBase + "files&dotnet=0";
+// Asked for first; this server has none (404), so the plain list follows.
+const std::string kSignedTarget = kManifestTarget + "&signed=1";
 
 std::string Lower(std::string text)
 {
@@ -183,7 +185,7 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
         .Fetched(L"client.ini", 3, 3, config.size())
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), fresh.Messages()));
-    const std::vector<std::string> fetched = {kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
+    const std::vector<std::string> fetched = {kSignedTarget, kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
                                               kBase + "client.ini"};
     EXPECT_EQ(RequestedTargets(), fetched);
     EXPECT_TRUE(HasBytes(Local("QXTClient.exe"), client));
@@ -206,7 +208,7 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
         .Kept(L"client.ini", 3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), again.Messages()));
-    EXPECT_EQ(server.Requests().size(), fetched.size() + 1);
+    EXPECT_EQ(server.Requests().size(), fetched.size() + 2);
     EXPECT_EQ(info.EstimatedSize, client.size() + library.size() + config.size());
 }
 
@@ -283,7 +285,7 @@ TEST_F(DownloadClientFilesTest, TheManifestEndsAtItsFirstBlankLine)
         if (c.entries > 0)
             run.Complete();
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
-        EXPECT_EQ(server.Requests().size(), requestsBefore + 1 + c.entries);
+        EXPECT_EQ(server.Requests().size(), requestsBefore + 2 + c.entries);
         EXPECT_EQ(PathExists(Local("a.bin")), c.entries >= 1);
         EXPECT_EQ(PathExists(Local("b.bin")), c.entries >= 2);
         const bool loggedEmpty = LogText().find("error: Manifest Client.txt lists no files") != std::string::npos;
@@ -390,7 +392,7 @@ TEST_F(DownloadClientFilesTest, ADigestFollowedByASecondBarNeverMatches)
     ExpectedRun run;
     run.Begin(manifest.size());
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
-    const std::vector<std::string> requested = {kManifestTarget};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget};
     EXPECT_EQ(RequestedTargets(), requested);
     EXPECT_TRUE(HasBytes(Local("a.bin"), bytes));
 }
@@ -437,6 +439,8 @@ TEST_F(DownloadClientFilesTest, ADamagedLineFailsTheWholeListBeforeAnyFileIsTouc
         ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
         ASSERT_TRUE(WriteFileBytes(Local("data.bin"), old));
         MakeReadOnly(Local("data.bin"));
+        // What an earlier run left of a transfer: never joined to anything.
+        ASSERT_TRUE(WriteFileBytes(Local("data.bin.tmp"), "held part"));
         server.Serve(kBase + "data.bin", HttpReply::Ok("any body at all"));
         const std::string manifest =
             Publish("good.bin", good) + "\r\n" + c.line + "\r\n" + Publish("last.bin", "last") + "\r\n";
@@ -450,10 +454,10 @@ TEST_F(DownloadClientFilesTest, ADamagedLineFailsTheWholeListBeforeAnyFileIsTouc
         ExpectedRun run;
         run.Begin(manifest.size());
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
-        EXPECT_EQ(server.Requests().size(), requestsBefore + 1) << "only the manifest is requested";
+        EXPECT_EQ(server.Requests().size(), requestsBefore + 2) << "only the lists are requested";
         EXPECT_TRUE(HasBytes(Local("data.bin"), old));
         EXPECT_TRUE(IsReadOnly(Local("data.bin")));
-        EXPECT_FALSE(PathExists(Local("data.bin.tmp")));
+        EXPECT_TRUE(HasBytes(Local("data.bin.tmp"), "held part"));
         EXPECT_FALSE(PathExists(Local("good.bin")));
         EXPECT_FALSE(PathExists(Local("last.bin")));
         EXPECT_EQ(info.EstimatedSize, 0u);
@@ -538,7 +542,7 @@ TEST_F(DownloadClientFilesTest, ACurrentFileInUseIsKept)
     run.Begin(manifest.size()).Kept(L"codec.ax", 1, 1).Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_EQ(info.EstimatedSize, codec.size());
-    const std::vector<std::string> requested = {kManifestTarget};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -551,7 +555,7 @@ TEST_F(DownloadClientFilesTest, AByteOrderMarkBeforeTheFirstNameIsSkipped)
     EXPECT_EQ(Run(), TRUE);
 
     EXPECT_TRUE(HasBytes(Local("first.bin"), bytes));
-    const std::vector<std::string> requested = {kManifestTarget, kBase + "first.bin"};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget, kBase + "first.bin"};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -616,7 +620,7 @@ TEST_F(DownloadClientFilesTest, ANameLeavingTheInstallFolderIsRefused)
         ExpectedRun run;
         run.Begin(manifest.size());
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
-        EXPECT_EQ(server.Requests().size(), requestsBefore + 1) << "only the manifest is requested";
+        EXPECT_EQ(server.Requests().size(), requestsBefore + 2) << "only the lists are requested";
         EXPECT_FALSE(PathExists(caseDir / L"outside.bin"));
         EXPECT_FALSE(PathExists(caseDir / L"a\\outside.bin"));
         EXPECT_FALSE(PathExists(L"C:\\outside.bin"));
@@ -731,7 +735,7 @@ TEST_F(DownloadClientFilesTest, AKeptFileThatCannotBeReadIsFetchedAgain)
     if (messages.size() > run.Messages().size())
         messages.resize(run.Messages().size());
     EXPECT_TRUE(MatchesSequence(messages, run.Messages()));
-    const std::vector<std::string> requested = {kManifestTarget, kBase + "unreadable.bin"};
+    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget, kBase + "unreadable.bin"};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -920,11 +924,13 @@ TEST_F(DownloadClientFilesTest, TheManifestRequestCarriesTheDotNetFlag)
 
         EXPECT_EQ(Run(), TRUE);
 
-        // The manifest, then a.bin unless an earlier row left it current.
+        // The signed list (none here), the manifest, then a.bin unless an
+        // earlier row left it current.
         const std::vector<HttpRequestRecord> requests = server.Requests();
-        ASSERT_GT(requests.size(), before);
-        EXPECT_EQ(requests[before].target, target);
-        for (size_t i = before + 1; i < requests.size(); ++i)
+        ASSERT_GT(requests.size(), before + 1);
+        EXPECT_EQ(requests[before].target, target + "&signed=1");
+        EXPECT_EQ(requests[before + 1].target, target);
+        for (size_t i = before + 2; i < requests.size(); ++i)
             EXPECT_EQ(requests[i].target, kBase + "a.bin");
     }
 }

@@ -6,6 +6,9 @@
 
 #include "core/SetupMessages.h"
 #include "download/ContentRange.h"
+#include "download/RetryAfter.h"
+#include "download/SlowTransfer.h"
+#include "framework/LogFile.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"
@@ -312,7 +315,9 @@ TEST_F(DownloadRetryTest, ACancelWhileTheServerStallsDoesNotWaitForIt)
     server.Serve(kTarget, reply);
     std::atomic<ULONGLONG> cancelledAt{0};
     std::thread user([&] {
-        if (server.WaitUntilHeld()) {
+        // Once the transfer has begun: a cancel seen with the answer's status
+        // ends the request before any transfer (a race on a loaded machine).
+        if (server.WaitUntilHeld() && recorder.WaitFor(WM_DOWNLOAD_PROGRESS)) {
             cancelledAt = ::GetTickCount64();
             ::InterlockedExchange(&cancel, 1);
         }
@@ -418,6 +423,218 @@ TEST_F(DownloadRetryTest, ACancelDuringThePauseBeforeARetryEndsTheDownload)
 
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(StatusTexts(), std::vector<std::wstring>{L"正在重试...client.dll (1/3)"});
+}
+
+// Answers that ask to come back later are tried again, after the pause the
+// answer names when it names one (Retry-After, in seconds or as a date
+// counted from the answer's own Date) and after the usual pause otherwise; an
+// answer that asks for more than 30 s, and any other error, ends the download
+// at once.
+TEST_F(DownloadRetryTest, AnswersThatAskToComeBackLaterAreTriedAgain)
+{
+    static const struct {
+        const char* label;
+        int status;
+        const char* reason;
+        std::vector<std::string> headers;
+        bool retried;
+        ULONGLONG pauseMs;   // at least this long before the retry
+        const char* logged = nullptr;  // the end of the log's error line, when not retried
+    } kCases[] = {
+        {"408", 408, "Request Timeout", {}, true, 0},
+        {"429", 429, "Too Many Requests", {}, true, 0},
+        {"502", 502, "Bad Gateway", {}, true, 0},
+        {"503", 503, "Service Unavailable", {}, true, 0},
+        {"504", 504, "Gateway Timeout", {}, true, 0},
+        {"500 is not retried", 500, "Internal Server Error", {}, false, 0, "the server did not answer 2xx"},
+        {"403 is not retried", 403, "Forbidden", {}, false, 0},
+        {"Retry-After of 1 s is the pause", 503, "Service Unavailable", {"Retry-After: 1"}, true, 1000},
+        {"Retry-After as a date 2 s after the answer's", 429, "Too Many Requests",
+         {"Date: Wed, 09 Jun 2021 10:18:14 GMT", "Retry-After: Wed, 09 Jun 2021 10:18:16 GMT"}, true, 2000},
+        {"Retry-After of 31 s is not waited for", 503, "Service Unavailable", {"Retry-After: 31"}, false, 0,
+         "the server did not answer 2xx and asks to try again after 31 s"},
+        {"Retry-After as a date an hour on is not waited for", 502, "Bad Gateway",
+         {"Date: Wed, 09 Jun 2021 10:18:14 GMT", "Retry-After: Wed, 09 Jun 2021 11:18:14 GMT"}, false, 0,
+         "the server did not answer 2xx and asks to try again after 3600 s"},
+        {"an unreadable Retry-After leaves the usual pause", 504, "Gateway Timeout", {"Retry-After: soon"}, true, 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        TestHttpServer fresh;
+        ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(destination.c_str());
+        ::DeleteFileW(temporary.c_str());
+        auto answeredAt = std::make_shared<std::vector<ULONGLONG>>();
+        fresh.SetHandler([&, answeredAt](const HttpRequestRecord& request) {
+            answeredAt->push_back(::GetTickCount64());
+            if (answeredAt->size() > 1)
+                return RangeAnswer(body, request);
+            HttpReply reply = HttpReply::Status(c.status, c.reason);
+            reply.extraHeaders = c.headers;
+            return reply;
+        });
+        recorder.Clear();
+        const std::wstring url = L"http://" + fresh.Host() + Widen(kTarget);
+
+        const ULONGLONG result = DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, options);
+
+        const size_t requests = fresh.Requests().size();  // taken under the server's lock, like answeredAt
+        if (c.retried) {
+            EXPECT_EQ(result, kSize);
+            EXPECT_TRUE(HasBytes(destination, body));
+            ASSERT_EQ(requests, 2u);
+            EXPECT_EQ(StatusTexts(), std::vector<std::wstring>{L"正在重试...client.dll (1/3)"});
+            EXPECT_GE((*answeredAt)[1] - (*answeredAt)[0], c.pauseMs);
+        } else {
+            EXPECT_EQ(result, 0u);
+            EXPECT_FALSE(PathExists(destination));
+            EXPECT_EQ(requests, 1u);
+            EXPECT_TRUE(StatusTexts().empty());
+            if (c.logged) {
+                const std::wstring error = LastLoggedError();
+                EXPECT_TRUE(error.ends_with(L"failed: " + Widen(c.logged))) << ToUtf8(error);
+            }
+        }
+    }
+}
+
+// A server that keeps sending, a few bytes at a time, far below the slowest
+// rate allowed: the transfer is given up once a window (short here) has
+// brought less than that rate's worth, and the retry goes on from what the
+// temporary file holds. A transfer above the slowest rate is left alone for
+// longer than a window. The first answer sends two reads' worth at once and
+// the rest at its pace; the others send everything at once.
+TEST_F(DownloadRetryTest, ATransferSlowerThanTheSlowestRateIsGivenUpAndResumed)
+{
+    constexpr size_t kFast = 65536;
+    options.timings.slowWindowMs = 1500;
+    options.timings.slowestBytesPerSecond = 1024;
+    static const struct {
+        const char* label;
+        size_t chunkSize;       // after kFast bytes the first answer sends this much ...
+        DWORD delayPerChunkMs;  // ... every so often
+        size_t requests;
+    } kCases[] = {
+        {"a trickle of 160 bytes a second", 16, 100, 2},
+        {"32 KiB a second for three seconds", 3277, 100, 1},
+    };
+    const std::string file = body.substr(0, kFast + 3 * 32768);
+    const std::wstring fileDigest = Widen(Md5(file));
+    options.expectedDigest = fileDigest.c_str();
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        TestHttpServer fresh;
+        ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(destination.c_str());
+        ::DeleteFileW(temporary.c_str());
+        auto count = std::make_shared<std::atomic<size_t>>(0);
+        const size_t chunk = c.chunkSize;
+        const DWORD delay = c.delayPerChunkMs;
+        fresh.SetHandler([file, count, chunk, delay](const HttpRequestRecord& request) {
+            HttpReply reply = RangeAnswer(file, request);
+            if ((*count)++ == 0) {
+                reply.chunkSize = chunk;
+                reply.delayPerChunkMs = delay;
+                reply.delayFrom = kFast;
+            }
+            return reply;
+        });
+        recorder.Clear();
+        const std::wstring url = L"http://" + fresh.Host() + Widen(kTarget);
+
+        EXPECT_EQ(DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, options), file.size());
+
+        EXPECT_TRUE(HasBytes(destination, file));
+        const std::vector<std::string> ranges = Ranges(fresh);
+        ASSERT_EQ(ranges.size(), c.requests);
+        if (c.requests == 2) {
+            EXPECT_EQ(StatusTexts(), std::vector<std::wstring>{L"正在重试...client.dll (1/3)"});
+            EXPECT_EQ(ranges[1], "bytes=" + std::to_string(FirstProgressAfterStatus(1).wParam) + "-");
+            EXPECT_GT(FirstProgressAfterStatus(1).wParam, 0u) << "what arrived before the trickle was not kept";
+            const std::wstring error = LastLoggedError();
+            EXPECT_TRUE(error.ends_with(L"failed: fewer than 1024 bytes a second for 2 s")) << ToUtf8(error);
+        } else {
+            EXPECT_TRUE(StatusTexts().empty());
+        }
+        // The request given up still waits for its trickle; it ends with the server.
+        fresh.Stop();
+    }
+}
+
+TEST(SlowTransferWatchTest, CountsATransferAsSlowOnlyAfterAWholeWindowBelowTheRate)
+{
+    // A window of 1000 ms at 1000 bytes a second: each window must bring 1000 bytes.
+    struct Sample {
+        ULONGLONG now;
+        ULONGLONG received;
+    };
+    static const struct {
+        const char* label;
+        std::vector<Sample> samples;  // the body started at 0
+        bool slow;                    // the verdict at the last sample
+    } kCases[] = {
+        {"nothing yet, before the window ends", {{999, 0}}, false},
+        {"nothing for a whole window", {{1000, 0}}, true},
+        {"a byte short over the window", {{500, 600}, {1000, 999}}, true},
+        {"the rate's worth in the first window", {{1000, 1000}}, false},
+        {"steady at the rate", {{1000, 1000}, {2000, 2000}, {3000, 3000}}, false},
+        {"fast, then stopped for a window", {{100, 50000}, {1099, 50000}}, false},
+        {"fast, then stopped for a whole window", {{100, 50000}, {1100, 50000}}, true},
+        {"a trickle after a fast start", {{100, 50000}, {600, 50400}, {1100, 50800}}, true},
+        {"half the rate for long", {{1000, 500}, {2000, 1000}}, true},
+        {"half the rate, seen only after two windows", {{2000, 1000}}, true},
+        {"a window's worth, seen only after two windows", {{2000, 1999}}, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        SlowTransferWatch watch(1000, 1000);
+        bool slow = false;
+        for (const Sample& s : c.samples)
+            slow = watch.TooSlow(0, s.now, s.received);
+        EXPECT_EQ(slow, c.slow);
+    }
+    SlowTransferWatch off(0, 1000);
+    EXPECT_FALSE(off.TooSlow(0, 1000000, 0)) << "a window of 0 turns the watch off";
+}
+
+TEST(RetryAfterTest, ReadsSecondsOrADateAndRefusesAnythingElse)
+{
+    SYSTEMTIME answer{};
+    answer.wYear = 2021;
+    answer.wMonth = 6;
+    answer.wDay = 9;
+    answer.wDayOfWeek = 3;
+    answer.wHour = 10;
+    answer.wMinute = 18;
+    answer.wSecond = 14;
+    static const struct {
+        const wchar_t* text;
+        bool valid;
+        ULONGLONG seconds;
+    } kCases[] = {
+        {L"0", true, 0},
+        {L"30", true, 30},
+        {L" 120 ", true, 120},
+        {L"18446744073709551615", true, 18446744073709551615ull},
+        {L"18446744073709551616", false, 0},
+        {L"Wed, 09 Jun 2021 10:18:16 GMT", true, 2},
+        {L"Wed, 09 Jun 2021 11:18:14 GMT", true, 3600},
+        {L"Wed, 09 Jun 2021 10:18:14 GMT", true, 0},
+        {L"Wed, 09 Jun 2021 10:17:00 GMT", true, 0},
+        {L"-5", false, 0},
+        {L"5s", false, 0},
+        {L"1.5", false, 0},
+        {L"", false, 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.text, c.text + std::wcslen(c.text)));
+        ULONGLONG seconds = 0xdeadbeef;
+        ASSERT_EQ(ParseRetryAfter(c.text, &answer, seconds), c.valid);
+        EXPECT_EQ(seconds, c.valid ? c.seconds : 0xdeadbeef) << "a refused text leaves the pause alone";
+    }
+    ULONGLONG untouched = 7;
+    EXPECT_FALSE(ParseRetryAfter(nullptr, &answer, untouched));
+    EXPECT_EQ(untouched, 7u);
 }
 
 TEST(ContentRangeTest, ReadsTheRangeAndRefusesAnythingElse)

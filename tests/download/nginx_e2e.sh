@@ -60,14 +60,17 @@ QXT_E2E_HOST="127.0.0.1:$port" QXT_E2E_FILES=$(winpath "$site/files") \
   QXT_E2E_MANIFEST=$(winpath "$site/manifest/dotnet0/Client.txt") \
   "$source_dir/scripts/wine-run" "$program" --gtest_color=no || fail "the download under Wine failed (exit code $?)"
 
-# The server saw: the manifest with the .NET flag and every file once, with
-# the setup program's header block; then only the manifest again.
+# The server saw: the lists with the .NET flag and every file once, with
+# the setup program's header block; then only the lists again.
 requests=$(awk -F'"' '{ print $2 " | " $4 " | " $6 }' "$work/state/access.log" | grep 'Custom/DownloadClient' | grep -v curl || true)
+# Each run asks for the signed list first; this site has none (404).
 expected=$( {
+  echo "GET /Custom/DownloadClient?filename=files&dotnet=F&signed=1 HTTP/1.1 | QXTSetup | */*"
   echo "GET /Custom/DownloadClient?filename=files&dotnet=F HTTP/1.1 | QXTSetup | */*"
   cut -d'|' -f1 "$site/manifest/dotnet0/Client.txt" | while read -r name; do
     echo "GET /Custom/DownloadClient?filename=$name HTTP/1.1 | QXTSetup | */*"
   done
+  echo "GET /Custom/DownloadClient?filename=files&dotnet=F&signed=1 HTTP/1.1 | QXTSetup | */*"
   echo "GET /Custom/DownloadClient?filename=files&dotnet=F HTTP/1.1 | QXTSetup | */*"
 } )
 actual=$(sed 's/dotnet=[01]/dotnet=F/' <<<"$requests")

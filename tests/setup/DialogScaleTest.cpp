@@ -6,6 +6,7 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "core/SetupMessages.h"
+#include "download/DownloadFailure.h"
 #include "framework/WindowDpi.h"
 #include "res/resource.h"
 #include "tests/setup/StandInOperations.h"
@@ -232,6 +233,9 @@ TEST_F(DialogScale, EveryPageAndEveryTextFitsAtEveryScale)
         EXPECT_EQ(ReadControl(wnd, IDC_INSTALL_PATH).rect.right, ReadControl(wnd, IDC_BROWSE).rect.left)
             << "the folder box and its browse button touch";
         ExpectFits(Item(IDC_INSTALL_PATH), FontOf(Item(IDC_INSTALL_PATH)), kFolder, "folder", dpi);
+        // The scales that no prefix runs at: the 2x pictures shrunk.
+        if (dpi == 120 || dpi == 168)
+            Screenshot(wnd, "dpichanged-welcome-" + std::to_string(dpi) + "dpi");
     }
 
     Click(wnd, IDC_START);
@@ -247,6 +251,8 @@ TEST_F(DialogScale, EveryPageAndEveryTextFitsAtEveryScale)
         ExpectFits(Item(IDC_COUNTER), FontOf(Item(IDC_COUNTER)), kCounter, "counter", dpi);
         // The percentage is written in the dialog's font.
         ExpectFits(Item(IDC_PROGRESS), FontOf(wnd), L"100%", "progress", dpi);
+        if (dpi == 120 || dpi == 168)
+            Screenshot(wnd, "dpichanged-progress-" + std::to_string(dpi) + "dpi");
     }
 
     ::SetEvent(release);

@@ -323,6 +323,51 @@ TEST_F(InstallWorkerTest, CancelAfterTheDownloadIsIgnored)
 // The user confirms leaving while the run is at some point: the worker
 // finishes what it is in (a step always ends, having put back what it
 // changed), starts nothing more and ends without another report.
+// The signed list's version is kept only by a run that installed everything,
+// and before the run counts as complete; a run that ends early keeps none.
+TEST_F(InstallWorkerTest, TheAcceptedListVersionIsKeptOnlyAfterASuccessfulRun)
+{
+    const struct {
+        const char* label;
+        const wchar_t* failingOperation;  // nullptr: nothing fails
+        std::vector<BOOL> results;
+        std::vector<LRESULT> answers;
+        unsigned exitCode;
+        int kept;
+    } cases[] = {
+        {"success", nullptr, {}, {}, SETUP_OK, 1},
+        {"a skipped step still installs the rest", L"InstallAvcDecoder", {FALSE}, {IDIGNORE}, SETUP_OK, 1},
+        {"failed download", L"DownloadClientFiles", {FALSE}, {IDOK}, SETUP_ERR_DOWNLOAD, 0},
+        {"failed .NET step", L"InstallDotNetFramework", {FALSE}, {IDOK}, SETUP_ERR_DOTNET, 0},
+        {"aborted codec step", L"InstallCodecs", {FALSE}, {0}, SETUP_ERR_CODECS, 0},
+        {"aborted uninstall entry", L"WriteUninstallEntry", {FALSE}, {IDABORT}, SETUP_ERR_UNINSTALL_ENTRY, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        MessageRecorder dialog;
+        SetupSession run(SetupOperations{});
+        StandInOperations operations(dialog, run);
+        if (c.failingOperation)
+            operations.ScriptResults(c.failingOperation, c.results);
+        dialog.ScriptErrorAnswers(c.answers);
+        run.m_operations = operations.Table();
+        int kept = 0;
+        LONG completeWhenKept = -1;
+        run.m_operations.KeepAcceptedListVersion = [&] {
+            ++kept;
+            completeWhenKept = run.m_bInstallComplete;
+        };
+        run.m_hDialog = dialog.Window();
+        run.m_strServerHost = L"preset.example";
+
+        EXPECT_EQ(InstallWorker(&run), c.exitCode);
+        EXPECT_EQ(kept, c.kept);
+        if (c.kept) {
+            EXPECT_EQ(completeWhenKept, 0) << "kept before the run is marked complete";
+        }
+    }
+}
+
 TEST_F(InstallWorkerTest, ExitConfirmedDuringTheRunEndsItAtTheNextStepBoundary)
 {
     using StepOperation = std::function<BOOL(InstallInfo&)> SetupOperations::*;

@@ -608,11 +608,29 @@ void ServeClientWithFailingCodec(TestHttpServer& server, const std::wstring& exe
     ASSERT_TRUE(CopySetupForServer(server, exe));
 }
 
+// An uninstall entry key whose access list lets nobody set a value in it.
+bool RefuseUninstallEntry()
+{
+    PSECURITY_DESCRIPTOR noValues = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                &noValues, nullptr))
+        return false;
+    const wchar_t entry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QXTClient";
+    HKEY key = nullptr;
+    LONG result = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, entry, 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS) {
+        result = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, noValues);
+        ::RegCloseKey(key);
+    }
+    ::LocalFree(noValues);
+    return result == ERROR_SUCCESS;
+}
+
 // Every run that fails ends the same way: the start, the error box of the
 // failed step, its answer, and the welcome page again with nothing registered.
 TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
 {
-    enum class Cause { Installers, ServerDown, FailingCodec, Served };
+    enum class Cause { Installers, ServerDown, FailingCodec, Served, RefusedEntry };
     static const struct {
         const char* label;
         Cause cause;
@@ -660,6 +678,9 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
          L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|", nullptr},
         {"a failed codec registration ends the run with an OK box", Cause::FailingCodec, nullptr,
          L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr, nullptr},
+        {"an uninstall entry the system refuses: Abort ends the run", Cause::RefusedEntry, nullptr,
+         L"卸载信息写入失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, L"error-uninstall-entry.png", nullptr,
+         nullptr},
     };
     const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
     for (const auto& c : kCases) {
@@ -687,6 +708,10 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
             c.serve(server);
             exe = temp / L"QXTSetup.exe";
             ASSERT_TRUE(CopySetupForServer(server, exe));
+            break;
+        case Cause::RefusedEntry:
+            // The entry's key takes no values (ResetMachine deletes it again).
+            ASSERT_TRUE(RefuseUninstallEntry());
             break;
         }
         if (HasFatalFailure())
@@ -1795,10 +1820,18 @@ TEST_F(SilentSetupProgram, SilentQuestionMarkWritesTheSwitchesToTheLogAndInstall
     const DWORD code = RunToEnd(Env("QXT_SETUP_EXE"), L"/S /? \"/LOG=" + m_log + L"\"", windowSeen);
     EXPECT_EQ(code, 0u) << LogText();
     EXPECT_FALSE(windowSeen);
-    // Each switch on a line of its own, with its description after two blanks.
-    for (const char* name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"})
-        EXPECT_TRUE(LogHasLine({name, "  "})) << name << "\n" << LogText();
+    // Each switch at the start of a line of its own (after the line's time),
+    // its description two blanks after it.
+    const size_t timeWidth = std::string("YYYY-MM-DD hh:mm:ss.mmm ").size();
     const std::vector<std::string> lines = LogLines();
+    for (const std::string name : {"/S", "/D=", "/LOG=", "/NOLAUNCH", "/NOAUTORUN", "/NODESKTOP", "/NOGROUP"}) {
+        bool listed = false;
+        for (const std::string& line : lines) {
+            listed = listed || (line.compare(timeWidth, name.size(), name) == 0 &&
+                                line.find("  ", timeWidth + name.size()) != std::string::npos);
+        }
+        EXPECT_TRUE(listed) << name << "\n" << LogText();
+    }
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("nothing was installed (exit code 0)"), std::string::npos) << LogText();
     EXPECT_FALSE(LogHasLine({"Installation run started"})) << LogText();
@@ -1849,4 +1882,25 @@ TEST_F(SilentSetupProgram, ADamagedFileListEndsTheRunWithTheDownloadCodeAndTheLo
                     line[19] == '.')
             << "not an event of its own: " << line;
     }
+}
+
+// The host comes from the executable's trailer, whatever bytes follow the
+// marker: the log shows one with a carriage return and NEL escaped, in its
+// own line and in the request's.
+TEST_F(SilentSetupProgram, AHostWithControlCharactersIsEscapedInTheLog)
+{
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    const std::string image = ReadFileBytes(qxt::test::HelperPath(L"..\\QXTSetup.exe"));
+    ASSERT_FALSE(image.empty());
+    ASSERT_TRUE(WriteFileBytes(exe, image + "$127.0.0.1\r\x85:1"));
+
+    bool windowSeen = true;
+    EXPECT_EQ(RunToEnd(exe, L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u) << LogText();
+    EXPECT_FALSE(windowSeen);
+
+    EXPECT_TRUE(LogHasLine({"Server host: 127.0.0.1\\x0D\\x85:1 (from the executable's trailer)"})) << LogText();
+    EXPECT_TRUE(LogHasLine({"error: GET http://127.0.0.1\\x0D\\x85:1/Custom/DownloadClient?filename=files&dotnet="}))
+        << LogText();
+    EXPECT_EQ(LogText().find("\xC2\x85"), std::string::npos) << "NEL written as it came";
 }

@@ -197,6 +197,8 @@ struct TestHttpServer::State {
         const size_t chunk = std::max<size_t>(reply.chunkSize, 1);
         while (sent < limit) {
             size_t next = std::min(limit, sent + chunk);
+            if (sent < reply.delayFrom)
+                next = std::min(limit, reply.delayFrom);  // the part before the slow one goes at once
             if (reply.holdAfter != HttpReply::kWhole && sent < reply.holdAfter)
                 next = std::min(next, reply.holdAfter);
             if (!SendAll(client, reply.body.data() + sent, next - sent))
@@ -207,7 +209,8 @@ struct TestHttpServer::State {
                 ::SetEvent(held);
                 HANDLE wake[2] = {release, stop};
                 ::WaitForMultipleObjects(2, wake, FALSE, kHoldLimitMs);
-            } else if (reply.delayPerChunkMs != 0 && sent < limit && !Pause(reply.delayPerChunkMs)) {
+            } else if (reply.delayPerChunkMs != 0 && sent >= reply.delayFrom && sent < limit &&
+                       !Pause(reply.delayPerChunkMs)) {
                 return;
             }
         }

@@ -27,6 +27,7 @@ struct HttpReply {
     size_t closeAfter = kWhole;  // close the connection after this many body bytes
     size_t holdAfter = kWhole;   // after this many body bytes wait for Release() (then cut there at closeAfter)
     DWORD delayPerChunkMs = 0;   // a slow body: pause between chunks of chunkSize bytes
+    size_t delayFrom = 0;        // ... once this many body bytes have gone out at once
     size_t chunkSize = 16384;
 
     static HttpReply Ok(std::string body);

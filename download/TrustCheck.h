@@ -1,0 +1,19 @@
+// What the trust checks found: the code the run ends with, the check that
+// refused, and the value it expected against the value it received.
+#pragma once
+
+#include "core/SetupMessages.h"
+
+#include <string>
+
+struct TrustRefusal {
+    SetupResult code = SETUP_OK;  // SETUP_OK: nothing refused
+    std::wstring check;           // "signature", "expiry", ...
+    std::wstring expected;
+    std::wstring received;
+
+    explicit operator bool() const { return code != SETUP_OK; }
+};
+
+// The log's words for a refusal: "CHECK: expected ..., received ...".
+std::wstring DescribeRefusal(const TrustRefusal& refusal);

@@ -1,0 +1,364 @@
+// DownloadClientFiles with the signed file list, against a real HTTP server
+// on 127.0.0.1: a keyed run that must have a good list and files of the
+// listed size and SHA-256, the refusals with their codes and log lines, and
+// an unkeyed run that uses a signed list when the server has one. Keys, files
+// and lists come from tests/support/signed_lists.py (fixture signed_loop_cases).
+#include "download/DownloadClientFiles.h"
+
+#include "core/SetupMessages.h"
+#include "framework/LogFile.h"
+#include "tests/download/DownloadTestSupport.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/TestHttpServer.h"
+#include "tests/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace qxt::test;
+
+namespace {
+
+const std::string kBase = "/Custom/DownloadClient?filename=";
+const std::string kPlainTarget = kBase + "files&dotnet=0";
+const std::string kSignedTarget = kPlainTarget + "&signed=1";
+const char* const kNames[] = {"QXTClient.exe", "data.bin", "readme.txt"};
+constexpr ULONGLONG kGoodVersion = 200;
+
+std::wstring CasesFolder()
+{
+    std::wstring folder = ProgramFolder();
+    for (int up = 0; up < 2; ++up)
+        folder.resize(folder.find_last_of(L'\\'));
+    return folder + L"\\fixtures\\signed-loop\\";
+}
+
+std::string Fixture(const std::string& name)
+{
+    const std::string bytes = ReadFileBytes(CasesFolder() + Widen(name));
+    EXPECT_FALSE(bytes.empty()) << name << ": run through ctest, the fixture writes it";
+    return bytes;
+}
+
+std::wstring FromUtf8(const std::string& bytes)
+{
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
+    return text;
+}
+
+class SignedDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Started());
+        ASSERT_NE(recorder.Window(), nullptr);
+        folder = dir / L"Quolix Client";
+        wcscpy_s(info.InstallLocation, folder.c_str());
+        timings.retryPausesMs = {20, 20, 20};
+        const std::string key = Fixture("publisher.xy");
+        ASSERT_EQ(key.size(), trust.key.size());
+        std::memcpy(trust.key.data(), key.data(), key.size());
+        trust.keyState = PublisherKeyState::Present;
+        for (const char* name : kNames) {
+            files[name] = Fixture(std::string("files\\") + name);
+            server.Serve(kBase + name, HttpReply::Ok(files[name]));
+        }
+        // The plain list is there too, for the setups already in the field.
+        std::string plain;
+        for (const char* name : kNames)
+            plain += std::string(name) + "|" + Md5(files[name]) + "\r\n";
+        server.Serve(kPlainTarget, HttpReply::Ok(plain));
+        logPath = dir / L"run.log";
+        ASSERT_TRUE(ProcessLog().Open(logPath, L""));
+    }
+
+    void TearDown() override { ProcessLog().Close(); }
+
+    void ServeList(const std::string& label) { server.Serve(kSignedTarget, HttpReply::Ok(Fixture(label + ".signed"))); }
+
+    BOOL Run()
+    {
+        failure = DownloadFailure{};
+        failure.code = SETUP_OK;
+        listVersion = 0xDEADBEEF;
+        return DownloadClientFiles(server.Host().c_str(), &cancel, recorder.Window(), info, timings, &failure, trust,
+                                   &listVersion);
+    }
+
+    std::vector<std::string> Targets() const
+    {
+        std::vector<std::string> targets;
+        for (const HttpRequestRecord& r : server.Requests())
+            targets.push_back(r.target);
+        return targets;
+    }
+
+    std::wstring Local(const std::string& name) const { return folder + L"\\" + Widen(name); }
+    std::wstring Log() const { return FromUtf8(ReadFileBytes(logPath)); }
+
+    TestHttpServer server;
+    MessageRecorder recorder;
+    TempDir dir;
+    std::wstring folder;
+    std::wstring logPath;
+    InstallInfo info{};
+    DownloadTimings timings;
+    DownloadTrust trust;
+    DownloadFailure failure;
+    ULONGLONG listVersion = 0;
+    volatile LONG cancel = 0;
+    std::map<std::string, std::string> files;
+};
+
+TEST_F(SignedDownloadTest, AKeyedRunFetchesTheListedFilesThenASecondRunKeepsThem)
+{
+    ServeList("good");
+    ASSERT_EQ(Run(), TRUE) << Log();
+    EXPECT_EQ(listVersion, kGoodVersion);
+    std::vector<std::string> expected = {kSignedTarget};
+    for (const char* name : kNames)
+        expected.push_back(kBase + name);
+    EXPECT_EQ(Targets(), expected) << "the plain list is never asked for";
+    ULONGLONG total = 0;
+    for (const char* name : kNames) {
+        EXPECT_TRUE(HasBytes(Local(name), files[name])) << name;
+        EXPECT_TRUE(IsReadOnly(Local(name))) << name;
+        total += files[name].size();
+    }
+    EXPECT_EQ(info.EstimatedSize, total);
+    EXPECT_NE(Log().find(L"Signed file list: version 200, expires 2099-12-31T23:59:59Z, 3 files, signature good"),
+              std::wstring::npos)
+        << Log();
+
+    // The second run reads every file's size and SHA-256 and fetches nothing.
+    info.EstimatedSize = 0;
+    ASSERT_EQ(Run(), TRUE) << Log();
+    EXPECT_EQ(server.Requests().size(), expected.size() + 1);
+    EXPECT_EQ(Targets().back(), kSignedTarget);
+    EXPECT_EQ(info.EstimatedSize, total);
+    EXPECT_EQ(listVersion, kGoodVersion);
+}
+
+TEST_F(SignedDownloadTest, AFileInPlaceIsKeptOnlyWithTheListedSizeAndSha256)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    // QXTClient.exe in place as listed; data.bin of the listed size but other
+    // bytes; readme.txt with the listed bytes and one more.
+    ASSERT_TRUE(WriteFileBytes(Local("QXTClient.exe"), files["QXTClient.exe"]));
+    std::string changed = files["data.bin"];
+    changed[2500] ^= 0x40;
+    ASSERT_TRUE(WriteFileBytes(Local("data.bin"), changed));
+    ASSERT_TRUE(WriteFileBytes(Local("readme.txt"), files["readme.txt"] + "x"));
+    ServeList("good");
+
+    ASSERT_EQ(Run(), TRUE) << Log();
+    const std::vector<std::string> expected = {kSignedTarget, kBase + "data.bin", kBase + "readme.txt"};
+    EXPECT_EQ(Targets(), expected);
+    for (const char* name : kNames)
+        EXPECT_TRUE(HasBytes(Local(name), files[name])) << name;
+    EXPECT_FALSE(IsReadOnly(Local("QXTClient.exe"))) << "a kept file is not touched";
+    const std::wstring log = Log();
+    EXPECT_NE(log.find(Local("data.bin") + L": local 5000 bytes, SHA-256 "), std::wstring::npos) << log;
+    EXPECT_NE(log.find(L", listed 15 bytes, SHA-256 c99bbf090bc3c07c798d6dc8b0d893ace0590c7b46ea8373259c4e0051b26e45: fetch"),
+              std::wstring::npos)
+        << log;
+}
+
+// Each refusal: its code, the box's line, the log's line with the check and
+// both values, and nothing from the list in the install folder (the copies
+// already there stay as they were).
+TEST_F(SignedDownloadTest, EveryRefusalEndsWithItsCodeAndLeavesTheFolderAlone)
+{
+    struct Case {
+        const char* label;
+        const char* list;           // served as the signed list; nullptr: none (404)
+        const char* tamperedFile;   // served with one byte changed
+        const char* longerFile;     // served with more bytes than listed
+        PublisherKeyState keyState;
+        ULONGLONG accepted;
+        SetupResult code;
+        const wchar_t* logLine;     // the start of the log's refusal
+        bool filesRequested;
+    };
+    const Case cases[] = {
+        {"no signed list", nullptr, nullptr, nullptr, PublisherKeyState::Present, 0, SETUP_ERR_NO_SIGNED_LIST,
+         L"Signed file list refused: signed list: expected a signed file list at http://", false},
+        {"another key", "other-key", nullptr, nullptr, PublisherKeyState::Present, 0, SETUP_ERR_BAD_SIGNATURE,
+         L"Signed file list refused: signature: expected a signature by the publisher's key ", false},
+        {"expired", "expired", nullptr, nullptr, PublisherKeyState::Present, 0, SETUP_ERR_EXPIRED_LIST,
+         L"Signed file list refused: expiry: expected a list that expires after ", false},
+        {"older", "older", nullptr, nullptr, PublisherKeyState::Present, 150, SETUP_ERR_OLDER_LIST,
+         L"Signed file list refused: version: expected version 150 or higher (accepted before), received version 100",
+         false},
+        {"damaged key slot", "good", nullptr, nullptr, PublisherKeyState::Damaged, 0, SETUP_ERR_BAD_SIGNATURE,
+         L"Publisher key refused: publisher key: expected the key slot as the build makes it", false},
+        {"tampered file", "good", "data.bin", nullptr, PublisherKeyState::Present, 0, SETUP_ERR_FILE_MISMATCH,
+         L"File refused: file: expected SHA-256 61005d719d55169d8eaa5512b3e1ac8a6c360e9eb8deab87c517ed5bef93c3b1 for "
+         L"data.bin, received SHA-256 ",
+         true},
+        {"more than listed", "good", nullptr, "data.bin", PublisherKeyState::Present, 0, SETUP_ERR_FILE_MISMATCH,
+         L"File refused: file: expected 5000 bytes listed for data.bin, received 5001 bytes declared by the server",
+         true},
+        {"tampered file without a key", "other-key", "data.bin", nullptr, PublisherKeyState::None, 0,
+         SETUP_ERR_FILE_MISMATCH, L"File refused: file: expected SHA-256 61005d71", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir caseDir;
+        folder = caseDir / L"client";
+        wcscpy_s(info.InstallLocation, folder.c_str());
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        // An older installation: every file in place with other bytes.
+        for (const char* name : kNames)
+            ASSERT_TRUE(WriteFileBytes(Local(name), std::string("old ") + name));
+        if (c.list)
+            ServeList(c.list);
+        else
+            server.Serve(kSignedTarget, HttpReply::Status(404, "Not Found"));
+        for (const char* name : kNames)
+            server.Serve(kBase + name, HttpReply::Ok(files[name]));
+        if (c.tamperedFile) {
+            std::string tampered = files[c.tamperedFile];
+            tampered[100] ^= 0x01;
+            server.Serve(kBase + c.tamperedFile, HttpReply::Ok(tampered));
+        }
+        if (c.longerFile)
+            server.Serve(kBase + c.longerFile, HttpReply::Ok(files[c.longerFile] + "!"));
+        trust.keyState = c.keyState;
+        trust.acceptedVersion = c.accepted;
+        const size_t before = server.Requests().size();
+
+        EXPECT_EQ(Run(), FALSE);
+
+        EXPECT_EQ(failure.code, c.code);
+        EXPECT_FALSE(failure.detail.empty());
+        EXPECT_EQ(listVersion, 0u);
+        const std::wstring log = Log();
+        EXPECT_NE(log.find(c.logLine), std::wstring::npos) << log;
+        const std::vector<HttpRequestRecord> requests = server.Requests();
+        bool askedForFiles = false;
+        for (size_t i = before; i < requests.size(); ++i) {
+            EXPECT_NE(requests[i].target, kPlainTarget) << "a keyed setup never falls back to the plain list";
+            askedForFiles = askedForFiles || requests[i].target.find("&") == std::string::npos;
+        }
+        EXPECT_EQ(askedForFiles, c.filesRequested);
+        const char* changedFile = c.tamperedFile ? c.tamperedFile : c.longerFile;
+        for (const char* name : kNames) {
+            // Files before the refused one were fetched and checked; the
+            // refused one and those after it are the old ones.
+            if (changedFile && std::strcmp(name, "QXTClient.exe") == 0)
+                EXPECT_TRUE(HasBytes(Local(name), files[name])) << name;
+            else
+                EXPECT_TRUE(HasBytes(Local(name), std::string("old ") + name)) << name;
+            EXPECT_FALSE(PathExists(Local(name) + L".tmp")) << name;
+        }
+        if (!c.filesRequested) {
+            EXPECT_FALSE(PathExists(Local("Client.signed"))) << "a refused list is not left behind";
+        }
+    }
+}
+
+TEST_F(SignedDownloadTest, ADamagedKeySlotAsksTheServerForNothing)
+{
+    ServeList("good");
+    trust.keyState = PublisherKeyState::Damaged;
+    EXPECT_EQ(Run(), FALSE);
+    EXPECT_EQ(failure.code, SETUP_ERR_BAD_SIGNATURE);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(SignedDownloadTest, AnEmptySignedListIsAFailedDownload)
+{
+    ServeList("empty");
+    EXPECT_EQ(Run(), FALSE);
+    EXPECT_EQ(failure.code, SETUP_ERR_DOWNLOAD);
+    EXPECT_NE(Log().find(L"The signed file list names no file"), std::wstring::npos);
+    EXPECT_EQ(listVersion, 0u);
+}
+
+TEST_F(SignedDownloadTest, AnUnkeyedRunUsesASignedListWithoutDemandingItsSignature)
+{
+    trust.keyState = PublisherKeyState::None;
+    trust.acceptedVersion = 1000;  // not compared without a key
+    ServeList("other-key");
+
+    ASSERT_EQ(Run(), TRUE) << Log();
+    std::vector<std::string> expected = {kSignedTarget};
+    for (const char* name : kNames)
+        expected.push_back(kBase + name);
+    EXPECT_EQ(Targets(), expected);
+    for (const char* name : kNames)
+        EXPECT_TRUE(HasBytes(Local(name), files[name])) << name;
+    EXPECT_EQ(listVersion, 0u) << "only a list checked with the key is kept as accepted";
+    EXPECT_NE(Log().find(L"signature not checked (the program carries no key)"), std::wstring::npos) << Log();
+    EXPECT_FALSE(PathExists(Local("Client.txt")));
+}
+
+TEST_F(SignedDownloadTest, AnUnkeyedRunFallsBackToThePlainListWhenTheServerHasNoSignedOne)
+{
+    trust.keyState = PublisherKeyState::None;
+    const struct {
+        const char* label;
+        HttpReply reply;
+    } cases[] = {
+        {"404", HttpReply::Status(404, "Not Found")},
+        // A server from before signed lists that ignores the parameter.
+        {"the plain list again", HttpReply::Ok("QXTClient.exe|" + Md5(files["QXTClient.exe"]) + "\r\n")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir caseDir;
+        folder = caseDir / L"client";
+        wcscpy_s(info.InstallLocation, folder.c_str());
+        server.Serve(kSignedTarget, c.reply);
+        const size_t before = server.Requests().size();
+
+        ASSERT_EQ(Run(), TRUE) << Log();
+        const std::vector<std::string> targets = Targets();
+        ASSERT_GE(targets.size(), before + 2);
+        EXPECT_EQ(targets[before], kSignedTarget);
+        EXPECT_EQ(targets[before + 1], kPlainTarget);
+        for (const char* name : kNames)
+            EXPECT_TRUE(HasBytes(Local(name), files[name])) << name;
+        EXPECT_FALSE(PathExists(Local("Client.signed")));
+        EXPECT_EQ(listVersion, 0u);
+    }
+    // A 404 for the signed list is an answer, not an error of the run.
+    EXPECT_EQ(Log().find(L"error: GET " + server.Host()), std::wstring::npos) << Log();
+}
+
+TEST_F(SignedDownloadTest, ADamagedSignedListIsRefusedEvenWithoutAKey)
+{
+    trust.keyState = PublisherKeyState::None;
+    std::string damaged = Fixture("good.signed");
+    damaged.replace(damaged.find("version 200"), 11, "version 0200");
+    server.Serve(kSignedTarget, HttpReply::Ok(damaged));
+    EXPECT_EQ(Run(), FALSE);
+    EXPECT_EQ(failure.code, SETUP_ERR_DAMAGED_LIST);
+    EXPECT_NE(Log().find(L"Signed file list refused: format: expected line 2: version N"), std::wstring::npos)
+        << Log();
+    EXPECT_EQ(Targets().size(), 1u);
+}
+
+TEST_F(SignedDownloadTest, ASignedListPastItsCapIsNotRead)
+{
+    HttpReply huge = HttpReply::Ok("format qxt-signed-file-list 1\n");
+    huge.declaredLength = 64LL * 1024 * 1024;
+    huge.closeAfter = huge.body.size();
+    server.Serve(kSignedTarget, huge);
+    EXPECT_EQ(Run(), FALSE);
+    EXPECT_EQ(failure.code, SETUP_ERR_DAMAGED_LIST);
+    EXPECT_NE(Log().find(L"list size: expected 8388608 bytes at most, received 67108864 bytes declared by the server"),
+              std::wstring::npos)
+        << Log();
+}
+
+}  // namespace
