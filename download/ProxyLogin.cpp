@@ -72,6 +72,15 @@ bool KnownProxyLogin(ProxyLogin& login)
     return true;
 }
 
+void ForgetProxyLogin()
+{
+    Exclusive guard;
+    Wipe(g_login.user);
+    Wipe(g_login.password);
+    g_login.basic = false;
+    g_hasLogin = false;
+}
+
 std::wstring BasicProxyAuthorization(const ProxyLogin& login)
 {
     std::string pair = Utf8(login.user + L":" + login.password);

@@ -24,3 +24,5 @@ void RememberProxyLogin(const ProxyLogin& login);
 bool KnownProxyLogin(ProxyLogin& login);
 // The "Basic ..." value of a Proxy-Authorization header for the login.
 std::wstring BasicProxyAuthorization(const ProxyLogin& login);
+// Wipes the login from memory; the requests that follow carry none.
+void ForgetProxyLogin();
