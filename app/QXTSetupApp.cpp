@@ -7,6 +7,7 @@
 #include "framework/LogFile.h"
 #include "framework/MessageBox.h"
 #include "framework/Unattended.h"
+#include "install/InstallerKeyAccess.h"
 #include "setup/QXTSetupDlg.h"
 #include "setup/SilentInstall.h"
 
@@ -123,6 +124,15 @@ BOOL CQXTSetupApp::InitInstance()
         }
         return FALSE;
     }
+
+    // A run that ended while the .NET installers ran (killed, crashed, or the
+    // machine restarted for an installer) left a registry key open to
+    // Everyone. It is closed here, before the dialog or a silent run, so that
+    // it does not stay open while the program waits on its welcome page or a
+    // run fails before its .NET step. The mutex above keeps this from closing
+    // it under the installers of another setup program in this logon, and no
+    // run of this one has started yet.
+    RestoreLeftInstallerKeyAccess();
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;

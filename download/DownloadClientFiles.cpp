@@ -4,6 +4,7 @@
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
 #include "download/ClientFileEntry.h"
+#include "download/DiskRoom.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/FailureDetail.h"
@@ -21,8 +22,6 @@
 #include <vector>
 
 namespace {
-
-constexpr DWORD kCurrentFilePauseMs = 500;  // lets the user see each kept file go by
 
 void SendText(HWND window, UINT message, const std::wstring& text)
 {
@@ -229,6 +228,93 @@ bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND win
     return true;
 }
 
+// What a listed file in the install folder was when the run read it.
+struct LocalCopy {
+    bool current = false;
+    ULONGLONG length = 0;  // its length then
+    FILETIME written{};    // its last write then
+    ULONGLONG held = 0;    // what an earlier transfer left in its temporary file
+};
+
+bool ReadAttributes(const std::wstring& path, ULONGLONG& length, FILETIME& written)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    length = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    written = data.ftLastWriteTime;
+    return true;
+}
+
+// Reads the file in place and decides whether it is current, with the
+// decision in the log. An unreadable local file cannot be shown to be
+// current, so it is fetched again, just like a missing one.
+LocalCopy Examine(const std::wstring& localPath, const ListedFile& entry)
+{
+    LocalCopy copy;
+    FILETIME unused{};
+    if (!ReadAttributes(localPath + L".tmp", copy.held, unused))
+        copy.held = 0;
+    if (!FileExists(localPath.c_str())) {
+        if (entry.signedEntry)
+            LogLine(L"%ls: local (none), listed %I64u bytes, SHA-256 %ls: fetch", localPath.c_str(),
+                    entry.signedEntry->size, HexText(entry.signedEntry->sha256).c_str());
+        else
+            LogFileDecision(localPath, L"", entry.md5, false);
+        return copy;
+    }
+    ReadAttributes(localPath, copy.length, copy.written);
+    if (entry.signedEntry) {
+        ULONGLONG length = 0;
+        copy.current = IsCurrent(localPath, *entry.signedEntry, length);
+        copy.length = length;
+    }
+    else
+        copy.current = IsCurrent(localPath, entry.md5);
+    return copy;
+}
+
+// Whether the file still has the length and last write it had when it was read.
+bool Unchanged(const std::wstring& path, const LocalCopy& copy)
+{
+    ULONGLONG length = 0;
+    FILETIME written{};
+    return ReadAttributes(path, length, written) && length == copy.length &&
+           ::CompareFileTime(&written, &copy.written) == 0;
+}
+
+// Whether the files still to fetch fit on the install folder's volume; the
+// log tells both sizes either way. A volume whose free space cannot be told
+// is not refused: the transfers find out.
+bool RoomForFetches(const std::wstring& folder, const std::vector<ListedFile>& entries,
+                    const std::vector<LocalCopy>& copies, DownloadFailure& failure)
+{
+    ULONGLONG needed = 0;
+    unsigned fetches = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!copies[i].current) {
+            needed += RoomStillNeeded(entries[i].signedEntry->size, copies[i].held);
+            ++fetches;
+        }
+    if (fetches == 0)
+        return true;
+    ULONGLONG available = 0;
+    if (!FreeSpaceFor(folder.c_str(), available)) {
+        LogError(L"Free space on the volume of %ls cannot be told: %ls", folder.c_str(),
+                 SystemErrorText(::GetLastError()).c_str());
+        return true;
+    }
+    if (needed <= available) {
+        LogLine(L"Room on the disk for %u files to fetch: %I64u bytes needed, %I64u bytes free on the volume of %ls",
+                fetches, needed, available, folder.c_str());
+        return true;
+    }
+    LogError(L"No room on the disk for %u files to fetch: %I64u bytes needed, %I64u bytes free on the volume of %ls",
+             fetches, needed, available, folder.c_str());
+    failure.detail = NoRoomLine(needed, available);
+    return false;
+}
+
 // The line the error box adds for a check that refused.
 std::wstring RefusalLine(const TrustRefusal& refusal, const std::wstring& name)
 {
@@ -271,8 +357,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         return 0;
     }
     const std::wstring folder = InstallFilePath(info, L"");
-    if (DirectoryExists(folder.c_str()) == DirectoryState::Missing)
-        CreateDirectoryTree(folder.c_str());
+    CreateMissingFolder(folder.c_str());
 
     const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
@@ -324,6 +409,22 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     else if (!ReadPlainList(listUrl, folder, window, cancel, timings, &outcome, entries))
         return 0;
 
+    // Every file in place is read before the first transfer: the run then
+    // knows what it must fetch (and how much room that takes) up front.
+    std::vector<LocalCopy> copies;
+    copies.reserve(entries.size());
+    for (const ListedFile& entry : entries) {
+        if (CancelRequested(cancel)) {
+            ::Sleep(kCancelPauseMs);
+            return 0;
+        }
+        copies.push_back(Examine(folder + entry.name, entry));
+    }
+    // With the sizes listed, a disk too small is found before the first byte
+    // rather than by a failed write.
+    if (useSigned && !RoomForFetches(folder, entries, copies, outcome))
+        return 0;
+
     const WPARAM count = entries.size();
     for (WPARAM number = 1; number <= count; ++number) {
         if (CancelRequested(cancel)) {
@@ -335,34 +436,16 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
 
         const std::wstring localPath = folder + entry.name;
-        // An unreadable local file cannot be shown to be current, so it is
-        // fetched again, just like a missing one.
-        if (entry.signedEntry) {
-            ULONGLONG length = 0;
-            if (FileExists(localPath.c_str()) && IsCurrent(localPath, *entry.signedEntry, length)) {
-                info.EstimatedSize += length;
-                ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
-                ::Sleep(kCurrentFilePauseMs);
-                continue;
-            }
-            if (!FileExists(localPath.c_str()))
-                LogLine(L"%ls: local (none), listed %I64u bytes, SHA-256 %ls: fetch", localPath.c_str(),
-                        entry.signedEntry->size, HexText(entry.signedEntry->sha256).c_str());
-        }
-        else if (FileExists(localPath.c_str()) && IsCurrent(localPath, entry.md5)) {
-            CFile kept;
-            if (kept.Open(localPath.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
-                ULONGLONG length = 0;
-                if (kept.GetLength(length))
-                    info.EstimatedSize += length;
-                kept.Close();
-            }
+        LocalCopy& copy = copies[number - 1];
+        // A file that changed since it was read (an earlier entry naming the
+        // same file in another case) is read again.
+        if (copy.current && !Unchanged(localPath, copy))
+            copy = Examine(localPath, entry);
+        if (copy.current) {
+            info.EstimatedSize += copy.length;
             ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
-            ::Sleep(kCurrentFilePauseMs);
             continue;
         }
-        else if (!FileExists(localPath.c_str()))
-            LogFileDecision(localPath, L"", entry.md5, false);
 
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
         const std::wstring fileUrl = baseUrl + entry.name;

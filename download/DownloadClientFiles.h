@@ -29,6 +29,12 @@ struct DownloadTrust {
 // only when its size and SHA-256 are the listed ones, and a fetched one lands
 // only when both match.
 //
+// Every file in place is read before the first transfer. With the signed
+// list's sizes, the bytes still to arrive (a file's listed size, less what
+// its temporary file already holds) are compared with the free space of the
+// install folder's volume, and a run that does not fit ends there: the log
+// gives both in bytes, and reason's line in MB.
+//
 // Returns 1 when every entry is in place, 0 otherwise (also after a cancel).
 // A list without entries, or with a line that is not "name|MD5" (a name
 // inside the install folder, a digest of 32 hexadecimal digits), fails before

@@ -345,7 +345,7 @@ bool Request::Prepare()
     // ever switched off here (no SECURITY_FLAG_IGNORE_* on this request).
     const DWORD secure = m_what.secure ? INTERNET_FLAG_SECURE : 0;
     m_request = m_connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, m_what.object.c_str(), nullptr, 1,
-                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | secure);
+                                          nullptr, nullptr, INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_NO_UI | secure);
     if (!m_request) {
         m_log.error = ::GetLastError();
         return false;

@@ -12,6 +12,18 @@ void AppendBackslash(std::wstring& path)
         path += L'\\';
 }
 
+namespace {
+
+// Asks for the attributes only: entering the folder to test it would change
+// the current directory, which every thread of the process shares.
+bool IsFolder(const wchar_t* path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
 bool FileExists(const wchar_t* path)
 {
     WIN32_FIND_DATAW data{};
@@ -24,17 +36,12 @@ DirectoryState DirectoryExists(const wchar_t* path)
     const wchar_t* drive = std::wcsstr(path, L":\\");
     if (drive == nullptr || drive == path)
         return DirectoryState::NotChecked;
-
-    wchar_t current[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, current);
-    const BOOL entered = ::SetCurrentDirectoryW(path);
-    ::SetCurrentDirectoryW(current);
-    return entered ? DirectoryState::Exists : DirectoryState::Missing;
+    return IsFolder(path) ? DirectoryState::Exists : DirectoryState::Missing;
 }
 
 bool CreateDirectoryTree(const wchar_t* path)
 {
-    if (::SetCurrentDirectoryW(path))
+    if (IsFolder(path))
         return true;
 
     // Every level of the path, from the drive down: the text before each
@@ -53,5 +60,29 @@ bool CreateDirectoryTree(const wchar_t* path)
         if (::CreateDirectoryW(levels[i].c_str(), nullptr))
             ::SetFileAttributesW(levels[i].c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    return ::SetCurrentDirectoryW(path) != FALSE;
+    return IsFolder(path);
+}
+
+bool CreateMissingFolder(const wchar_t* path)
+{
+    switch (DirectoryExists(path)) {
+    case DirectoryState::Exists:
+        return true;
+    case DirectoryState::Missing:
+        return CreateDirectoryTree(path);
+    case DirectoryState::NotChecked:
+        break;
+    }
+    // Device paths (\\?\, \\.\) are no network folders.
+    const bool network = path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.';
+    return network && CreateDirectoryTree(path);
+}
+
+bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available)
+{
+    ULARGE_INTEGER caller{};
+    if (!::GetDiskFreeSpaceExW(path, &caller, nullptr, nullptr))
+        return false;
+    available = caller.QuadPart;
+    return true;
 }

@@ -9,18 +9,30 @@
 bool FileExists(const wchar_t* path);
 
 enum class DirectoryState {
-    Missing = 0,     // the folder cannot be entered
-    Exists = 1,      // the folder can be entered
+    Missing = 0,     // no folder of that name (nothing, or a file)
+    Exists = 1,      // a folder of that name
     NotChecked = 2,  // the path has no drive part ("X:\" after the first character)
 };
 
-// Whether the folder can be entered; only a path with a drive part is
-// checked. The current directory is left as it was.
+// Whether a folder of that name is there; only a path with a drive part is
+// checked. Neither this nor CreateDirectoryTree touches the current
+// directory, so other threads may use relative paths meanwhile.
 DirectoryState DirectoryExists(const wchar_t* path);
 
 // Adds one backslash unless the path ends with one already (an empty path
 // gets one too).
 void AppendBackslash(std::wstring& path);
 
-// Creates every missing level of the folder and makes it the current directory.
+// Creates every missing level of the folder; true when it is a folder afterwards.
 bool CreateDirectoryTree(const wchar_t* path);
+
+// Creates the folder unless it is there: one with a drive that is missing,
+// and a network folder (\\server\share\...), which DirectoryExists does not
+// check. A relative path is left alone, since where it would land depends on
+// the current directory. True when the path is a folder afterwards.
+bool CreateMissingFolder(const wchar_t* path);
+
+// The bytes this user may still write on the volume that holds path (a
+// folder), quotas included; false when the system cannot tell
+// (GetLastError says why).
+bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available);

@@ -16,7 +16,11 @@ DWORD RunAndWait(const wchar_t* program, const wchar_t* parameters, bool show, b
     info.cbSize = sizeof info;
     // No shell UI: the shell's own error box would come first, and closing it
     // resets the last error, so our box would then read "success".
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    // No zone check either: a file marked as downloaded from the internet
+    // would get the shell's security prompt, which holds the waiting thread
+    // (and a silent run) until somebody answers it; the callers start only
+    // files they placed and checked themselves.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
     info.hwnd = nullptr;
     info.lpVerb = nullptr;
     info.lpFile = program;

@@ -25,8 +25,10 @@ BOOL CleanClientDataFolder()
         return TRUE;
     do {
         // Files directly in the data folder are the client's own and stay.
+        // The installation's worker thread runs this: no window of the
+        // shell, whether anybody watches or not.
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsKeptFolder(entry.cFileName))
-            ShellDelete(folder + entry.cFileName);
+            ShellDeleteSilently(folder + entry.cFileName);
     } while (::FindNextFileW(find.Get(), &entry));
     return TRUE;
 }

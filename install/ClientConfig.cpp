@@ -12,12 +12,6 @@ namespace {
 constexpr wchar_t kSection[] = L"CONFIG";
 constexpr wchar_t kHostKey[] = L"HOST";
 
-void CreateFolderIfMissing(const std::wstring& path)
-{
-    if (DirectoryExists(path.c_str()) == DirectoryState::Missing)
-        CreateDirectoryTree(path.c_str());
-}
-
 // The downloaded file is read-only; the profile writer could not replace it.
 void MakeWritable(const std::wstring& path)
 {
@@ -37,15 +31,15 @@ std::wstring GetClientDataFolder()
     wchar_t appData[MAX_PATH] = {};
     ::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE);
     std::wstring folder = appData;
-    CreateFolderIfMissing(folder);
+    CreateMissingFolder(folder.c_str());
 
     AppendBackslash(folder);
     folder += kPublisher;
-    CreateFolderIfMissing(folder);
+    CreateMissingFolder(folder.c_str());
 
     AppendBackslash(folder);
     folder += kDisplayName;
-    CreateFolderIfMissing(folder);
+    CreateMissingFolder(folder.c_str());
 
     AppendBackslash(folder);
     return folder;
@@ -58,7 +52,7 @@ BOOL WriteClientConfig(const wchar_t* host, InstallInfo& info)
     ::WritePrivateProfileStringW(kSection, kHostKey, host, installed.c_str());
 
     std::wstring folder = GetClientDataFolder() + L"Config";
-    CreateFolderIfMissing(folder);
+    CreateMissingFolder(folder.c_str());
     AppendBackslash(folder);
     ::WritePrivateProfileStringW(kSection, kHostKey, host, (folder + kClientConfigFile).c_str());
     return TRUE;

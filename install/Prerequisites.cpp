@@ -67,8 +67,9 @@ bool RunInstallers(const InstallInfo& info)
 BOOL InstallDotNetFramework(InstallInfo& info)
 {
     // A run that ended while its installers ran (killed, crashed, or the
-    // machine restarted for an installer) left its key open: closed first,
-    // also when the framework has arrived since.
+    // machine restarted for an installer) left its key open. The program
+    // closes it as it starts; a key that could not be closed then is tried
+    // again here, first, also when the framework has arrived since.
     RestoreLeftInstallerKeyAccess();
     if (DotNetClientInstalled())
         return TRUE;

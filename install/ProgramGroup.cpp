@@ -8,8 +8,7 @@
 BOOL CreateProgramGroup(const InstallInfo& info)
 {
     const std::wstring group = GetProgramGroupPath();
-    if (DirectoryExists(group.c_str()) == DirectoryState::Missing)
-        CreateDirectoryTree(group.c_str());
+    CreateMissingFolder(group.c_str());
 
     const std::wstring folder = InstallFilePath(info, L"");  // with its trailing backslash
     const std::wstring client = InstallFilePath(info, kClientExe);
@@ -25,6 +24,8 @@ BOOL RemoveProgramGroup()
     std::wstring group = GetProgramGroupPath();
     while (!group.empty() && group.back() == L'\\')
         group.pop_back();
+    // A group that was not checked is handed to the shell; only one known
+    // to be missing is nothing to do.
     if (DirectoryExists(group.c_str()) == DirectoryState::Missing)
         return TRUE;
     return ShellDelete(group) == 0 ? TRUE : FALSE;

@@ -11,6 +11,7 @@
 #include "framework/LogFile.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/NetworkShare.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TransferProgress.h"
@@ -212,6 +213,22 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
     EXPECT_EQ(info.EstimatedSize, client.size() + library.size() + config.size());
 }
 
+TEST_F(DownloadClientFilesTest, AMissingInstallFolderOnANetworkShareIsCreated)
+{
+    NetworkShare share;
+    ASSERT_FALSE(share.Path().empty()) << "no share in the Wine prefix";
+    folder = share / L"Games\\Quolix Client";
+    UseFolder(folder);
+    const std::string client = PatternBytes(5000, 3);
+    const std::string manifest = Publish("QXTClient.exe", client);
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    EXPECT_TRUE(HasBytes(Local("QXTClient.exe"), client));
+    EXPECT_TRUE(HasBytes(Local("Client.txt"), manifest));
+}
+
 TEST_F(DownloadClientFilesTest, OnlyFilesThatAreMissingOrDifferAreFetched)
 {
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
@@ -374,6 +391,67 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
         EXPECT_FALSE(PathExists(Local("third.bin")));
         EXPECT_EQ(info.EstimatedSize, first.size());
     }
+}
+
+// The files in place are read before the first transfer, so the run knows
+// what it must fetch before it asks for any of it: every keep-or-fetch line
+// of the log comes before the first file's request.
+TEST_F(DownloadClientFilesTest, EveryFileInPlaceIsReadBeforeTheFirstTransfer)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string stale = PatternBytes(6000, 13);
+    const std::string kept = PatternBytes(4000, 14);
+    ASSERT_TRUE(WriteFileBytes(Local("stale.bin"), "an older version"));
+    ASSERT_TRUE(WriteFileBytes(Local("kept.bin"), kept));
+    const std::string manifest = Publish("stale.bin", stale) + "\n" + Publish("missing.bin", "missing") + "\n" +
+                                 Publish("kept.bin", kept) + "\n";
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size())
+        .Fetched(L"stale.bin", 1, 3, stale.size())
+        .Fetched(L"missing.bin", 2, 3, 7)
+        .Kept(L"kept.bin", 3, 3)
+        .Complete();
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    const std::string log = LogText();
+    const size_t firstTransfer = log.find("filename=stale.bin: status");
+    ASSERT_NE(firstTransfer, std::string::npos) << log;
+    for (const char* decision : {"\\stale.bin: local MD5 ", "\\missing.bin: local MD5 (none)",
+                                 "\\kept.bin: local MD5 "}) {
+        const size_t at = log.find(decision);
+        EXPECT_NE(at, std::string::npos) << decision << "\n" << log;
+        EXPECT_LT(at, firstTransfer) << decision << "\n" << log;
+    }
+    EXPECT_TRUE(HasBytes(Local("stale.bin"), stale));
+    EXPECT_EQ(info.EstimatedSize, stale.size() + 7 + kept.size());
+}
+
+// Two entries naming one file in different cases: the second was read as
+// current before the first replaced it, so it is read again at its turn
+// and the file ends as the list's last word on it, as when each file was
+// read only at its turn.
+TEST_F(DownloadClientFilesTest, AFileThatAnEarlierEntryReplacedIsReadAgain)
+{
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string upper = PatternBytes(9000, 15);
+    const std::string lower = PatternBytes(3000, 16);
+    ASSERT_TRUE(WriteFileBytes(Local("codec.ax"), lower));
+    const std::string manifest = Publish("CODEC.AX", upper) + "\n" + Publish("codec.ax", lower) + "\n";
+    ServeManifest(manifest);
+
+    EXPECT_EQ(Run(), TRUE);
+
+    ExpectedRun run;
+    run.Begin(manifest.size())
+        .Fetched(L"CODEC.AX", 1, 2, upper.size())
+        .Fetched(L"codec.ax", 2, 2, lower.size())
+        .Complete();
+    EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
+    EXPECT_TRUE(HasBytes(Local("codec.ax"), lower));
+    EXPECT_EQ(info.EstimatedSize, upper.size() + lower.size());
 }
 
 // A digest followed by more text is no digest: the line is damaged, so

@@ -7,6 +7,7 @@
 
 #include "core/SetupMessages.h"
 #include "framework/LogFile.h"
+#include "framework/Sha256.h"
 #include "tests/download/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"
@@ -52,6 +53,35 @@ std::wstring FromUtf8(const std::string& bytes)
     std::wstring text(static_cast<size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
     return text;
+}
+
+// A file as a list made here names it: its bytes give the SHA-256, and the
+// listed size may be any (a file that is never served).
+struct ListedBytes {
+    std::string name;
+    ULONGLONG size;
+    std::string bytes;
+};
+
+// A signed list made here, names in byte order. Without a key its signature
+// is not checked, so any 64 bytes do.
+std::string MadeList(const std::vector<ListedBytes>& files)
+{
+    std::string list = "format qxt-signed-file-list 1\nversion 7\nexpires 2099-12-31T23:59:59Z\n";
+    for (const ListedBytes& file : files) {
+        Sha256Digest digest{};
+        EXPECT_TRUE(Sha256OfBytes(file.bytes.data(), file.bytes.size(), digest));
+        const std::wstring hex = HexText(digest);
+        list += "file " + std::to_string(file.size) + " " + std::string(hex.begin(), hex.end()) + " " + file.name + "\n";
+    }
+    return list + "signature " + std::string(128, '0') + "\n";
+}
+
+ULONGLONG FreeBytes(const std::wstring& folder)
+{
+    ULARGE_INTEGER available{};
+    EXPECT_TRUE(::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr));
+    return available.QuadPart;
 }
 
 class SignedDownloadTest : public ::testing::Test {
@@ -359,6 +389,100 @@ TEST_F(SignedDownloadTest, ASignedListPastItsCapIsNotRead)
     EXPECT_NE(Log().find(L"list size: expected 8388608 bytes at most, received 67108864 bytes declared by the server"),
               std::wstring::npos)
         << Log();
+}
+
+// The room asked for is what must still arrive: a file in place with the
+// listed size and SHA-256 takes none, one of the listed size but other bytes
+// its whole size (the old copy stays until the new one is whole), and one
+// whose transfer an earlier run began only the rest.
+TEST_F(SignedDownloadTest, TheRoomAskedForIsWhatMustStillArrive)
+{
+    trust.keyState = PublisherKeyState::None;
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string current = PatternBytes(7000, 21);
+    const std::string held = PatternBytes(30000, 22);
+    const std::string missing = PatternBytes(11000, 23);
+    const std::string stale = PatternBytes(5000, 24);
+    ASSERT_TRUE(WriteFileBytes(Local("current.bin"), current));
+    ASSERT_TRUE(WriteFileBytes(Local("held.bin.tmp"), held.substr(0, 12000)));
+    ASSERT_TRUE(WriteFileBytes(Local("stale.bin"), PatternBytes(5000, 25)));
+    const std::string list = MadeList({{"current.bin", current.size(), current},
+                                       {"held.bin", held.size(), held},
+                                       {"missing.bin", missing.size(), missing},
+                                       {"stale.bin", stale.size(), stale}});
+    server.SetHandler([&](const HttpRequestRecord& request) {
+        if (request.target == kSignedTarget)
+            return HttpReply::Ok(list);
+        if (request.target == kBase + "held.bin")
+            return RangeAnswer(held, request);
+        if (request.target == kBase + "missing.bin")
+            return HttpReply::Ok(missing);
+        if (request.target == kBase + "stale.bin")
+            return HttpReply::Ok(stale);
+        return HttpReply::Status(404, "Not Found");
+    });
+
+    ASSERT_EQ(Run(), TRUE) << Log();
+
+    const std::wstring expected = L"Room on the disk for 3 files to fetch: " +
+                                  std::to_wstring(18000 + missing.size() + stale.size()) + L" bytes needed, ";
+    EXPECT_NE(Log().find(expected), std::wstring::npos) << Log();
+    EXPECT_TRUE(HasBytes(Local("held.bin"), held));
+    EXPECT_TRUE(HasBytes(Local("stale.bin"), stale));
+    bool resumed = false;
+    for (const HttpRequestRecord& request : server.Requests())
+        resumed = resumed || (request.target == kBase + "held.bin" && request.Header("Range") == "bytes=12000-");
+    EXPECT_TRUE(resumed) << "the held part was used";
+}
+
+// Files that do not fit on the install folder's volume (this machine's real
+// free space) stop the run before the first byte, with the box's line naming
+// the space needed and free; the folder is left as it was.
+TEST_F(SignedDownloadTest, FilesThatDoNotFitStopTheRunBeforeTheFirstByte)
+{
+    trust.keyState = PublisherKeyState::None;
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const ULONGLONG free = FreeBytes(folder);
+    ASSERT_GT(free, 0u);
+    const std::string small = PatternBytes(3000, 26);
+    static const struct {
+        const char* label;
+        ULONGLONG first;   // listed sizes of a.bin and b.bin
+        ULONGLONG second;
+    } kCases[] = {
+        {"one file past the free space", 1ull << 30, 0},
+        {"two files that fit one by one but not together", 0, 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        const ULONGLONG first = c.first ? free + c.first : free / 10 * 6;
+        const ULONGLONG second = c.first ? small.size() : free / 10 * 6;
+        ASSERT_TRUE(WriteFileBytes(Local("b.bin.tmp"), small.substr(0, 1000)));
+        server.Serve(kSignedTarget, HttpReply::Ok(MadeList({{"a.bin", first, "a"}, {"b.bin", second, small}})));
+        server.Serve(kBase + "a.bin", HttpReply::Ok("a"));
+        server.Serve(kBase + "b.bin", HttpReply::Ok(small));
+        const size_t before = server.Requests().size();
+
+        EXPECT_EQ(Run(), FALSE);
+
+        const ULONGLONG needed = first + second - 1000;
+        EXPECT_EQ(failure.code, SETUP_ERR_DOWNLOAD);
+        const ULONGLONG tenths = (needed * 10 + 1048575) / 1048576;
+        const std::wstring neededText = std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" MB";
+        EXPECT_EQ(failure.detail.rfind(L"磁盘空间不足：需要 " + neededText + L"，安装文件夹所在的磁盘只有 ", 0), 0u)
+            << std::string(neededText.begin(), neededText.end());
+        EXPECT_NE(failure.detail.find(L" MB 可用。"), std::wstring::npos);
+        EXPECT_NE(Log().find(L"error: No room on the disk for 2 files to fetch: " + std::to_wstring(needed) +
+                             L" bytes needed, "),
+                  std::wstring::npos)
+            << Log();
+        const std::vector<HttpRequestRecord> requests = server.Requests();
+        ASSERT_EQ(requests.size(), before + 1);
+        EXPECT_EQ(requests.back().target, kSignedTarget);
+        EXPECT_FALSE(PathExists(Local("a.bin")));
+        EXPECT_FALSE(PathExists(Local("a.bin.tmp")));
+        EXPECT_TRUE(HasBytes(Local("b.bin.tmp"), small.substr(0, 1000))) << "a held part stays for a later run";
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "framework/Handles.h"
 #include "tests/support/MessageBoxWatcher.h"
 #include "tests/support/MessageText.h"
+#include "tests/support/NetworkShare.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/Wait.h"
 
@@ -12,14 +13,18 @@
 
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using qxt::test::FormatMessageText;
 using qxt::test::HelperPath;
 using qxt::test::MessageBoxWatcher;
+using qxt::test::NetworkShare;
 using qxt::test::TempDir;
 
 namespace {
@@ -246,7 +251,16 @@ TEST(FileExists, FindsFilesFoldersAndPatterns)
         EXPECT_EQ(FileExists((dir / c.name).c_str()), c.exists) << testing::PrintToString(std::wstring(c.name));
 }
 
-TEST(DirectoryExists, ChecksOnlyPathsWithADriveAndRestoresTheCurrentDirectory)
+// Runs the check on a thread of its own and waits for it: the current
+// directory belongs to the process, so a change made there shows here too.
+template <typename Check>
+void OnSecondThread(Check check)
+{
+    std::thread second(check);
+    second.join();
+}
+
+TEST(DirectoryExists, ChecksOnlyFoldersOfPathsWithADriveAndLeavesTheCurrentDirectory)
 {
     TempDir dir;
     ASSERT_TRUE(qxt::test::WriteFileBytes(dir / L"file.txt", "x"));
@@ -270,28 +284,94 @@ TEST(DirectoryExists, ChecksOnlyPathsWithADriveAndRestoresTheCurrentDirectory)
         {dir.Path() + L"\\", DirectoryState::Exists},
         {dir / L"missing", DirectoryState::Missing},
         {dir / L"file.txt", DirectoryState::Missing},
+        {dir / L"file.txt\\", DirectoryState::Missing},
         {L"C:\\qxt-no-such-folder\\below", DirectoryState::Missing},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DirectoryExists(c.path.c_str()), c.expected) << testing::PrintToString(c.path);
         EXPECT_EQ(CurrentDirectory(), before) << testing::PrintToString(c.path);
+        OnSecondThread([&] {
+            EXPECT_EQ(DirectoryExists(c.path.c_str()), c.expected) << "second thread " << testing::PrintToString(c.path);
+            EXPECT_EQ(CurrentDirectory(), before) << "second thread " << testing::PrintToString(c.path);
+        });
     }
+    ::SetCurrentDirectoryW(windows);
+}
+
+// A thread that reads the current directory over and over while others
+// work: a change that is put back at once is still seen by it.
+class CurrentDirectoryObserver {
+public:
+    CurrentDirectoryObserver() : m_expected(CurrentDirectory()), m_thread([this] { Run(); }) {}
+    CurrentDirectoryObserver(const CurrentDirectoryObserver&) = delete;
+    CurrentDirectoryObserver& operator=(const CurrentDirectoryObserver&) = delete;
+    ~CurrentDirectoryObserver() { Stop(); }
+
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // The first other directory the thread saw (empty: none).
+    std::wstring Seen() const
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_seen;
+    }
+
+private:
+    void Run()
+    {
+        while (!m_stop) {
+            const std::wstring now = CurrentDirectory();
+            if (now != m_expected) {
+                std::lock_guard<std::mutex> lock(m_lock);
+                if (m_seen.empty())
+                    m_seen = now;
+            }
+        }
+    }
+
+    const std::wstring m_expected;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_lock;
+    std::wstring m_seen;
+    std::thread m_thread;
+};
+
+// The call is repeated while the observer reads: one that enters the folder
+// to test it, even for a moment, is caught within these rounds.
+constexpr int kObservedCalls = 2000;
+constexpr DWORD kObservedTimeMs = 5000;
+
+TEST(DirectoryExists, AnotherThreadNeverSeesTheCurrentDirectoryChange)
+{
+    TempDir dir;
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"probed").c_str(), nullptr));
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    const std::wstring probed = dir / L"probed";
+
+    CurrentDirectoryObserver observer;
+    const ULONGLONG end = ::GetTickCount64() + kObservedTimeMs;
+    for (int call = 0; call < kObservedCalls && ::GetTickCount64() < end && observer.Seen().empty(); ++call)
+        ASSERT_EQ(DirectoryExists(probed.c_str()), DirectoryState::Exists);
+    observer.Stop();
+    EXPECT_EQ(observer.Seen(), L"") << "the probed folder was the current directory for a moment";
+
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
     ::SetCurrentDirectoryW(windows);
 }
 
 class CreateDirectoryTreeTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        // The tree under test is left as the current directory; step out so it can be deleted.
-        wchar_t windows[MAX_PATH] = {};
-        ::GetWindowsDirectoryW(windows, MAX_PATH);
-        ::SetCurrentDirectoryW(windows);
-    }
+    void SetUp() override { m_before = CurrentDirectory(); }
     TempDir m_dir;
+    std::wstring m_before;
 };
 
-TEST_F(CreateDirectoryTreeTest, CreatesMissingLevelsAndLeavesTheProcessInside)
+TEST_F(CreateDirectoryTreeTest, CreatesMissingLevelsAndLeavesTheCurrentDirectory)
 {
     const std::wstring first = m_dir / L"Level1";
     const std::wstring second = first + L"\\Level2";
@@ -299,14 +379,14 @@ TEST_F(CreateDirectoryTreeTest, CreatesMissingLevelsAndLeavesTheProcessInside)
     for (const std::wstring& level : {first, second})
         EXPECT_EQ(::GetFileAttributesW(level.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY))
             << testing::PrintToString(level);
-    EXPECT_EQ(CurrentDirectory(), second);
+    EXPECT_EQ(CurrentDirectory(), m_before);
 }
 
-TEST_F(CreateDirectoryTreeTest, AFolderThatExistsIsEnteredAsItIs)
+TEST_F(CreateDirectoryTreeTest, AFolderThatExistsIsKeptAsItIs)
 {
     ASSERT_TRUE(qxt::test::WriteFileBytes(m_dir / L"kept.txt", "x"));
     ASSERT_TRUE(CreateDirectoryTree(m_dir.Path().c_str()));
-    EXPECT_EQ(CurrentDirectory(), m_dir.Path());
+    EXPECT_EQ(CurrentDirectory(), m_before);
     EXPECT_TRUE(FileExists((m_dir / L"kept.txt").c_str()));
 }
 
@@ -315,16 +395,81 @@ TEST_F(CreateDirectoryTreeTest, ATrailingBackslashCreatesTheSameFolder)
     const std::wstring folder = m_dir / L"A\\B";
     ASSERT_TRUE(CreateDirectoryTree((folder + L"\\").c_str()));
     EXPECT_EQ(::GetFileAttributesW(folder.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-    EXPECT_EQ(CurrentDirectory(), folder);
+    EXPECT_EQ(CurrentDirectory(), m_before);
 }
 
 TEST_F(CreateDirectoryTreeTest, FailsWhereAFolderCannotBeMade)
 {
     ASSERT_TRUE(qxt::test::WriteFileBytes(m_dir / L"file", "x"));
-    const std::wstring before = CurrentDirectory();
     EXPECT_FALSE(CreateDirectoryTree((m_dir / L"file\\below").c_str())) << "a file is in the way";
     EXPECT_FALSE(FileExists((m_dir / L"file\\below").c_str()));
-    EXPECT_EQ(CurrentDirectory(), before) << "a failure leaves the current directory";
+    EXPECT_EQ(CurrentDirectory(), m_before) << "a failure leaves the current directory";
+}
+
+TEST_F(CreateDirectoryTreeTest, AFileOfThatNameIsNotAFolder)
+{
+    ASSERT_TRUE(qxt::test::WriteFileBytes(m_dir / L"file", "x"));
+    EXPECT_FALSE(CreateDirectoryTree((m_dir / L"file").c_str()));
+    EXPECT_EQ(qxt::test::ReadFileBytes(m_dir / L"file"), "x");
+}
+
+TEST_F(CreateDirectoryTreeTest, ASecondThreadLeavesTheCurrentDirectoryToo)
+{
+    const std::wstring folder = m_dir / L"Worker\\Made";
+    OnSecondThread([&] {
+        EXPECT_TRUE(CreateDirectoryTree(folder.c_str()));
+        EXPECT_EQ(CurrentDirectory(), m_before) << "second thread";
+    });
+    EXPECT_EQ(CurrentDirectory(), m_before);
+    EXPECT_EQ(DirectoryExists(folder.c_str()), DirectoryState::Exists);
+}
+
+bool IsFolderPath(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+TEST(CreateMissingFolder, MakesMissingLocalAndNetworkFoldersButNoRelativeOnes)
+{
+    TempDir dir;
+    NetworkShare share;
+    ASSERT_FALSE(share.Path().empty()) << "no share in the Wine prefix";
+    ASSERT_TRUE(qxt::test::WriteFileBytes(dir / L"file", "x"));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"Present").c_str(), nullptr));
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    const std::wstring before = CurrentDirectory();
+    const std::wstring rooted = L"C:\\qxt-rooted-folder";
+    qxt::test::DeleteTree(rooted);
+    const struct {
+        std::wstring path;
+        bool made;          // the result, and whether the path is a folder afterwards
+        std::wstring seen;  // where the folder would land, checked when not made
+    } cases[] = {
+        {dir.Path(), true, L""},
+        {dir / L"Local\\Below", true, L""},
+        {share / L"Remote\\Below\\", true, L""},
+        {share.Path(), true, L""},
+        {dir / L"file", false, L""},
+        {L"Present\\New", false, dir / L"Present\\New"},
+        {L"\\qxt-rooted-folder", false, rooted},
+        {L"\\\\?\\qxt-device", false, L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CreateMissingFolder(c.path.c_str()), c.made) << testing::PrintToString(c.path);
+        if (c.made) {
+            EXPECT_TRUE(IsFolderPath(c.path)) << testing::PrintToString(c.path);
+        }
+        if (!c.seen.empty()) {
+            EXPECT_EQ(::GetFileAttributesW(c.seen.c_str()), INVALID_FILE_ATTRIBUTES) << testing::PrintToString(c.path);
+        }
+        EXPECT_EQ(CurrentDirectory(), before) << testing::PrintToString(c.path);
+    }
+    EXPECT_EQ(qxt::test::ReadFileBytes(dir / L"file"), "x");
+    qxt::test::DeleteTree(rooted);
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    ::SetCurrentDirectoryW(windows);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ ClientDataFolder::ClientDataFolder()
 
 ClientDataFolder::~ClientDataFolder()
 {
-    // Creating folders moves the process into them; it has to leave before they go.
+    // A test may have entered the folder; it has to be left before the folder goes.
     ::SetCurrentDirectoryW(m_currentFolder.c_str());
     Remove();
 }

@@ -3,6 +3,7 @@
 // prefix of its own. Screenshots of the pages and boxes are written next to
 // the test results on every run.
 #include "core/InstallInfo.h"
+#include "core/ProductNames.h"
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
 #include "download/FailureDetail.h"
@@ -11,6 +12,7 @@
 #include "framework/Process.h"
 #include "install/ClientConfig.h"
 #include "install/FinishActions.h"
+#include "install/InstallerKeyAccess.h"
 #include "install/UninstallEntry.h"
 #include "res/resource.h"
 #include "setup/InstallLocation.h"
@@ -199,6 +201,8 @@ protected:
         RemoveDesktopShortcut();
         RemoveProgramGroup();
         DeleteTree(m_installFolder);
+        // No key left open to Everyone by a test that failed half-way.
+        RestoreLeftInstallerKeyAccess();
     }
 
     // Starts a setup program and waits for its welcome page.
@@ -1661,6 +1665,64 @@ TEST_F(SilentSetupProgram, ThroughAProxyThatAsksForALoginTheSwitchesGiveIt)
             ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-proxy.log").c_str(), FALSE);
         if (c.code != 0 && c.switches.find(L"wrong") != std::wstring::npos)
             ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-proxy-refused.log").c_str(), FALSE);
+    }
+}
+
+// A run that did not end while the .NET installers ran left the Internet
+// Explorer key open to Everyone, its owner and access list saved. The next
+// program closes the key as it starts: before its first request, so also
+// when its download fails, and with the dialog already on the welcome page,
+// before any run.
+TEST_F(SilentSetupProgram, AKeyLeftOpenByARunThatDidNotEndIsClosedAtStart)
+{
+    const wchar_t ieMainObject[] = L"MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\";
+    const std::wstring aclBefore = IeMainAcl();
+    const auto savedCopyLeft = [&] {
+        DWORD size = 0;
+        return ::RegGetValueW(HKEY_LOCAL_MACHINE, kSavedKeyAccessKey, ieMainObject, RRF_RT_ANY, nullptr, nullptr,
+                              &size) == ERROR_SUCCESS;
+    };
+    const struct {
+        const char* label;
+        bool silent;
+    } cases[] = {
+        {"silent run whose server does not answer", true},
+        {"dialog on its welcome page", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        // What the .NET step does before its installers run, and a run killed there leaves.
+        ASSERT_TRUE(GrantInstallerKeyAccess(ieMainObject));
+        ASSERT_NE(IeMainAcl(), aclBefore);
+        ASSERT_TRUE(savedCopyLeft());
+
+        if (c.silent) {
+            bool windowSeen = true;
+            EXPECT_EQ(RunToEnd(Env("QXT_SETUP_EXE_NO_SERVER"), L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u)
+                << LogText();
+            const std::vector<std::string> lines = LogLines();
+            size_t putBack = lines.size();
+            size_t firstRequest = lines.size();
+            for (size_t i = 0; i < lines.size(); ++i) {
+                if (putBack == lines.size() && lines[i].find("Access list of " + Narrow(ieMainObject) + ": put back: ") !=
+                                                   std::string::npos)
+                    putBack = i;
+                if (firstRequest == lines.size() && lines[i].find("GET http://") != std::string::npos)
+                    firstRequest = i;
+            }
+            EXPECT_LT(putBack, lines.size()) << LogText();
+            EXPECT_LT(firstRequest, lines.size()) << LogText();
+            EXPECT_LT(putBack, firstRequest) << "closed before the download\n" << LogText();
+            EXPECT_TRUE(LogHasLine({"Access list of " + Narrow(ieMainObject) + ": left open by a run that did not end"}))
+                << LogText();
+        } else {
+            HWND dialog = StartSetup(Env("QXT_SETUP_EXE_NO_SERVER"));
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(ReadControl(dialog, IDC_START).visible);
+            m_program.Kill();
+        }
+        EXPECT_EQ(IeMainAcl(), aclBefore);
+        EXPECT_FALSE(savedCopyLeft()) << "the saved copy is forgotten once the key is as it was";
     }
 }
 

@@ -49,7 +49,7 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     // A folder that is the process's current directory cannot be removed
-    // (CreateDirectoryTree leaves the process in the folder it made).
+    // (a test may have made the folder or one below it the current directory).
     wchar_t current[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, current);
     if (::CompareStringOrdinal(current, static_cast<int>(std::min(std::wcslen(current), m_path.size())),

@@ -141,9 +141,17 @@ int IconDistance(HWND control, LPCWSTR systemIcon)
     return differing;
 }
 
-// The system icon the control shows (IDI_HAND, IDI_QUESTION, ...): the nearest one.
+// The system icon the control shows (IDI_HAND, IDI_QUESTION, ...), or nullptr
+// while it shows none of them. An icon drawn again over itself changes only a
+// few pixels of its soft edge; over another icon, or over a control whose
+// picture has not reached the screen yet, it changes a large part of the
+// control (each of these icons covers more than two fifths of it, and the
+// soft edge less than a twentieth).
 LPCWSTR ShownSystemIcon(HWND control)
 {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    const int area = (rect.right - rect.left) * (rect.bottom - rect.top);
     LPCWSTR nearest = nullptr;
     int best = INT_MAX;
     for (LPCWSTR icon : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK}) {
@@ -153,8 +161,12 @@ LPCWSTR ShownSystemIcon(HWND control)
             nearest = icon;
         }
     }
-    return nearest;
+    return area > 0 && best <= area / 8 ? nearest : nullptr;
 }
+// How long a message box's icon may take to reach the screen after the box
+// shows: the box paints it and the display takes the picture later, both
+// slower on a loaded machine.
+constexpr DWORD kIconShownTimeoutMs = 10000;
 constexpr int kMessageBoxIconId = 0x14;
 constexpr int kWineMessageBoxIconId = 0x440;  // Wine's message box numbers its icon control stc1
 
@@ -224,9 +236,16 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, DWORD timeoutMs)
     HWND icon = ::GetDlgItem(box.wnd, kMessageBoxIconId);
     if (!icon)
         icon = ::GetDlgItem(box.wnd, kWineMessageBoxIconId);
+    // A box without an icon has hidden its icon control before it shows.
     if (icon && ::IsWindowVisible(icon)) {
         ::RedrawWindow(box.wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        const LPCWSTR shown = ShownSystemIcon(icon);
+        LPCWSTR shown = nullptr;
+        WaitUntil(
+            [&] {
+                shown = ShownSystemIcon(icon);
+                return shown != nullptr || !::IsWindow(box.wnd);
+            },
+            kIconShownTimeoutMs);
         box.hasErrorIcon = shown == IDI_HAND;
         box.hasQuestionIcon = shown == IDI_QUESTION;
     }
