@@ -64,6 +64,21 @@ BOOL LoadPngOfType(CImage& image, LPCWSTR name, LPCWSTR type)
     return TRUE;
 }
 
+// A 2x picture of several frames holds them side by side, so that deflate
+// finds each row of a frame one frame's width after the same row of the
+// frame before (stacked, the frames of a 2x strip lie further apart than its
+// 32 KB window); the controls take them stacked.
+BOOL LoadDoublePng(CImage& image, LPCWSTR name, int frames)
+{
+    if (frames <= 1)
+        return LoadPngOfType(image, name, kDoublePngType);
+    CImage sideBySide;
+    if (!LoadPngOfType(sideBySide, name, kDoublePngType))
+        return FALSE;
+    image.Destroy();
+    return StackFrames(sideBySide, frames, image) ? TRUE : FALSE;
+}
+
 }  // namespace
 
 BOOL LoadPngResource(CImage& image, LPCWSTR name)
@@ -80,19 +95,21 @@ BOOL LoadPngResourceForDpi(CImage& image, LPCWSTR name, UINT dpi, int frames)
 {
     if (dpi == qxt::kDesignDpi || dpi == 0)
         return LoadPngResource(image, name);
-    if (dpi == kDoubleDpi && LoadPngOfType(image, name, kDoublePngType))
+    if (frames <= 0)
+        frames = 1;
+    if (dpi == kDoubleDpi && LoadDoublePng(image, name, frames))
         return TRUE;
 
     // Drawn from the larger picture where there is one: shrinking keeps it
     // crisp, enlarging the 1x picture would blur it.
     CImage source;
     UINT sourceDpi = kDoubleDpi;
-    if (!LoadPngOfType(source, name, kDoublePngType)) {
+    if (!LoadDoublePng(source, name, frames)) {
         sourceDpi = qxt::kDesignDpi;
         if (!LoadPngResource(source, name))
             return FALSE;
     }
-    if (frames <= 0 || source.GetHeight() % frames != 0)
+    if (source.GetHeight() % frames != 0)
         frames = 1;
     // The frame at 96 dpi, and from it the frame at dpi: the same rounding as
     // the layout's, so a control and its picture have the same size.

@@ -16,8 +16,9 @@ void PremultiplyAlpha(CImage& image);
 
 // The skin at a display scale. The resources of type "PNG" are the pictures
 // at 96 dpi; those of type "PNG2X" with the same names are drawn at twice the
-// size for 192 dpi. At 96 dpi this is LoadPngResource; at 192 dpi the 2x
-// picture as it is; at any other DPI the 2x picture (or, without one, the 1x
+// size for 192 dpi, their frames side by side from the left. At 96 dpi this
+// is LoadPngResource; at 192 dpi the 2x picture as it is, its frames
+// stacked; at any other DPI the 2x picture (or, without one, the 1x
 // picture) with each of its `frames` frames resized to the frame size at
 // that DPI, so that a control sized to one frame shows it unstretched.
 BOOL LoadPngResourceForDpi(CImage& image, LPCWSTR name, UINT dpi, int frames = 1);

@@ -9,7 +9,7 @@
 #include "download/DownloadLog.h"
 #include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
-#include "download/ServerAddress.h"
+#include "download/ServerList.h"
 #include "download/SignedListCheck.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
@@ -108,7 +108,7 @@ enum class SignedListState { Verified, NotOnServer, Refused, Failed };
 SignedListState FetchSignedList(const std::wstring& url, const std::wstring& folder, HWND window,
                                 const volatile LONG* cancel, const DownloadTimings& timings,
                                 const DownloadTrust& trust, DownloadFailure& failure, SignedFileList& list,
-                                TrustRefusal& refusal)
+                                TrustRefusal& refusal, ServerList& servers)
 {
     const bool keyed = trust.keyState == PublisherKeyState::Present;
     const std::wstring path = folder + L"Client.signed";
@@ -117,6 +117,7 @@ SignedListState FetchSignedList(const std::wstring& url, const std::wstring& fol
     options.timings = timings;
     options.maxLength = kSignedListMaxBytes;
     options.notFoundExpected = !keyed;
+    options.servers = &servers;
     DownloadReport report;
     options.report = &report;
     DownloadFailure transfer;
@@ -176,12 +177,14 @@ struct ListedFile {
 // the download before any file is touched). False when it cannot be
 // fetched, read or used, or on a cancel.
 bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND window, const volatile LONG* cancel,
-                   const DownloadTimings& timings, DownloadFailure* reason, std::vector<ListedFile>& entries)
+                   const DownloadTimings& timings, DownloadFailure* reason, std::vector<ListedFile>& entries,
+                   ServerList& servers)
 {
     const std::wstring manifestPath = folder + L"Client.txt";
     DownloadOptions manifestOptions;
     manifestOptions.name = L"Client.txt";
     manifestOptions.timings = timings;
+    manifestOptions.servers = &servers;
     if (DownloadFile(manifestPath.c_str(), url.c_str(), window, cancel, manifestOptions, reason) == 0)
         return false;
 
@@ -343,23 +346,23 @@ BOOL Refuse(const TrustRefusal& refusal, const wchar_t* what, DownloadFailure& f
 
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
                          const DownloadTimings& timings, DownloadFailure* reason, const DownloadTrust& trust,
-                         ULONGLONG* listVersion)
+                         ULONGLONG* listVersion, std::wstring* listHost)
 {
     DownloadFailure unused;
     DownloadFailure& outcome = reason ? *reason : unused;
     outcome = DownloadFailure{};
     if (listVersion)
         *listVersion = 0;
-    ServerAddress server;
-    if (!ParseServerAddress(host, server)) {
-        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port]",
+    ServerList servers;
+    if (!servers.Parse(host)) {
+        LogError(L"Server host \"%ls\" is none of host[:port], http://host[:port] and https://host[:port] "
+                 L"(nor several of them, separated by commas)",
                  EscapeLogText(host).c_str());
         return 0;
     }
     const std::wstring folder = InstallFilePath(info, L"");
     CreateMissingFolder(folder.c_str());
 
-    const std::wstring baseUrl = DownloadRequestBase(server);
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
 
     // A key slot that is not as the build and the publisher's tool leave it
@@ -371,12 +374,13 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
                       L"Publisher key", outcome);
     const bool keyed = trust.keyState == PublisherKeyState::Present;
 
-    const std::wstring listUrl = baseUrl + L"files&dotnet=" + (DotNetClientInstalled() ? L"1" : L"0");
+    // Each request goes to the server current at the time: a failed one is left for the rest of the run.
+    const std::wstring listQuery = std::wstring(L"files&dotnet=") + (DotNetClientInstalled() ? L"1" : L"0");
     SignedFileList signedList;
     TrustRefusal refusal;
     bool useSigned = false;
-    switch (FetchSignedList(listUrl + L"&signed=1", folder, window, cancel, timings, trust, outcome, signedList,
-                            refusal)) {
+    switch (FetchSignedList(servers.RequestBase() + listQuery + L"&signed=1", folder, window, cancel, timings, trust,
+                            outcome, signedList, refusal, servers)) {
     case SignedListState::Verified:
         useSigned = true;
         break;
@@ -387,7 +391,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     case SignedListState::NotOnServer:
         if (keyed)
             return Refuse(Refusal(SETUP_ERR_NO_SIGNED_LIST, L"signed list",
-                                  L"a signed file list at " + listUrl + L"&signed=1", L"status 404"),
+                                  L"a signed file list at " + servers.RequestBase() + listQuery + L"&signed=1", L"status 404"),
                           L"Signed file list", outcome);
         break;
     }
@@ -406,8 +410,11 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             entries.push_back(std::move(entry));
         }
     }
-    else if (!ReadPlainList(listUrl, folder, window, cancel, timings, &outcome, entries))
+    else if (!ReadPlainList(servers.RequestBase() + listQuery, folder, window, cancel, timings, &outcome, entries,
+                            servers))
         return 0;
+    // The whole list came from this server; the files may come from later ones.
+    const std::wstring listServer = servers.Current().host;
 
     // Every file in place is read before the first transfer: the run then
     // knows what it must fetch (and how much room that takes) up front.
@@ -448,7 +455,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         }
 
         SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
-        const std::wstring fileUrl = baseUrl + entry.name;
+        const std::wstring fileUrl = servers.RequestBase() + entry.name;
         DownloadOptions options;
         // A real digest, checked with the list: only then may a part left by
         // an earlier run be joined to the rest.
@@ -460,6 +467,7 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
             options.expectedDigest = entry.md5.c_str();
         options.name = entry.name.c_str();
         options.timings = timings;
+        options.servers = &servers;
         DownloadReport report;
         options.report = &report;
         const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &outcome);
@@ -478,6 +486,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
 
     if (keyed && listVersion)
         *listVersion = signedList.version;
+    if (listHost)
+        *listHost = listServer;
     ::SendMessageW(window, WM_DOWNLOAD_COMPLETE, 0, 0);
     return 1;
 }

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // What the run may trust: the publisher's key of the executable and what this
 // machine accepted before.
 struct DownloadTrust {
@@ -55,6 +57,15 @@ struct DownloadTrust {
 // After a successful download with the publisher's key, *listVersion (when
 // given) is the signed list's version, to be kept once the whole run has
 // succeeded; otherwise 0.
+//
+// host may name several servers, separated by commas (ServerList): the run
+// starts on the first and leaves a server that fails for a network reason or
+// a 5xx answer after its retries for the next, for the rest of the run; a
+// transfer goes on there from the byte it reached. The list comes whole from
+// one server, and every server's files are checked against it. After a
+// successful download *listHost (when given) is the host that served the
+// list, without its scheme.
 BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND window, InstallInfo& info,
                          const DownloadTimings& timings = {}, DownloadFailure* reason = nullptr,
-                         const DownloadTrust& trust = {}, ULONGLONG* listVersion = nullptr);
+                         const DownloadTrust& trust = {}, ULONGLONG* listVersion = nullptr,
+                         std::wstring* listHost = nullptr);

@@ -7,6 +7,7 @@
 #include "download/HttpAttempt.h"
 #include "download/ProxyLogin.h"
 #include "core/ProxyLoginRequest.h"
+#include "download/ServerList.h"
 #include "framework/FormatText.h"
 #include "framework/LogFile.h"
 #include "framework/ParseUrl.h"
@@ -45,6 +46,29 @@ std::wstring FileName(const wchar_t* path)
     const std::wstring whole(path);
     const size_t slash = whole.find_last_of(L"\\/");
     return slash == std::wstring::npos ? whole : whole.substr(slash + 1);
+}
+
+// Points the request at url, which names its server.
+bool AimAt(AttemptRequest& request, const std::wstring& url)
+{
+    DWORD serviceType = 0;
+    if (!AfxParseURL(url.c_str(), serviceType, request.server, request.object, request.port) ||
+        (serviceType != AFX_INET_SERVICE_HTTP && serviceType != AFX_INET_SERVICE_HTTPS))
+        return false;
+    request.url = url;
+    request.secure = serviceType == AFX_INET_SERVICE_HTTPS;
+    return true;
+}
+
+// The server failed for good: the next one of the run takes the request over
+// with retries of its own, from what the temporary file holds.
+bool MoveToNextServer(AttemptRequest& request, ServerList* servers)
+{
+    std::wstring url = request.url;
+    if (!servers || !servers->MoveOn(url) || !AimAt(request, url))
+        return false;
+    request.retry = 0;
+    return true;
 }
 
 void ShowRetry(HWND window, const std::wstring& name, DWORD retry)
@@ -120,14 +144,10 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                        const volatile LONG* cancel, const DownloadOptions& options, DownloadFailure* failure)
 {
     AttemptRequest request;
-    request.url = url;
-    DWORD serviceType = 0;
-    if (!AfxParseURL(url, serviceType, request.server, request.object, request.port) ||
-        (serviceType != AFX_INET_SERVICE_HTTP && serviceType != AFX_INET_SERVICE_HTTPS)) {
+    if (!AimAt(request, url)) {
         RequestLog log(url);
         return 0;
     }
-    request.secure = serviceType == AFX_INET_SERVICE_HTTPS;
     request.temporary = std::wstring(destination) + L".tmp";
     request.destination = destination;
     if (options.expectedDigest)
@@ -207,8 +227,13 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 ++request.retry;
                 continue;
             }
+            if (MoveToNextServer(request, options.servers))
+                continue;
             [[fallthrough]];
         case Attempt::Refused:
+            if (result.outcome == Attempt::Refused && result.status / 100 == 5 &&
+                MoveToNextServer(request, options.servers))
+                continue;
             // What arrived is still the start of the file: a later run asks
             // for the rest.
             if (!resumable && wrote)

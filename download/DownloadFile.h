@@ -27,6 +27,12 @@
 // cancel ends a transfer within a fraction of a second even when the server
 // sends nothing, and keeps what the temporary file holds.
 //
+// With options.servers (url then names their current server), a server that
+// still fails after its retries, or answers with a 5xx status, hands the
+// request to the next one, with retries of its own: with a digest it asks
+// there for the part the temporary file does not hold yet. That server stays
+// the current one for the rest of the run.
+//
 // An https address is fetched over TLS with WinInet's certificate checks. A
 // refused certificate is not retried: the call fails at once.
 //

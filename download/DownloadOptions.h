@@ -11,6 +11,8 @@
 #include <array>
 #include <string>
 
+class ServerList;
+
 struct DownloadTimings {
     static constexpr DWORD kRetries = 3;
 
@@ -60,4 +62,7 @@ struct DownloadOptions {
     // server): the log tells it as a plain line, not as an error.
     bool notFoundExpected = false;
     DownloadReport* report = nullptr;  // filled when given
+    // The run's servers, the url's server their current one: a server that
+    // fails after its retries, or answers 5xx, hands the transfer to the next.
+    ServerList* servers = nullptr;
 };

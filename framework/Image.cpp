@@ -176,10 +176,30 @@ HRESULT CImage::Load(IStream* stream)
         g_decoder.GetImagePixelFormat(source.bitmap, &format) != gp::Ok || width == 0 || height == 0)
         return E_FAIL;
 
-    // The DIB's format: 32-bit with alpha for any format with alpha, the
-    // decoder's own for palette, 24- and 32-bit images, 24-bit for the rest.
-    const bool hasAlpha = gp::IsAlphaPixelFormat(format);
-    const bool indexed = gp::IsIndexedPixelFormat(format);
+    // An indexed picture's colour table; a palette with alpha (a PNG palette
+    // with a tRNS chunk) makes it a picture with alpha.
+    bool hasAlpha = gp::IsAlphaPixelFormat(format);
+    bool indexed = gp::IsIndexedPixelFormat(format);
+    std::vector<BYTE> paletteBytes;
+    const gp::ColorPalette* palette = nullptr;
+    if (indexed) {
+        INT paletteSize = 0;
+        if (g_decoder.GetImagePaletteSize(source.bitmap, &paletteSize) != gp::Ok || paletteSize <= 0)
+            return E_FAIL;
+        paletteBytes.resize(static_cast<size_t>(paletteSize));
+        auto* read = reinterpret_cast<gp::ColorPalette*>(paletteBytes.data());
+        if (g_decoder.GetImagePalette(source.bitmap, read, paletteSize) != gp::Ok)
+            return E_FAIL;
+        palette = read;
+        if (palette->Flags & gp::PaletteFlagsHasAlpha) {
+            hasAlpha = true;
+            indexed = false;
+        }
+    }
+
+    // The DIB's format: 32-bit with alpha for any format or palette with
+    // alpha, the decoder's own for other palette, 24- and 32-bit images,
+    // 24-bit for the rest.
     gp::PixelFormat dibFormat;
     if (hasAlpha)
         dibFormat = PixelFormat32bppARGB;  // straight alpha, as stored in the file
@@ -200,13 +220,6 @@ HRESULT CImage::Load(IStream* stream)
     info->bmiHeader.biCompression = BI_RGB;
 
     if (indexed) {
-        INT paletteSize = 0;
-        if (g_decoder.GetImagePaletteSize(source.bitmap, &paletteSize) != gp::Ok || paletteSize <= 0)
-            return E_FAIL;
-        std::vector<BYTE> paletteBytes(static_cast<size_t>(paletteSize));
-        auto* palette = reinterpret_cast<gp::ColorPalette*>(paletteBytes.data());
-        if (g_decoder.GetImagePalette(source.bitmap, palette, paletteSize) != gp::Ok)
-            return E_FAIL;
         const UINT entries = palette->Count < (1u << bpp) ? palette->Count : (1u << bpp);
         for (UINT i = 0; i < entries; ++i) {
             const gp::ARGB argb = palette->Entries[i];

@@ -1,9 +1,9 @@
 // CImage: a picture held as a device-independent bitmap with direct pixel
 // access, decoded by GDI+.
 //
-// A PNG with an alpha channel becomes a 32-bit image (blue, green, red,
-// alpha per pixel, as stored in the file: not premultiplied) with the alpha
-// flag; any other PNG keeps the decoder's own format (24-bit truecolour, an
+// A PNG with an alpha channel or with a palette of colours with alpha (tRNS)
+// becomes a 32-bit image (blue, green, red, alpha per pixel, as stored in the
+// file: not premultiplied) with the alpha flag; any other PNG keeps the decoder's own format (24-bit truecolour, an
 // 8-bit palette image with its colour table). Draw blends an image with alpha
 // per pixel, which needs premultiplied pixels, and copies any other image.
 //

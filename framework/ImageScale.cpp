@@ -1,6 +1,7 @@
 #include "framework/ImageScale.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "framework/Handles.h"
@@ -108,5 +109,25 @@ bool ScaleFrames(const CImage& source, int frames, int frameWidth, int frameHeig
                     out[tx * 4 + 3] = 255;
         }
     }
+    return true;
+}
+
+bool StackFrames(const CImage& source, int frames, CImage& target)
+{
+    if (source.IsNull() || frames <= 0 || source.GetWidth() % frames != 0)
+        return false;
+    CImage copy;
+    const CImage* pixels = nullptr;
+    if (!AsThirtyTwoBit(source, copy, pixels))
+        return false;
+    const int frameWidth = source.GetWidth() / frames;
+    const int frameHeight = source.GetHeight();
+    if (FAILED(target.Create(frameWidth, frameHeight * frames, source.HasAlphaChannel())))
+        return false;
+    const size_t rowBytes = static_cast<size_t>(frameWidth) * 4;
+    for (int i = 0; i < frames; ++i)
+        for (int y = 0; y < frameHeight; ++y)
+            std::memcpy(target.GetPixelAddress(0, i * frameHeight + y), pixels->GetPixelAddress(i * frameWidth, y),
+                        rowBytes);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "framework/RegistryWrite.h"
 
+#include "framework/FormatText.h"
 #include "framework/LogFile.h"
 #include "framework/SystemErrorText.h"
 
@@ -42,5 +43,8 @@ bool WriteRegistryDword(const RegistryKey& key, const wchar_t* name, DWORD value
 {
     const LONG result =
         ::RegSetValueExW(key.Key(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    return Logged(key, name, std::to_wstring(value), result);
+    // FormatText, not std::to_wstring: that one brings mingw's own printf.
+    wchar_t shown[11];
+    FormatText(shown, sizeof shown / sizeof shown[0], L"%lu", value);
+    return Logged(key, name, shown, result);
 }

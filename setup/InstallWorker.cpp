@@ -2,7 +2,7 @@
 
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
-#include "download/ServerAddress.h"
+#include "download/ServerList.h"
 #include "setup/SetupSession.h"
 
 namespace {
@@ -138,8 +138,11 @@ unsigned InstallRun::Run()
     if (!RunRetryable(m_ops.InstallCodecs, SETUP_ERR_CODECS))
         return Stopped(SETUP_ERR_CODECS);
 
-    // The client names its server without the scheme the setup was stamped with.
-    m_ops.WriteClientConfig(ServerHostName(m_session.m_strServerHost).c_str(), m_info);
+    // The client names the server its file list came from, without the
+    // scheme the setup was stamped with.
+    const std::wstring listHost =
+        m_ops.ListServerHost ? m_ops.ListServerHost() : FirstServerHostName(m_session.m_strServerHost);
+    m_ops.WriteClientConfig(listHost.c_str(), m_info);
     // Without its entry the installation cannot be found, repaired or
     // removed, and the next setup would not know its folder: a failed write
     // is a failed step like any other.

@@ -16,6 +16,8 @@ namespace {
 // key; the worker runs one installation at a time and keeps it only once the
 // whole run has succeeded.
 ULONGLONG g_listVersionToKeep = 0;
+// The server that served the last download's file list.
+std::wstring g_listServerHost;
 
 // What the executable trusts: the key in its own resources, and the highest
 // list version this machine accepted before.
@@ -73,7 +75,9 @@ SetupOperations RealSetupOperations()
                                  DownloadFailure& failure) {
         LogLine(L"Install folder: %ls", info.InstallLocation);
         const DownloadTrust trust = ReadDownloadTrust();
-        const BOOL done = ::DownloadClientFiles(host, cancel, window, info, {}, &failure, trust, &g_listVersionToKeep);
+        g_listServerHost.clear();
+        const BOOL done = ::DownloadClientFiles(host, cancel, window, info, {}, &failure, trust, &g_listVersionToKeep,
+                                                &g_listServerHost);
         LogLine(L"Download of the client's files: %ls, %I64u bytes in the install folder", done ? L"done" : L"failed",
                 info.EstimatedSize);
         return done;
@@ -108,6 +112,7 @@ SetupOperations RealSetupOperations()
             LogError(L"Registry write HKLM\\%ls: %ls = %I64u failed: %ls", place.subKey, place.value,
                      g_listVersionToKeep, SystemErrorText(::GetLastError()).c_str());
     };
+    ops.ListServerHost = [] { return g_listServerHost; };
     ops.WriteUninstallEntry = [](InstallInfo& info) {
         LogLine(L"Uninstall entry: %ls, version %ls, %I64u bytes", info.InstallLocation, info.DisplayVersion,
                 info.EstimatedSize);

@@ -36,6 +36,10 @@ struct SetupOperations {
     // list its download used with the publisher's key, so that no later run
     // accepts an older one. May be left empty.
     std::function<void()> KeepAcceptedListVersion;
+    // The host that served the file list of the last successful download,
+    // without its scheme: the one the client is configured with. May be left
+    // empty: the first stamped host is named then.
+    std::function<std::wstring()> ListServerHost;
     std::function<void()> CleanClientDataFolder;
     std::function<void(DWORD milliseconds)> Pause;
 };

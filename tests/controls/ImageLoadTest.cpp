@@ -32,13 +32,15 @@ Bgra PixelAt(CImage& image, int x, int y)
 
 TEST(LoadPngResource, PremultipliesWithTruncation)
 {
-    CImage image;
-    ASSERT_TRUE(LoadPngResource(image, MAKEINTRESOURCEW(IDB_TEST_PREMULTIPLY)));
-    ASSERT_EQ(image.GetBPP(), 32);
-    EXPECT_TRUE(image.HasAlphaChannel());
-    ASSERT_EQ(image.GetWidth(), 5);
-    ASSERT_EQ(image.GetHeight(), 1);
-
+    // The same five pixels stored with an alpha channel and as a palette
+    // whose colours carry alpha (tRNS), as a quantized picture is stored.
+    static const struct {
+        const char* label;
+        UINT id;
+    } pictures[] = {
+        {"truecolour with alpha", IDB_TEST_PREMULTIPLY},
+        {"palette with alpha", IDB_TEST_PREMULTIPLY_PALETTE},
+    };
     static const struct {
         const char* label;
         Bgra expected;
@@ -49,8 +51,17 @@ TEST(LoadPngResource, PremultipliesWithTruncation)
         {"opaque keeps its colour", {30, 20, 10, 255}},
         {"each channel on its own", {1, 64, 128, 128}},
     };
-    for (int x = 0; x < 5; ++x)
-        EXPECT_EQ(PixelAt(image, x, 0), cases[x].expected) << cases[x].label;
+    for (const auto& picture : pictures) {
+        SCOPED_TRACE(picture.label);
+        CImage image;
+        ASSERT_TRUE(LoadPngResource(image, MAKEINTRESOURCEW(picture.id)));
+        ASSERT_EQ(image.GetBPP(), 32);
+        EXPECT_TRUE(image.HasAlphaChannel());
+        ASSERT_EQ(image.GetWidth(), 5);
+        ASSERT_EQ(image.GetHeight(), 1);
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(PixelAt(image, x, 0), cases[x].expected) << cases[x].label;
+    }
 }
 
 TEST(LoadPngResource, OpaqueThirtyTwoBitImageComesOutUnchanged)

@@ -1,6 +1,7 @@
 // Pictures for a display scale: which resource each scale takes (the 1x
 // "PNG", the 2x "PNG2X", or the 2x resized), the frame sizes that come out,
-// and the area averaging that resizes a strip frame by frame.
+// the area averaging that resizes a strip frame by frame, and the stacking
+// of frames a 2x strip holds side by side.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -169,6 +170,60 @@ TEST(ScaleFrames, RefusesWhatItCannotSplitOrMake)
     FillRow(source, {1, 2, 3});
     EXPECT_FALSE(ScaleFrames(source, 2, 4, 4, target)) << "one row does not split into two frames";
     EXPECT_FALSE(ScaleFrames(source, 1, 0, 1, target));
+    EXPECT_TRUE(target.IsNull());
+}
+
+TEST(StackFrames, FramesSideBySideComeOutStackedInTheirOrder)
+{
+    // Three frames of 2 x 2 side by side, every pixel its own: frame f, pixel
+    // (x, y) holds 40 f + 10 y + x with alpha 200 (premultiplied: no colour
+    // above 200).
+    CImage source;
+    ASSERT_TRUE(SUCCEEDED(source.Create(6, 2, true)));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 6; ++x) {
+            auto* p = static_cast<BYTE*>(source.GetPixelAddress(x, y));
+            p[0] = p[1] = p[2] = static_cast<BYTE>(40 * (x / 2) + 10 * y + x % 2);
+            p[3] = 200;
+        }
+    CImage target;
+    ASSERT_TRUE(StackFrames(source, 3, target));
+    EXPECT_TRUE(target.HasAlphaChannel());
+    ASSERT_EQ(target.GetWidth(), 2);
+    ASSERT_EQ(target.GetHeight(), 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 2; ++x) {
+            const auto* p = static_cast<const BYTE*>(target.GetPixelAddress(x, y));
+            EXPECT_EQ(p[0], 40 * (y / 2) + 10 * (y % 2) + x) << "at " << x << ", " << y;
+            EXPECT_EQ(p[3], 200) << "at " << x << ", " << y;
+        }
+
+    // A palette picture (4 x 2, two frames of 2 x 2): opaque 32 bits.
+    CImage palette;
+    ASSERT_TRUE(LoadPngResource(palette, MAKEINTRESOURCEW(IDB_TEST_PALETTE)));
+    CImage stacked;
+    ASSERT_TRUE(StackFrames(palette, 2, stacked));
+    EXPECT_FALSE(stacked.HasAlphaChannel());
+    ASSERT_EQ(stacked.GetWidth(), 2);
+    ASSERT_EQ(stacked.GetHeight(), 4);
+    // make_fixtures.py: row 0 is 0 1 0 1, row 1 is 1 1 0 0.
+    const COLORREF a = RGB(200, 100, 50);
+    const COLORREF b = RGB(10, 220, 30);
+    const COLORREF expected[4][2] = {{a, b}, {b, b}, {a, b}, {a, a}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_EQ(Opaque(stacked, x, y), expected[y][x]) << "at " << x << ", " << y;
+}
+
+TEST(StackFrames, RefusesWhatItCannotSplit)
+{
+    CImage empty;
+    CImage target;
+    EXPECT_FALSE(StackFrames(empty, 1, target));
+    CImage source;
+    FillRow(source, {1, 2, 3});
+    EXPECT_FALSE(StackFrames(source, 2, target)) << "three columns do not split into two frames";
+    EXPECT_FALSE(StackFrames(source, 0, target));
     EXPECT_TRUE(target.IsNull());
 }
 

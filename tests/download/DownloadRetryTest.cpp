@@ -7,6 +7,7 @@
 #include "core/SetupMessages.h"
 #include "download/ContentRange.h"
 #include "download/RetryAfter.h"
+#include "download/ServerList.h"
 #include "download/SlowTransfer.h"
 #include "framework/LogFile.h"
 #include "tests/download/DownloadTestSupport.h"
@@ -496,6 +497,116 @@ TEST_F(DownloadRetryTest, AnswersThatAskToComeBackLaterAreTriedAgain)
             }
         }
     }
+}
+
+// Two servers, the first of which fails: one it cannot reach, one that
+// answers 500 (not retried, so left at once), one that asks to come back
+// later on every retry or after longer than is waited for, and one that
+// drops the connection mid-file and then every time at once. The second takes the transfer over with retries of its
+// own, asks for the rest after what the first one delivered, and stays the
+// run's server. A 404 is an answer, not a failed server: nothing moves on.
+TEST_F(DownloadRetryTest, AFailedServerHandsTheTransferToTheNextOne)
+{
+    constexpr size_t kDelivered = 150000;
+    enum class First { Unreachable, Answers500, Answers503, AsksForALongPause, DropsMidFile, Answers404 };
+    static const struct {
+        const char* label;
+        First first;
+        size_t firstRequests;      // what the first server is asked
+        bool movesOn;
+        bool resumes;              // the second is asked for the rest after the first one's bytes
+        size_t retryLines;         // status lines "正在重试..." on the first server
+    } kCases[] = {
+        {"refuses connections", First::Unreachable, 0, true, false, 3},
+        {"answers 500", First::Answers500, 1, true, false, 0},
+        {"answers 503 to every retry", First::Answers503, 4, true, false, 3},
+        {"answers 503 asking for 31 s", First::AsksForALongPause, 1, true, false, 0},
+        {"drops mid-file, then at once", First::DropsMidFile, 4, true, true, 3},
+        {"answers 404", First::Answers404, 1, false, false, 0},
+    };
+    ServeWithRanges([](size_t, HttpReply&) {});
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(destination.c_str());
+        ::DeleteFileW(temporary.c_str());
+        const size_t secondBefore = server.Requests().size();
+        TestHttpServer first;
+        const std::wstring firstHost = first.Host();
+        auto count = std::make_shared<std::atomic<size_t>>(0);
+        first.SetHandler([this, count, &c](const HttpRequestRecord& request) {
+            const size_t n = (*count)++;
+            switch (c.first) {
+            case First::Answers500: return HttpReply::Status(500, "Internal Server Error");
+            case First::Answers503: return HttpReply::Status(503, "Service Unavailable");
+            case First::Answers404: return HttpReply::Status(404, "Not Found");
+            case First::AsksForALongPause: {
+                HttpReply reply = HttpReply::Status(503, "Service Unavailable");
+                reply.extraHeaders.push_back("Retry-After: 31");
+                return reply;
+            }
+            default: break;
+            }
+            HttpReply reply = RangeAnswer(body, request);
+            reply.closeAfter = n == 0 ? kDelivered : 0;
+            return reply;
+        });
+        if (c.first == First::Unreachable)
+            first.Stop();
+        ServerList servers;
+        ASSERT_TRUE(servers.Parse(firstHost + L"," + server.Host()));
+        options.servers = &servers;
+        recorder.Clear();
+        const std::wstring url = servers.RequestBase() + L"client.dll";
+
+        const ULONGLONG result = DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, options);
+        options.servers = nullptr;
+
+        EXPECT_EQ(first.Requests().size(), c.firstRequests);
+        EXPECT_EQ(StatusTexts().size(), c.retryLines);
+        const std::vector<std::string> ranges = Ranges(server);
+        const std::vector<std::string> secondRanges(ranges.begin() + static_cast<long>(secondBefore), ranges.end());
+        if (!c.movesOn) {
+            EXPECT_EQ(result, 0u);
+            EXPECT_TRUE(secondRanges.empty());
+            EXPECT_EQ(servers.CurrentNumber(), 1u);
+            continue;
+        }
+        EXPECT_EQ(result, kSize);
+        EXPECT_TRUE(HasBytes(destination, body));
+        // What the first server delivered is what its own retries asked to go on from.
+        const std::vector<std::string> firstRanges = Ranges(first);
+        const std::string resumedFrom = c.resumes && firstRanges.size() > 1 ? firstRanges.back() : "";
+        if (c.resumes) {
+            EXPECT_NE(resumedFrom, "");
+            const unsigned long long from = std::strtoull(resumedFrom.c_str() + 6, nullptr, 10);
+            EXPECT_GT(from, 0u);
+            EXPECT_LE(from, kDelivered);
+        }
+        EXPECT_EQ(secondRanges, std::vector<std::string>{resumedFrom});
+        EXPECT_EQ(servers.CurrentNumber(), 2u) << "the second server serves the rest of the run";
+        EXPECT_EQ(servers.RequestBase(), L"http://" + server.Host() + L"/Custom/DownloadClient?filename=");
+    }
+}
+
+// The last server failing ends the download as one server does: there is no
+// going back to the first.
+TEST_F(DownloadRetryTest, WhenTheLastServerFailsTheDownloadFails)
+{
+    TestHttpServer first;
+    first.Serve(kTarget, HttpReply::Status(500, "Internal Server Error"));
+    server.Serve(kTarget, HttpReply::Status(502, "Bad Gateway"));
+    ServerList servers;
+    ASSERT_TRUE(servers.Parse(first.Host() + L"," + server.Host()));
+    options.servers = &servers;
+    const std::wstring url = servers.RequestBase() + L"client.dll";
+
+    EXPECT_EQ(DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, options), 0u);
+
+    EXPECT_EQ(first.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests().size(), 1u + DownloadTimings::kRetries);
+    EXPECT_EQ(servers.CurrentNumber(), 2u);
+    EXPECT_FALSE(PathExists(destination));
 }
 
 // A server that keeps sending, a few bytes at a time, far below the slowest

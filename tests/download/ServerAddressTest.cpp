@@ -2,10 +2,12 @@
 // host[:port] stays plain HTTP (every setup stamped so far), a scheme picks
 // HTTP or HTTPS, and anything that would change the request's path is refused.
 #include "download/ServerAddress.h"
+#include "download/ServerList.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,6 +67,51 @@ TEST(ServerAddress, TheSchemeDecidesTheProtocolAndNeverReachesTheHostName)
             EXPECT_EQ(address.host, L"unchanged");
             EXPECT_EQ(ServerHostName(c.text), c.text) << "a text that does not parse stays whole";
         }
+    }
+}
+
+// The stamped servers in order, each read as one stamped host is; a stamp
+// with one bad or empty host is refused whole. Moving on turns a request to
+// the failed server into the same request to the next, until none is left.
+TEST(ServerList, ReadsTheServersInOrderAndMovesOnToTheNext)
+{
+    static const struct {
+        const wchar_t* text;
+        std::vector<std::wstring> bases;  // empty: refused
+        const wchar_t* firstHostName;
+    } cases[] = {
+        {L"dl.quolix.cn", {L"http://dl.quolix.cn/Custom/DownloadClient?filename="}, L"dl.quolix.cn"},
+        {L"https://a.example:8443,b.example,http://c.example:81",
+         {L"https://a.example:8443/Custom/DownloadClient?filename=", L"http://b.example/Custom/DownloadClient?filename=",
+          L"http://c.example:81/Custom/DownloadClient?filename="},
+         L"a.example:8443"},
+        {L"a.example,,b.example", {}, L"a.example,,b.example"},
+        {L"a.example,", {}, L"a.example,"},
+        {L",a.example", {}, L",a.example"},
+        {L"a.example,ftp://b.example", {}, L"a.example,ftp://b.example"},
+        {L"a.example, b.example", {}, L"a.example, b.example"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        ServerList servers;
+        ASSERT_TRUE(servers.Parse(L"kept.example"));
+        EXPECT_EQ(servers.Parse(c.text), !c.bases.empty());
+        EXPECT_EQ(FirstServerHostName(c.text), c.firstHostName);
+        if (c.bases.empty()) {
+            EXPECT_EQ(servers.Count(), 1u);
+            EXPECT_EQ(servers.Current().host, L"kept.example") << "a refused stamp leaves the list as it was";
+            continue;
+        }
+        ASSERT_EQ(servers.Count(), c.bases.size());
+        std::wstring url = c.bases[0] + L"data.bin";
+        for (size_t n = 0; n < c.bases.size(); ++n) {
+            EXPECT_EQ(servers.CurrentNumber(), n + 1);
+            EXPECT_EQ(servers.RequestBase(), c.bases[n]);
+            EXPECT_EQ(url, c.bases[n] + L"data.bin");
+            EXPECT_EQ(servers.MoveOn(url), n + 1 < c.bases.size());
+        }
+        EXPECT_EQ(servers.CurrentNumber(), c.bases.size()) << "after the last server there is no going back";
+        EXPECT_EQ(url, c.bases.back() + L"data.bin");
     }
 }
 

@@ -486,3 +486,94 @@ TEST_F(SignedDownloadTest, FilesThatDoNotFitStopTheRunBeforeTheFirstByte)
 }
 
 }  // namespace
+
+// Two servers, the first of which fails. The list comes whole from one of
+// them and the client is configured with that one; every file, from either
+// server, is checked against that list and so against the publisher's key.
+// A failed server is left for the rest of the run.
+TEST_F(SignedDownloadTest, EveryServerIsCheckedAgainstTheKeyAndTheListOfTheRun)
+{
+    struct Case {
+        const char* label;
+        bool firstReachable;
+        const char* firstFailsOn;     // the first server answers 500 from this request on (nullptr: never)
+        const char* secondList;       // the second server's signed list
+        const char* secondTampered;   // the second server serves this file with one byte changed
+        BOOL result;
+        SetupResult code;
+        bool listFromFirst;
+        std::vector<std::string> firstTargets;
+        std::vector<std::string> secondTargets;
+    };
+    const Case cases[] = {
+        {"the first refuses connections", false, nullptr, "good", nullptr, TRUE, SETUP_OK, false, {},
+         {kSignedTarget, kBase + "QXTClient.exe", kBase + "data.bin", kBase + "readme.txt"}},
+        {"the first answers 500 after the list and a file", true, "data.bin", "good", nullptr, TRUE, SETUP_OK, true,
+         {kSignedTarget, kBase + "QXTClient.exe", kBase + "data.bin"}, {kBase + "data.bin", kBase + "readme.txt"}},
+        {"the second serves a tampered file", true, "data.bin", "good", "data.bin", FALSE, SETUP_ERR_FILE_MISMATCH,
+         true, {kSignedTarget, kBase + "QXTClient.exe", kBase + "data.bin"}, {kBase + "data.bin"}},
+        {"the second's list is signed by another key", false, nullptr, "other-key", nullptr, FALSE,
+         SETUP_ERR_BAD_SIGNATURE, false, {}, {kSignedTarget}},
+        {"the first answers 500 to the list", true, kSignedTarget.c_str(), "good", nullptr, TRUE, SETUP_OK, false,
+         {kSignedTarget}, {kSignedTarget, kBase + "QXTClient.exe", kBase + "data.bin", kBase + "readme.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir caseDir;
+        folder = caseDir / L"client";
+        wcscpy_s(info.InstallLocation, folder.c_str());
+
+        TestHttpServer first;
+        bool failing = false;
+        first.SetHandler([&](const HttpRequestRecord& request) {
+            const std::string name = request.target.substr(kBase.size());
+            failing = failing || (c.firstFailsOn && (request.target == c.firstFailsOn || name == c.firstFailsOn));
+            if (failing)
+                return HttpReply::Status(500, "Internal Server Error");
+            if (request.target == kSignedTarget)
+                return HttpReply::Ok(Fixture("good.signed"));
+            return HttpReply::Ok(files[name]);
+        });
+        const std::wstring firstHost = first.Host();
+        if (!c.firstReachable)
+            first.Stop();
+        TestHttpServer second;
+        second.Serve(kSignedTarget, HttpReply::Ok(Fixture(std::string(c.secondList) + ".signed")));
+        for (const char* name : kNames)
+            second.Serve(kBase + name, HttpReply::Ok(files[name]));
+        if (c.secondTampered) {
+            std::string tampered = files[c.secondTampered];
+            tampered[100] ^= 0x01;
+            second.Serve(kBase + c.secondTampered, HttpReply::Ok(tampered));
+        }
+
+        failure = DownloadFailure{};
+        std::wstring listHost = L"(not set)";
+        const std::wstring hosts = firstHost + L"," + second.Host();
+        EXPECT_EQ(DownloadClientFiles(hosts.c_str(), &cancel, recorder.Window(), info, timings, &failure, trust,
+                                      &listVersion, &listHost),
+                  c.result)
+            << ToUtf8(Log());
+
+        std::vector<std::string> firstTargets, secondTargets;
+        for (const HttpRequestRecord& r : first.Requests())
+            firstTargets.push_back(r.target);
+        for (const HttpRequestRecord& r : second.Requests())
+            secondTargets.push_back(r.target);
+        EXPECT_EQ(firstTargets, c.firstTargets);
+        EXPECT_EQ(secondTargets, c.secondTargets);
+        if (c.result) {
+            EXPECT_EQ(listHost, c.listFromFirst ? firstHost : second.Host());
+            for (const char* name : kNames)
+                EXPECT_TRUE(HasBytes(Local(name), files[name])) << name;
+        } else {
+            EXPECT_EQ(failure.code, c.code);
+            EXPECT_EQ(listHost, L"(not set)");
+            if (c.secondTampered)
+                EXPECT_FALSE(PathExists(Local(c.secondTampered)));
+        }
+        EXPECT_NE(Log().find(L"Server host " + firstHost + L" failed; the rest of the run uses " + second.Host() +
+                             L" (server 2 of 2)"),
+                  std::wstring::npos);
+    }
+}

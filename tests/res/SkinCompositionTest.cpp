@@ -28,10 +28,20 @@ COLORREF Over(const CImage& image, int x, int y, COLORREF below)
     return RGB(channel(p[2], GetRValue(below)), channel(p[1], GetGValue(below)), channel(p[0], GetBValue(below)));
 }
 
+// An opaque pixel: blue, green, red of a 24- or 32-bit picture; the colour
+// table's entry of a palette picture (a quantized 2x picture).
 COLORREF Opaque(const CImage& image, int x, int y)
 {
     const auto* p = static_cast<const BYTE*>(image.GetPixelAddress(x, y));
-    return RGB(p[2], p[1], p[0]);
+    if (image.GetBPP() != 8)
+        return RGB(p[2], p[1], p[0]);
+    RGBQUAD colour{};
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ before = ::SelectObject(dc, static_cast<HBITMAP>(image));
+    const UINT read = ::GetDIBColorTable(dc, *p, 1, &colour);
+    ::SelectObject(dc, before);
+    ::DeleteDC(dc);
+    return read == 1 ? RGB(colour.rgbRed, colour.rgbGreen, colour.rgbBlue) : CLR_INVALID;
 }
 
 // The skin behind a client pixel: title strip or background image.

@@ -119,13 +119,23 @@ TEST(SkinPngs, EachHasItsSizeColourTypeAlphaAndFrames)
 TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
 {
     // The 2x skin: type "PNG2X" under the same ids, drawn anew at twice the
-    // size (no 1x picture enlarged: that one would repeat every pixel twice).
+    // size (no 1x picture enlarged: that one would repeat every pixel twice),
+    // a strip's frames side by side; stored in the 1x picture's colour type
+    // or quantized to a palette, whose colours then carry the alpha (tRNS).
     for (const PngRow& row : kPngs) {
         SCOPED_TRACE(row.name);
         const std::string png = ResourceBytes(L"PNG2X", MAKEINTRESOURCEW(row.id), kChinesePrc);
         ASSERT_GT(png.size(), 33u) << "no 2x PNG resource in Chinese (PRC)";
-        EXPECT_EQ(static_cast<unsigned char>(png[25]), row.colourType) << "colour type";
-        EXPECT_FALSE(HasChunk(png, "tRNS")) << "no transparent colour";
+        const auto u32 = [&png](size_t at) {
+            const auto* p = reinterpret_cast<const unsigned char*>(png.data() + at);
+            return static_cast<int>((unsigned(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);
+        };
+        EXPECT_EQ(u32(16), 2 * row.width * row.frames) << "width: the frames side by side";
+        EXPECT_EQ(u32(20), 2 * row.height / row.frames) << "height: one frame";
+        const int colourType = static_cast<unsigned char>(png[25]);
+        EXPECT_TRUE(colourType == row.colourType || colourType == 3) << "colour type " << colourType;
+        EXPECT_EQ(HasChunk(png, "tRNS"), colourType == 3 && row.alpha != Alpha::None)
+            << "alpha in the palette exactly when a palette picture has alpha";
 
         CImage image;
         ASSERT_TRUE(LoadPngResourceForDpi(image, MAKEINTRESOURCEW(row.id), 192, row.frames));
@@ -146,12 +156,17 @@ TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
         if (row.alpha == Alpha::None)
             continue;
         bool graded = false;
+        std::vector<int> visible(row.frames, 0);
+        const int frameHeight = image.GetHeight() / row.frames;
         for (int y = 0; y < image.GetHeight(); ++y)
             for (int x = 0; x < image.GetWidth(); ++x) {
                 const BYTE alpha = static_cast<const BYTE*>(image.GetPixelAddress(x, y))[3];
                 graded |= alpha != 0 && alpha != 255;
+                visible[y / frameHeight] += alpha != 0;
             }
         EXPECT_EQ(graded, row.alpha == Alpha::Graded);
+        for (int f = 0; f < row.frames; ++f)
+            EXPECT_GT(visible[f], 0) << "frame " << f << " is empty";
     }
 }
 

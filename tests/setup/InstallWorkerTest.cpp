@@ -247,15 +247,20 @@ TEST_F(InstallWorkerTest, AFailedDownloadPassesItsCodeAndDetailLineOn)
 
 // The download gets the stamped text whole (its scheme picks HTTP or HTTPS);
 // the client's configuration names the host without the scheme.
+// With several stamped servers the client gets the one its file list came
+// from, as the download reports it; without that report, the first.
 TEST_F(InstallWorkerTest, TheClientConfigurationGetsTheHostWithoutItsScheme)
 {
     static const struct {
         const wchar_t* stamped;
+        const wchar_t* listHost;  // what the download reports; nullptr: the operation is left empty
         const wchar_t* configured;
     } cases[] = {
-        {L"https://dl.example:8443", L"dl.example:8443"},
-        {L"http://dl.example", L"dl.example"},
-        {L"dl.example:8080", L"dl.example:8080"},
+        {L"https://dl.example:8443", nullptr, L"dl.example:8443"},
+        {L"http://dl.example", nullptr, L"dl.example"},
+        {L"dl.example:8080", nullptr, L"dl.example:8080"},
+        {L"https://one.example,two.example:81", nullptr, L"one.example"},
+        {L"https://one.example,two.example:81", L"two.example:81", L"two.example:81"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.stamped)));
@@ -264,6 +269,8 @@ TEST_F(InstallWorkerTest, TheClientConfigurationGetsTheHostWithoutItsScheme)
         StandInOperations standIns(dialog, run);
         standIns.stampedHost = c.stamped;
         run.m_operations = standIns.Table();
+        if (c.listHost)
+            run.m_operations.ListServerHost = [&c] { return std::wstring(c.listHost); };
         run.m_hDialog = dialog.Window();
         EXPECT_EQ(InstallWorker(&run), SETUP_OK);
         std::vector<std::wstring> notes;

@@ -6,6 +6,7 @@
 // exit code, the refusal in the log and nothing installed or started.
 #include "core/ProductNames.h"
 #include "core/SetupMessages.h"
+#include "framework/LogFile.h"
 #include "setup/InstallLocation.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/UiDriver.h"
@@ -211,6 +212,33 @@ TEST_F(KeyedSetup, AnUnkeyedProgramUsesTheSignedListAndKeepsNoVersion)
     EXPECT_TRUE(Installed());
     EXPECT_NE(Log().find("filename=files&dotnet=0: status 200"), std::string::npos) << Log();
     EXPECT_NE(Log().find("filename=files&dotnet=0&signed=1: status 404"), std::string::npos) << Log();
+}
+
+// Stamped with two servers, the first of which refuses connections: after
+// its retries the second serves the list and every file, checked against the
+// same key, and the client is configured with it.
+TEST_F(KeyedSetup, WhenTheFirstServerRefusesConnectionsTheSecondServesTheRun)
+{
+    ASSERT_EQ(RunSilent(Env("QXT_TWO_HOSTS_EXE"), "two-hosts"), 0u) << Log();
+    EXPECT_TRUE(Installed());
+    EXPECT_EQ(ReadFileBytes(Local(L"readme.txt")), m_savedReadme);
+    const std::string closed = ToUtf8(Env("QXT_CLOSED_HOST"));
+    const std::string server = ToUtf8(Env("QXT_SERVER_HOST"));
+    const std::string log = Log();
+    EXPECT_NE(log.find("Server host: " + closed + "," + server + " (from the executable's trailer)"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("GET http://" + closed + "/Custom/DownloadClient?filename=files&dotnet=0&signed=1 (retry 3/3)"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("Server host " + closed + " failed; the rest of the run uses " + server + " (server 2 of 2)"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("GET http://" + server + "/Custom/DownloadClient?filename=readme.txt: status 200"),
+              std::string::npos) << log;
+    EXPECT_EQ(log.find("GET http://" + closed + "/Custom/DownloadClient?filename=readme.txt"), std::string::npos)
+        << "a failed server is left for the rest of the run";
+    EXPECT_NE(log.find("signature good by the publisher's key"), std::string::npos) << log;
+    const std::string ini = ReadFileBytes(Local(kClientConfigFile));
+    EXPECT_NE(ini.find("HOST=" + server + "\r\n"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find(closed), std::string::npos) << ini;
 }
 
 }  // namespace

@@ -46,10 +46,15 @@ port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1
 "$source_dir/tools/set-key" "$build/QXTSetup.exe" "$work/keys/publisher.pub" -o "$work/keyed.exe"
 "$source_dir/tools/stamp-host" "$work/keyed.exe" "127.0.0.1:$port" -o "$work/QXTSetupKeyed.exe"
 "$source_dir/tools/stamp-host" "$build/QXTSetup.exe" "127.0.0.1:$port" -o "$work/QXTSetupUnkeyed.exe"
+# Two servers, the first of which has nothing listening on its port.
+closed=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$source_dir/tools/stamp-host" "$work/keyed.exe" "127.0.0.1:$closed" "127.0.0.1:$port" -o "$work/QXTSetupTwoHosts.exe"
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export QXT_KEYED_EXE=$(winpath "$work/QXTSetupKeyed.exe")
 export QXT_UNKEYED_EXE=$(winpath "$work/QXTSetupUnkeyed.exe")
+export QXT_TWO_HOSTS_EXE=$(winpath "$work/QXTSetupTwoHosts.exe")
+export QXT_CLOSED_HOST=127.0.0.1:$closed QXT_SERVER_HOST=127.0.0.1:$port
 export QXT_SITE=$(winpath "$work/site")
 export QXT_VARIANTS=$(winpath "$work/variants")
 export QXT_LIST_VERSION=$version

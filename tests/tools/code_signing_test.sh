@@ -81,6 +81,25 @@ cp "$work/copy0.exe" "$work/again.exe"
 verified "$work/again.exe" || fail "a restamped copy does not verify"
 reports "$work/again.exe" "2 second.example.org"
 
+# Several servers, in the order given, go into the one blob with commas
+# between them; restamping with one host leaves nothing of the longer list.
+several="127.0.0.1:1,https://localhost:8443,$(printf 'm%.0s' $(seq 200))"
+"$tools/stamp-host" "$work/signed.exe" 127.0.0.1:1 https://localhost:8443 "$(printf 'm%.0s' $(seq 200))" \
+  -o "$work/several.exe" || fail "stamp-host refused several hosts"
+[ "$(stat -c %s "$work/several.exe")" = "$(stat -c %s "$work/signed.exe")" ] || fail "several hosts changed the size"
+verified "$work/several.exe" || fail "a copy stamped with several hosts does not verify"
+reports "$work/several.exe" "2 $several"
+"$tools/stamp-host" "$work/several.exe" one.example || fail "stamp-host refused to restamp several hosts with one"
+verified "$work/several.exe" || fail "a copy restamped with one host does not verify"
+reports "$work/several.exe" "2 one.example"
+# All of them with their commas get the room of one host, and no host holds a comma.
+cp "$work/several.exe" "$work/several.before"
+"$tools/stamp-host" "$work/several.exe" "$(printf 'a%.0s' $(seq 130))" "$(printf 'b%.0s' $(seq 129))" 2>/dev/null &&
+  fail "stamp-host accepted hosts of 260 bytes with their comma"
+"$tools/stamp-host" "$work/several.exe" a.example,b.example 2>/dev/null && fail "stamp-host accepted a host with a comma"
+"$tools/stamp-host" "$work/several.exe" a.example "" 2>/dev/null && fail "stamp-host accepted an empty second host"
+cmp -s "$work/several.exe" "$work/several.before" || fail "stamp-host changed a signed file for refused hosts"
+
 # The old way, a trailer appended after the signature, breaks it; stamping
 # such a file moves the host into the signature and cuts the trailer off.
 cp "$work/signed.exe" "$work/appended.exe"

@@ -45,6 +45,8 @@ refused_cases=(
   "manifest's temporary file:printf x >Client.txt.tmp"
   "manifest's temporary file, other case:printf x >CLIENT.TXT.tmp"
   "manifest request name:printf x >files"
+  "signed list's own name:printf x >Client.signed"
+  "signed list's temporary file:printf x >client.SIGNED.tmp"
   "case twins:printf x >Good.dll"
   "temporary name:printf x >good.dll.tmp"
   "empty file:: >empty.dll"
@@ -130,6 +132,26 @@ runs_as "$work/tls.exe" "1 https://localhost:8443"
 long=$(printf 'h%.0s' $(seq 259))
 "$tools/stamp-host" "$work/a.exe" "$long" -o "$work/long.exe" || fail "stamp-host refused 259 bytes"
 runs_as "$work/long.exe" "1 $long"
+
+# Several servers go into one trailer, in the order given, with commas
+# between them; up to 259 bytes in all. Stamped again with one host, the
+# program reads that one alone.
+"$tools/stamp-host" "$work/a.exe" 127.0.0.1:1 https://localhost:8443 dl.example.org -o "$work/several.exe" ||
+  fail "stamp-host refused several hosts"
+[ "$(tail -c 50 "$work/several.exe")" = '$127.0.0.1:1,https://localhost:8443,dl.example.org' ] ||
+  fail "stamp-host: several hosts are not one trailer in order"
+runs_as "$work/several.exe" "1 127.0.0.1:1,https://localhost:8443,dl.example.org"
+"$tools/stamp-host" "$work/several.exe" one.example || fail "stamp-host refused to restamp several hosts"
+runs_as "$work/several.exe" "1 one.example"
+"$tools/stamp-host" "$work/a.exe" "$(printf 'a%.0s' $(seq 129))" "$(printf 'b%.0s' $(seq 129))" -o "$work/two-long.exe" ||
+  fail "stamp-host refused two hosts of 259 bytes with their comma"
+runs_as "$work/two-long.exe" "1 $(printf 'a%.0s' $(seq 129)),$(printf 'b%.0s' $(seq 129))"
+cp "$work/a.exe" "$work/before.exe"
+"$tools/stamp-host" "$work/a.exe" "$(printf 'a%.0s' $(seq 130))" "$(printf 'b%.0s' $(seq 129))" 2>/dev/null &&
+  fail "stamp-host accepted hosts of 260 bytes with their comma"
+"$tools/stamp-host" "$work/a.exe" a.example,b.example 2>/dev/null && fail "stamp-host accepted a host with a comma"
+"$tools/stamp-host" "$work/a.exe" a.example "ftp://b" 2>/dev/null && fail "stamp-host accepted a bad second host"
+cmp -s "$work/a.exe" "$work/before.exe" || fail "stamp-host changed the file for refused hosts"
 
 # A "$" in the image's own last bytes would be read as the marker: the tool
 # keeps it out of the reader's window.
