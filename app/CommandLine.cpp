@@ -6,7 +6,8 @@
 #include <cwctype>
 
 const wchar_t kCommandLineHelp[] =
-    L"QXTSetup [/S] [/NOLAUNCH] [/NOAUTORUN] [/NODESKTOP] [/NOGROUP] [/LOG=文件] [/D=安装路径]\r\n"
+    L"QXTSetup [/S] [/NOLAUNCH] [/NOAUTORUN] [/NODESKTOP] [/NOGROUP] [/LOG=文件]\r\n"
+    L"         [/PROXY=主机:端口] [/PROXYUSER=用户名] [/PROXYPASS=密码] [/D=安装路径]\r\n"
     L"\r\n"
     L"/S\t静默安装：不显示窗口和消息框\r\n"
     L"/D=路径\t安装路径（含空格时加引号：/D=\"C:\\My Games\"，或作为最后一个参数）\r\n"
@@ -15,6 +16,9 @@ const wchar_t kCommandLineHelp[] =
     L"/NOAUTORUN\t静默安装时不设置开机启动\r\n"
     L"/NODESKTOP\t静默安装时不创建桌面快捷方式\r\n"
     L"/NOGROUP\t静默安装时不创建程序组\r\n"
+    L"/PROXY=主机:端口\t使用此代理服务器，而不是系统的代理设置\r\n"
+    L"/PROXYUSER=用户名\t代理服务器的用户名\r\n"
+    L"/PROXYPASS=密码\t代理服务器的密码（不写入日志）\r\n"
     L"/?\t显示本帮助";
 
 namespace {
@@ -102,6 +106,15 @@ CommandLineOptions ParseCommandLine(const std::wstring& arguments)
         } else if (StartsWithNoCase(argument, L"/LOG=")) {
             options.hasLogPath = true;
             options.logPath = argument.substr(5);
+        } else if (StartsWithNoCase(argument, L"/PROXYUSER=")) {
+            options.hasProxyUser = true;
+            options.proxyUser = argument.substr(11);
+        } else if (StartsWithNoCase(argument, L"/PROXYPASS=")) {
+            options.hasProxyPassword = true;
+            options.proxyPassword = argument.substr(11);
+        } else if (StartsWithNoCase(argument, L"/PROXY=")) {
+            options.hasProxy = true;
+            options.proxy = argument.substr(7);
         } else
             options.unknown.push_back(argument);
     }
@@ -126,4 +139,29 @@ std::wstring ProcessArguments()
     while (IsSpace(*line))
         ++line;
     return line;
+}
+
+std::wstring ArgumentsForTheLog(const std::wstring& arguments)
+{
+    std::wstring shown = arguments;
+    for (size_t at = 0; at < shown.size(); ++at) {
+        if (!StartsWithNoCase(shown.substr(at, 11), L"/PROXYPASS="))
+            continue;
+        // The value runs to the first blank outside quotes, as the parser reads it.
+        const size_t value = at + 11;
+        const bool quotedArgument = at > 0 && shown[at - 1] == L'"';
+        bool quoted = quotedArgument;
+        size_t end = value;
+        for (; end < shown.size() && (quoted || !IsSpace(shown[end])); ++end) {
+            if (shown[end] == L'"')
+                quoted = !quoted;
+        }
+        // The quote that closes a quoted argument stays, so the line still
+        // reads as it was written.
+        if (quotedArgument && end > value && shown[end - 1] == L'"')
+            --end;
+        shown.replace(value, end - value, L"(hidden)");
+        at = value;
+    }
+    return shown;
 }

@@ -9,6 +9,10 @@
 //   /NOAUTORUN, /NODESKTOP, /NOGROUP
 //                 a silent run leaves out start with Windows, the desktop
 //                 shortcut, the program group
+//   /PROXY=host:port
+//                 the proxy to go through instead of the system's settings
+//   /PROXYUSER=name, /PROXYPASS=password
+//                 the proxy's login (never written to the log)
 //   /?            a box listing the switches
 #pragma once
 
@@ -26,6 +30,12 @@ struct CommandLineOptions {
     std::wstring folder;
     bool hasLogPath = false;
     std::wstring logPath;
+    bool hasProxy = false;
+    std::wstring proxy;
+    bool hasProxyUser = false;
+    std::wstring proxyUser;
+    bool hasProxyPassword = false;
+    std::wstring proxyPassword;
     // Every argument that is not one of the switches above, as it was written.
     std::vector<std::wstring> unknown;
 };
@@ -36,6 +46,9 @@ CommandLineOptions ParseCommandLine(const std::wstring& arguments);
 
 // The command line of the running process without the program's name.
 std::wstring ProcessArguments();
+
+// The arguments as the log shows them: the value of /PROXYPASS= hidden.
+std::wstring ArgumentsForTheLog(const std::wstring& arguments);
 
 // The text of the box that /? shows.
 extern const wchar_t kCommandLineHelp[];

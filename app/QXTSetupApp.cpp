@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "core/SetupLog.h"
+#include "download/ProxyLogin.h"
 #include "framework/FileVersion.h"
 #include "framework/LogFile.h"
 #include "framework/MessageBox.h"
@@ -28,7 +29,7 @@ void LogProgramStart(const std::wstring& arguments)
                 HIWORD(version.dwFileVersionLS), LOWORD(version.dwFileVersionLS), path);
     else
         LogLine(L"QXTSetup, version unknown (%ls)", path);
-    LogLine(L"Command line: %ls", arguments.c_str());
+    LogLine(L"Command line: %ls", ArgumentsForTheLog(arguments).c_str());
 }
 
 // What /? shows in its box, for a silent run that has no box: one log line
@@ -49,6 +50,25 @@ void LogCommandLineHelp()
             LogLine(L"%ls", line.c_str());
         }
         begin = end + 2;
+    }
+}
+
+// /PROXY=, /PROXYUSER= and /PROXYPASS= for every request of the process's
+// runs; the log names the proxy and the user, never the password.
+void UseProxySwitches(const CommandLineOptions& options)
+{
+    if (options.hasProxy) {
+        UseProxy(options.proxy);
+        LogLine(L"Proxy: %ls (from /PROXY=, in place of the system's settings)", options.proxy.c_str());
+    }
+    if (options.hasProxyUser || options.hasProxyPassword) {
+        ProxyLogin login;
+        login.user = options.proxyUser;
+        login.password = options.proxyPassword;
+        RememberProxyLogin(login);
+        ::SecureZeroMemory(login.password.data(), login.password.size() * sizeof(wchar_t));
+        LogLine(L"Proxy login: user %ls (from /PROXYUSER=), %ls", options.proxyUser.c_str(),
+                options.hasProxyPassword ? L"a password from /PROXYPASS=" : L"no password");
     }
 }
 
@@ -77,6 +97,7 @@ BOOL CQXTSetupApp::InitInstance()
     LogProgramStart(arguments);
     if (options.silent)
         SetUnattended(true);
+    UseProxySwitches(options);
 
     if (!options.unknown.empty()) {
         std::wstring names;

@@ -40,6 +40,7 @@ const wchar_t* SetupResultName(UINT result)
     case SETUP_ERR_FLASH: return L"Flash plug-in (InstallFlashPlugin)";
     case SETUP_ERR_DOTNET: return L".NET Framework (InstallDotNetFramework)";
     case SETUP_ERR_DOWNLOAD: return L"download of the client's files (DownloadClientFiles)";
+    case SETUP_ERR_PROXY_LOGIN: return L"download of the client's files: login to the proxy";
     case SETUP_ERR_BAD_SIGNATURE: return L"download of the client's files: signature of the file list";
     case SETUP_ERR_DAMAGED_LIST: return L"download of the client's files: format of the file list";
     case SETUP_ERR_EXPIRED_LIST: return L"download of the client's files: expiry of the file list";

@@ -20,10 +20,16 @@ constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 206;    // position, upper end o
 constexpr UINT WM_SETUP_STATUS_TEXT = WM_USER + 207;    // const std::wstring* (valid during the call), 0
 constexpr UINT WM_DOWNLOAD_COMPLETE = WM_USER + 208;    // 0, 0
 constexpr UINT WM_DOWNLOAD_FAILED = WM_USER + 209;      // const std::wstring* (valid during the call), 0
+// A proxy asks for a login the run does not have (or refused the one it
+// gave): lParam is a ProxyLoginRequest* (core/ProxyLoginRequest.h, valid
+// during the call), which the dialog fills before it answers IDOK; any other
+// answer (a silent run's) ends the download.
+constexpr UINT WM_SETUP_PROXY_LOGIN = WM_USER + 210;    // 0, ProxyLoginRequest* -> IDOK / other
 
 // Outcome of an installation run: WM_SETUP_ERROR's wParam and the worker's exit code.
 enum SetupResult : UINT {
     SETUP_OK = 0,
+    SETUP_ERR_PROXY_LOGIN = 233,      // a proxy asks for a login that is still missing or was refused
     // The trust checks of the signed file list (a keyed setup, or any setup
     // whose server has a signed list).
     SETUP_ERR_NO_SIGNED_LIST = 234,   // a keyed setup whose server has no signed list

@@ -3,11 +3,11 @@
 #include "core/DotNetClient.h"
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
-#include "download/CertificateError.h"
 #include "download/ClientFileEntry.h"
 #include "download/DiskRoom.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
+#include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "download/ServerList.h"
 #include "download/SignedListCheck.h"
@@ -44,14 +44,6 @@ bool IsCurrent(const std::wstring& path, const std::wstring& digest)
         !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
     LogFileDecision(path, local, digest, same);
     return same;
-}
-
-// A refused certificate is what the user is told about the failure.
-void NoteCertificateProblem(DWORD certificateError, DownloadFailure* reason)
-{
-    if (certificateError != 0 && reason)
-        if (const wchar_t* text = CertificateProblemText(certificateError))
-            reason->detail = text;
 }
 
 // A signed list is a few hundred bytes a file; a server that sends more
@@ -118,9 +110,8 @@ SignedListState FetchSignedList(const std::wstring& url, const std::wstring& fol
     options.servers = &servers;
     DownloadReport report;
     options.report = &report;
-    DWORD certificateError = 0;
-    if (DownloadFile(path.c_str(), url.c_str(), window, cancel, options, &certificateError) == 0) {
-        NoteCertificateProblem(certificateError, &failure);
+    DownloadFailure transfer;
+    if (DownloadFile(path.c_str(), url.c_str(), window, cancel, options, &transfer) == 0) {
         if (CancelRequested(cancel))
             return SignedListState::Failed;
         if (report.status == 404)
@@ -129,6 +120,8 @@ SignedListState FetchSignedList(const std::wstring& url, const std::wstring& fol
             refusal = Refuse(SETUP_ERR_DAMAGED_LIST, L"list size", report.expected, report.received);
             return SignedListState::Refused;
         }
+        // Why nothing came (the network, the server, a login, the disk).
+        failure = transfer;
         return SignedListState::Failed;
     }
 
@@ -182,11 +175,8 @@ bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND win
     manifestOptions.name = L"Client.txt";
     manifestOptions.timings = timings;
     manifestOptions.servers = &servers;
-    DWORD certificateError = 0;
-    if (DownloadFile(manifestPath.c_str(), url.c_str(), window, cancel, manifestOptions, &certificateError) == 0) {
-        NoteCertificateProblem(certificateError, reason);
+    if (DownloadFile(manifestPath.c_str(), url.c_str(), window, cancel, manifestOptions, reason) == 0)
         return false;
-    }
 
     CStdioFile manifest;
     if (!manifest.Open(manifestPath.c_str(), CStdioFile::typeText | CFile::modeRead))
@@ -209,6 +199,9 @@ bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND win
         if (const wchar_t* problem = ClientFileEntryProblem(entry)) {
             LogError(L"Manifest Client.txt, line %u is damaged (%ls): %ls", static_cast<unsigned>(entries.size() + 1),
                      problem, EscapeLogText(line).c_str());
+            // A network that answers every request with its login page.
+            if (reason && entries.empty() && LooksLikeWebPage(line))
+                reason->detail = LoginPageDetail();
             return false;
         }
         ListedFile listed;
@@ -467,11 +460,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         options.servers = &servers;
         DownloadReport report;
         options.report = &report;
-        DWORD certificateError = 0;
-        const ULONGLONG length =
-            DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &certificateError);
+        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &outcome);
         if (length == 0) {
-            NoteCertificateProblem(certificateError, &outcome);
             const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
             SendText(window, WM_SETUP_STATUS_TEXT, failure);
             SendText(window, WM_DOWNLOAD_FAILED, failure);

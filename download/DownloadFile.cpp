@@ -3,9 +3,13 @@
 #include "core/SetupMessages.h"
 #include "download/CancelRequest.h"
 #include "download/DownloadLog.h"
+#include "download/FailureDetail.h"
 #include "download/HttpAttempt.h"
+#include "download/ProxyLogin.h"
+#include "core/ProxyLoginRequest.h"
 #include "download/ServerList.h"
 #include "framework/FormatText.h"
+#include "framework/LogFile.h"
 #include "framework/ParseUrl.h"
 
 #include <string>
@@ -76,10 +80,68 @@ void ShowRetry(HWND window, const std::wstring& name, DWORD retry)
     ::SendMessageW(window, WM_SETUP_STATUS_TEXT, reinterpret_cast<WPARAM>(&text), 0);
 }
 
+// The bytes free on the disk that holds path's folder; 0 when unknown.
+ULONGLONG FreeBytesBeside(const wchar_t* path)
+{
+    std::wstring folder(path);
+    const size_t slash = folder.find_last_of(L"\\/");
+    folder.erase(slash == std::wstring::npos ? 0 : slash + 1);
+    ULARGE_INTEGER free{};
+    if (folder.empty() || !::GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr))
+        return 0;
+    return free.QuadPart;
+}
+
+// Says why the download failed, after the temporary file has gone (so that
+// a full disk shows the space there is for the whole file).
+void NoteFailure(DownloadFailure* failure, const AttemptResult& result, const std::wstring& name,
+                 const wchar_t* destination, bool loginRefused = false)
+{
+    if (!failure)
+        return;
+    FailedTransfer transfer;
+    transfer.loginRefused = loginRefused;
+    transfer.outcome = result.outcome;
+    transfer.status = result.status;
+    transfer.error = result.outcome == Attempt::CertificateRefused ? result.certificateError : result.error;
+    transfer.name = name;
+    if (result.outcome == Attempt::LocalFailure && IsDiskFull(transfer.error)) {
+        transfer.needed = result.total;
+        transfer.available = FreeBytesBeside(destination);
+    }
+    failure->detail = FailureDetail(transfer);
+}
+
+// A proxy wants a login the run does not have, or refused the one it gave:
+// the dialog asks the user (a silent run has nobody to ask). True when there
+// is a login to try.
+bool AskForProxyLogin(HWND window, const AttemptResult& result, bool refused, const std::wstring& user)
+{
+    ProxyLoginRequest request;
+    request.proxy = result.proxy;
+    request.realm = result.proxyRealm;
+    request.refused = refused;
+    request.user = user;
+    const LRESULT answer = ::SendMessageW(window, WM_SETUP_PROXY_LOGIN, 0, reinterpret_cast<LPARAM>(&request));
+    const bool given = answer == IDOK && !request.user.empty();
+    if (given) {
+        ProxyLogin login;
+        login.user = request.user;
+        login.password = request.password;
+        login.basic = result.proxyBasic;
+        RememberProxyLogin(login);
+        ::SecureZeroMemory(login.password.data(), login.password.size() * sizeof(wchar_t));
+        LogLine(L"Proxy %ls: a login for user %ls was typed in", EscapeLogText(result.proxy).c_str(),
+                EscapeLogText(request.user).c_str());
+    }
+    ::SecureZeroMemory(request.password.data(), request.password.size() * sizeof(wchar_t));
+    return given;
+}
+
 }  // namespace
 
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
-                       const volatile LONG* cancel, const DownloadOptions& options, DWORD* certificateError)
+                       const volatile LONG* cancel, const DownloadOptions& options, DownloadFailure* failure)
 {
     AttemptRequest request;
     if (!AimAt(request, url)) {
@@ -134,20 +196,25 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             return 0;
         case Attempt::RangeRefused:
             ::DeleteFileW(request.temporary.c_str());
-            if (startedOver)
+            if (startedOver) {
+                NoteFailure(failure, result, name, destination);
                 return 0;
+            }
             startedOver = true;
             continue;
         case Attempt::DigestMismatch:
             ::DeleteFileW(request.temporary.c_str());
-            if (!result.resumed || fetchedWhole)
+            if (!result.resumed || fetchedWhole) {
+                NoteFailure(failure, result, name, destination);
                 return 0;
+            }
             fetchedWhole = true;
             report = DownloadReport{};
             continue;
         case Attempt::SizeMismatch:
             // Not the listed file: a held part of it is of no use either.
             ::DeleteFileW(request.temporary.c_str());
+            NoteFailure(failure, result, name, destination);
             return 0;
         case Attempt::NetworkFailure:
             if (request.retry < DownloadTimings::kRetries) {
@@ -171,19 +238,44 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             // for the rest.
             if (!resumable && wrote)
                 ::DeleteFileW(request.temporary.c_str());
+            NoteFailure(failure, result, name, destination);
             return 0;
         case Attempt::CertificateRefused:
             // Refused before any body arrived: a held part of a file with a
             // digest stays for a later run, as after any refusal.
             if (!resumable && wrote)
                 ::DeleteFileW(request.temporary.c_str());
-            if (certificateError)
-                *certificateError = result.certificateError;
+            NoteFailure(failure, result, name, destination);
             return 0;
         case Attempt::LocalFailure:
             if (wrote)
                 ::DeleteFileW(request.temporary.c_str());
+            NoteFailure(failure, result, name, destination);
             return 0;
+        case Attempt::ProxyLoginRequired: {
+            ProxyLogin known;
+            const bool given = KnownProxyLogin(known);
+            // Some proxies never take the login from WinInet's answer to
+            // their challenge: the same login goes with the request itself.
+            if (given && result.proxyBasic && !known.basic) {
+                known.basic = true;
+                RememberProxyLogin(known);
+                ::SecureZeroMemory(known.password.data(), known.password.size() * sizeof(wchar_t));
+                continue;
+            }
+            if (AskForProxyLogin(window, result, given, known.user))
+                continue;
+            LogError(L"Proxy %ls (realm \"%ls\") asks for a login: %ls", EscapeLogText(result.proxy).c_str(),
+                     EscapeLogText(result.proxyRealm).c_str(),
+                     given ? (L"the login for user " + EscapeLogText(known.user) + L" was refused").c_str()
+                           : L"none was given (/PROXYUSER=, /PROXYPASS=)");
+            if (!resumable && wrote)
+                ::DeleteFileW(request.temporary.c_str());
+            if (failure)
+                failure->code = SETUP_ERR_PROXY_LOGIN;
+            NoteFailure(failure, result, name, destination, given);
+            return 0;
+        }
         }
     }
 }

@@ -1,6 +1,7 @@
 // One HTTP GET stored as one local file, through a temporary file beside it.
 #pragma once
 
+#include "download/DownloadFailure.h"
 #include "download/DownloadOptions.h"
 
 #include <windows.h>
@@ -33,8 +34,18 @@
 // the current one for the rest of the run.
 //
 // An https address is fetched over TLS with WinInet's certificate checks. A
-// refused certificate is not retried: the call fails at once and, when
-// certificateError is given, sets it to WinInet's code.
+// refused certificate is not retried: the call fails at once.
+//
+// When the call fails and failure is given, failure->detail says why in the
+// line the error box adds (the network, the server's status, a login, a full
+// disk with the space the file needs and the space free, a damaged body, the
+// certificate); a cancel leaves it as it was.
+//
+// A proxy that asks for a login the run does not have, or refuses the one
+// it gave (407, or 401 through a proxy), is asked for one with
+// WM_SETUP_PROXY_LOGIN; a login given there is kept for every later request
+// (download/ProxyLogin.h) and the request is made again, not counted as a
+// retry. Without one the call fails with failure->code SETUP_ERR_PROXY_LOGIN.
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
                        const volatile LONG* cancel, const DownloadOptions& options = {},
-                       DWORD* certificateError = nullptr);
+                       DownloadFailure* failure = nullptr);

@@ -6,6 +6,7 @@
 #include "download/DownloadLog.h"
 #include "download/MD5Checksum.h"
 #include "download/ProgressReporter.h"
+#include "download/ProxyLogin.h"
 #include "download/RetryAfter.h"
 #include "download/SlowTransfer.h"
 #include "framework/File.h"
@@ -26,6 +27,8 @@ constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
 constexpr DWORD kPartialContent = 206;
 constexpr DWORD kRangeNotSatisfiable = 416;
+constexpr DWORD kUnauthorized = 401;
+constexpr DWORD kProxyAuthenticationRequired = 407;
 // How often the waiting side looks at the cancel flag, and how long it gives
 // the request to notice a cancel between chunks before leaving it behind.
 constexpr DWORD kPollMs = 50;
@@ -116,6 +119,41 @@ bool QueryContentRange(const CHttpFile& request, ContentRange& range)
     wchar_t text[96] = {};
     DWORD size = sizeof text;
     return request.QueryInfo(HTTP_QUERY_CONTENT_RANGE, text, &size) && ParseContentRange(text, range);
+}
+
+// The proxy the session sends its requests through; empty for none.
+std::wstring SessionProxy(HINTERNET session)
+{
+    DWORD size = 0;
+    ::InternetQueryOptionW(session, INTERNET_OPTION_PROXY, nullptr, &size);
+    if (size < sizeof(INTERNET_PROXY_INFO))
+        return {};
+    std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
+    if (!::InternetQueryOptionW(session, INTERNET_OPTION_PROXY, buffer.get(), &size))
+        return {};
+    const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.get());
+    if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || !info->lpszProxy)
+        return {};
+    return reinterpret_cast<const wchar_t*>(info->lpszProxy);
+}
+
+// The scheme and realm of a login challenge ("Basic realm=\"office\"").
+void ReadChallenge(const CHttpFile& request, DWORD query, bool& basic, std::wstring& realm)
+{
+    wchar_t text[512] = {};
+    DWORD size = sizeof text;
+    if (!request.QueryInfo(query, text, &size))
+        return;
+    const std::wstring challenge(text);
+    basic = ::CompareStringOrdinal(challenge.substr(0, 5).c_str(), -1, L"Basic", -1, TRUE) == CSTR_EQUAL;
+    const size_t at = challenge.find(L"realm=");
+    if (at == std::wstring::npos)
+        return;
+    realm = challenge.substr(at + 6);
+    if (!realm.empty() && realm[0] == L'"') {
+        const size_t end = realm.find(L'"', 1);
+        realm = realm.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
+    }
 }
 
 class SrwGuard {
@@ -246,6 +284,7 @@ private:
     const AttemptRequest& m_what;
     RequestLog& m_log;
 
+    std::wstring m_proxy;  // the proxy the request goes through; empty for none
     std::unique_ptr<CInternetSession> m_session;
     std::unique_ptr<CHttpConnection> m_connection;
     std::unique_ptr<CHttpFile> m_request;
@@ -268,6 +307,7 @@ void Request::Run()
     m_session.reset();
     SrwGuard guard(m_shared.lock);
     m_shared.file.Close();
+    m_result.error = m_log.error;
     m_shared.result = m_result;
     if (!m_shared.left) {
         m_log.stored = m_result.outcome == Attempt::Stored;
@@ -280,14 +320,21 @@ void Request::Run()
 bool Request::Prepare()
 {
     // A session that cannot be opened is a failed download like any other.
-    m_session = std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
+    // A proxy named with /PROXY= takes the place of the system's settings.
+    const std::wstring chosen = ChosenProxy();
+    m_session = chosen.empty() ? std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG)
+                               : std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PROXY,
+                                                                    chosen.c_str(), nullptr);
     if (!*m_session) {
         m_log.error = ::GetLastError();
         return false;
     }
     INTERNET_PROXY_INFO proxy{};
     proxy.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
+    if (!chosen.empty())
+        proxy.lpszProxy = chosen.c_str();
     m_session->SetOption(INTERNET_OPTION_PROXY, &proxy, sizeof proxy);
+    m_proxy = SessionProxy(m_session->Handle());
 
     m_connection = m_session->GetHttpConnection(m_what.server.c_str(), m_what.port, nullptr, nullptr);
     if (!m_connection) {
@@ -303,10 +350,26 @@ bool Request::Prepare()
         m_log.error = ::GetLastError();
         return false;
     }
-    // The wide option calls read a wide string: an empty one, terminator included.
-    wchar_t empty[1] = {L'\0'};
-    m_request->SetOption(INTERNET_OPTION_PROXY_USERNAME, empty, sizeof empty);
-    m_request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, empty, sizeof empty);
+    // The proxy's login, when the run has one (WinInet answers the proxy's
+    // challenge with it); otherwise empty. The wide option calls read a wide
+    // string, terminator included.
+    ProxyLogin login;
+    const bool hasLogin = KnownProxyLogin(login);
+    m_request->SetOption(INTERNET_OPTION_PROXY_USERNAME, login.user.data(),
+                         static_cast<DWORD>((login.user.size() + 1) * sizeof(wchar_t)));
+    m_request->SetOption(INTERNET_OPTION_PROXY_PASSWORD, login.password.data(),
+                         static_cast<DWORD>((login.password.size() + 1) * sizeof(wchar_t)));
+    if (hasLogin && login.basic && !m_proxy.empty()) {
+        std::wstring header = L"Proxy-Authorization: " + BasicProxyAuthorization(login) + L"\r\n";
+        const BOOL added = m_request->AddRequestHeaders(header.c_str(), HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+        ::SecureZeroMemory(header.data(), header.size() * sizeof(wchar_t));
+        if (!added) {
+            m_log.error = ::GetLastError();
+            return false;
+        }
+    }
+    if (!login.password.empty())
+        ::SecureZeroMemory(login.password.data(), login.password.size() * sizeof(wchar_t));
     // A server that accepts and then says nothing fails the attempt instead
     // of holding the run. Set on the request: Wine's requests do not take the
     // session's timeouts.
@@ -345,6 +408,16 @@ Attempt Request::Receive()
         m_result.status = status;
         if (Cancelled())
             return Attempt::Cancelled;
+        // The download server never asks for a login: through a proxy, a
+        // 401 is the proxy's as much as a 407.
+        if (status == kProxyAuthenticationRequired || (status == kUnauthorized && !m_proxy.empty())) {
+            ReadChallenge(*m_request,
+                          status == kProxyAuthenticationRequired ? HTTP_QUERY_PROXY_AUTHENTICATE
+                                                                 : HTTP_QUERY_WWW_AUTHENTICATE,
+                          m_result.proxyBasic, m_result.proxyRealm);
+            m_result.proxy = m_proxy;
+            return Attempt::ProxyLoginRequired;
+        }
         if (AsksToComeBackLater(status)) {
             ULONGLONG seconds = 0;
             if (QueryServerPause(*m_request, seconds)) {

@@ -20,6 +20,7 @@ enum class Attempt {
     SizeMismatch,    // the answer's length is not the listed size (or is past the cap)
     Refused,         // the answer rules out another try (404, no length, ...)
     CertificateRefused,  // WinInet refused the server's certificate: the same one would come back
+    ProxyLoginRequired,  // a proxy asks for a login the request did not carry, or refused the one it did
     LocalFailure,    // the temporary file or the destination could not be written
 };
 
@@ -34,6 +35,11 @@ struct AttemptResult {
     bool serverPause = false;  // the answer named the pause before another try
     DWORD pauseMs = 0;         // that pause
     DWORD certificateError = 0;  // WinInet's code for a refused certificate
+    DWORD error = 0;   // the system's or WinInet's code of what stopped the request; 0 for none
+    // ProxyLoginRequired: the proxy's name, its realm and whether it asked for Basic.
+    std::wstring proxy;
+    std::wstring proxyRealm;
+    bool proxyBasic = false;
 };
 
 // What one request is for.

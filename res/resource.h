@@ -2,6 +2,7 @@
 #pragma once
 
 #define IDD_QXTSETUP_DIALOG 102
+#define IDD_PROXY_LOGIN 104
 #define IDI_APP 128
 
 // PNG resources (type "PNG", Chinese PRC).
@@ -48,3 +49,9 @@
 #define IDC_AUTORUN 1016
 #define IDC_DESKTOP_SHORTCUT 1017
 #define IDC_PROGRAM_GROUP 1018
+
+// Controls of the proxy login box.
+#define IDC_PROXY_PROMPT 1030
+#define IDC_PROXY_REFUSED 1031
+#define IDC_PROXY_USER 1032
+#define IDC_PROXY_PASSWORD 1033

@@ -13,6 +13,7 @@
 #include "setup/DialogLayout.h"
 #include "setup/InstallFolderCheck.h"
 #include "setup/InstallLocation.h"
+#include "setup/ProxyLoginBox.h"
 #include "setup/StartInstallation.h"
 
 #include <commctrl.h>
@@ -56,6 +57,8 @@ const ErrorReport kErrorReports[] = {
     {SETUP_ERR_FLASH, L"Flash插件安装失败，请重试！", MB_ABORTRETRYIGNORE | MB_ICONERROR, -1},
     {SETUP_ERR_DOTNET, L".Net framework 组件安装失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
     {SETUP_ERR_DOWNLOAD, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
+    // The user left the proxy's login box: the line under the first one says so.
+    {SETUP_ERR_PROXY_LOGIN, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
     // The trust checks end the download the same way; the line under the
     // first one names the check.
     {SETUP_ERR_BAD_SIGNATURE, L"文件下载失败，请重试！", MB_OK | MB_ICONERROR, IDOK},
@@ -371,6 +374,7 @@ LRESULT CQXTSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETUP_BEGIN: return OnSetupBegin();
     case WM_SETUP_COMPLETE: return OnSetupComplete();
     case WM_SETUP_ERROR: return OnSetupError(wParam, lParam);
+    case WM_SETUP_PROXY_LOGIN: return AskProxyLogin(m_hWnd, *reinterpret_cast<ProxyLoginRequest*>(lParam));
     case WM_SETUP_STEP: return OnSetupStep(wParam, lParam);
     case WM_DOWNLOAD_BEGIN: return 0;
     case WM_DOWNLOAD_FILE_INDEX: return OnDownloadFileIndex(wParam, lParam);

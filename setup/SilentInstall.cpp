@@ -27,6 +27,9 @@ LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         // Nobody is there to retry or skip: the run ends with this step's code.
         LogLine(L"Answer to the failure of %ls: abort", SetupResultName(static_cast<UINT>(wParam)));
         return IDABORT;
+    case WM_SETUP_PROXY_LOGIN:
+        // Nobody can type a login in: /PROXYUSER= and /PROXYPASS= were all.
+        return IDCANCEL;
     case WM_DOWNLOAD_FAILED:
         if (wParam)
             LogError(L"%ls", reinterpret_cast<const std::wstring*>(wParam)->c_str());

@@ -16,6 +16,9 @@ struct Expected {
     const wchar_t* folder = nullptr;  // nullptr: no /D=
     const wchar_t* logPath = nullptr;  // nullptr: no /LOG=
     const wchar_t* unknown = L"";      // every unknown argument, each followed by "|"
+    const wchar_t* proxy = nullptr;    // nullptr: no /PROXY=
+    const wchar_t* proxyUser = nullptr;
+    const wchar_t* proxyPassword = nullptr;
 };
 
 TEST(ParseCommandLine, ReadsEverySwitchAsUsersWriteIt)
@@ -56,6 +59,13 @@ TEST(ParseCommandLine, ReadsEverySwitchAsUsersWriteIt)
         {"unknown switches kept as written", L"/S /QUIET /Dfolder extra",
          {.silent = true, .unknown = L"/QUIET|/Dfolder|extra|"}},
         {"a switch is a whole word", L"/SILENT /S2", {.unknown = L"/SILENT|/S2|"}},
+        {"a proxy and its login", L"/S /PROXY=proxy.school.example:3128 /proxyuser=alice /ProxyPass=s3cret",
+         {.silent = true, .proxy = L"proxy.school.example:3128", .proxyUser = L"alice", .proxyPassword = L"s3cret"}},
+        {"a quoted password with a blank", L"\"/PROXYPASS=two words\" /PROXYUSER=DOMAIN\\bob",
+         {.proxyUser = L"DOMAIN\\bob", .proxyPassword = L"two words"}},
+        {"an empty password is one", L"/PROXYUSER=alice /PROXYPASS=", {.proxyUser = L"alice", .proxyPassword = L""}},
+        {"the login switches are not the proxy", L"/PROXYUSER=a", {.proxyUser = L"a"}},
+        {"proxy switches are whole words", L"/PROXYS=x /PROXY", {.unknown = L"/PROXYS=x|/PROXY|"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -74,6 +84,34 @@ TEST(ParseCommandLine, ReadsEverySwitchAsUsersWriteIt)
         for (const std::wstring& argument : options.unknown)
             unknown += argument + L"|";
         EXPECT_EQ(unknown, c.expected.unknown);
+        EXPECT_EQ(options.hasProxy, c.expected.proxy != nullptr);
+        EXPECT_EQ(options.proxy, c.expected.proxy ? c.expected.proxy : L"");
+        EXPECT_EQ(options.hasProxyUser, c.expected.proxyUser != nullptr);
+        EXPECT_EQ(options.proxyUser, c.expected.proxyUser ? c.expected.proxyUser : L"");
+        EXPECT_EQ(options.hasProxyPassword, c.expected.proxyPassword != nullptr);
+        EXPECT_EQ(options.proxyPassword, c.expected.proxyPassword ? c.expected.proxyPassword : L"");
+    }
+}
+
+// The command line goes into the log; a proxy's password never does.
+TEST(ArgumentsForTheLog, HidesTheProxyPasswordHoweverItIsWritten)
+{
+    static const struct {
+        const char* label;
+        const wchar_t* arguments;
+        const wchar_t* logged;
+    } cases[] = {
+        {"plain", L"/S /PROXYUSER=alice /PROXYPASS=s3cret /NOLAUNCH",
+         L"/S /PROXYUSER=alice /PROXYPASS=(hidden) /NOLAUNCH"},
+        {"lower case, last", L"/s /proxypass=s3cret", L"/s /proxypass=(hidden)"},
+        {"quoted as one argument", L"\"/PROXYPASS=two words\" /S", L"\"/PROXYPASS=(hidden)\" /S"},
+        {"quoted value", L"/PROXYPASS=\"two words\" /S", L"/PROXYPASS=(hidden) /S"},
+        {"twice", L"/PROXYPASS=a /PROXYPASS=b", L"/PROXYPASS=(hidden) /PROXYPASS=(hidden)"},
+        {"no password", L"/S /D=C:\\My Games", L"/S /D=C:\\My Games"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(ArgumentsForTheLog(c.arguments), c.logged);
     }
 }
 

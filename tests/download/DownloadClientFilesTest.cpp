@@ -2,6 +2,7 @@
 // the current-file test, the size record, and the whole message sequence the
 // dialog receives, from WM_DOWNLOAD_BEGIN to the last message.
 #include "download/DownloadClientFiles.h"
+#include "download/FailureDetail.h"
 
 #include "core/SetupMessages.h"
 #include "download/ClientFileEntry.h"
@@ -541,6 +542,36 @@ TEST_F(DownloadClientFilesTest, ADamagedLineFailsTheWholeListBeforeAnyFileIsTouc
         const std::string expected = "error: Manifest Client.txt, line 2 is damaged (" + std::string(c.problem) +
                                      "): " + c.logged + "\r\n";
         EXPECT_NE(LogText().find(expected), std::string::npos) << LogText();
+    }
+}
+
+// A network that shows its login page in place of every answer (a hotel's or
+// a school's): the list arrives as a web page, and the box says to log in;
+// a list that is merely damaged is not mistaken for one.
+TEST_F(DownloadClientFilesTest, AWebPageInPlaceOfTheListIsNamedAsALoginTheNetworkAsksFor)
+{
+    const struct {
+        const char* label;
+        std::string list;
+        std::wstring detail;
+    } kCases[] = {
+        {"a login page", "<!DOCTYPE html>\r\n<html><body><form action=\"/login\">\r\n", LoginPageDetail()},
+        {"a page without a declaration", "<html>\n<head><title>Sign in</title></head>\n", LoginPageDetail()},
+        {"a damaged first line", "data.bin\r\n", L""},
+        {"a damaged line after a good one", "a.bin|" + Md5("a") + "\r\n<html>\r\n", L""},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        ServeManifest(c.list);
+        DownloadFailure failure;
+        failure.detail = L"(untouched)";
+
+        EXPECT_EQ(DownloadClientFiles(server.Host().c_str(), &cancel, recorder.Window(), info, timings, &failure),
+                  FALSE);
+
+        EXPECT_EQ(failure.code, SETUP_ERR_DOWNLOAD);
+        EXPECT_EQ(failure.detail, c.detail);
+        EXPECT_FALSE(PathExists(Local("a.bin")));
     }
 }
 

@@ -2,6 +2,7 @@
 // what ends up on disk, and the progress messages the dialog receives.
 #include "download/DownloadFile.h"
 
+#include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "framework/Handles.h"
 
@@ -417,10 +418,108 @@ TEST_F(DownloadFileTest, AFullDiskFailsTheDownloadAndRemovesTheTemporaryFile)
     ASSERT_TRUE(WriteFileBytes(target, "the copy in place"));
     server.Serve(kTarget, HttpReply::Ok(PatternBytes(100000)));
 
-    EXPECT_EQ(DownloadFile(target.c_str(), Url(kTarget).c_str(), recorder.Window(), &cancel), 0u);
+    DownloadFailure failure;
+    EXPECT_EQ(DownloadFile(target.c_str(), Url(kTarget).c_str(), recorder.Window(), &cancel, {}, &failure), 0u);
 
     EXPECT_TRUE(HasBytes(target, "the copy in place"));
     EXPECT_TRUE(MatchesSequence(recorder.Messages(), {{WM_DOWNLOAD_PROGRESS, 0, 100000}}));
+    // The box names the disk, the room the file takes and the room there is.
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW((folder + L"\\").c_str(), &free, nullptr, nullptr));
+    EXPECT_EQ(failure.code, SETUP_ERR_DOWNLOAD);
+    EXPECT_EQ(failure.detail, L"磁盘空间不足：full.bin 需要 98 KB，可用空间只有 " + SizeText(free.QuadPart) + L"。");
+}
+
+// Every way a download fails gives the error box a line the user can act
+// on: check the network, the server's status, a login, a damaged file.
+TEST_F(DownloadFileTest, AFailedDownloadSaysWhyInTheLineUnderTheBoxsFirstOne)
+{
+    TestHttpServer gone;
+    ASSERT_TRUE(gone.Started());
+    const std::wstring goneHost = gone.Host();
+    gone.Stop();
+
+    const std::string body = PatternBytes(50000);
+    HttpReply cut = HttpReply::Ok(body);
+    cut.closeAfter = 20000;
+    HttpReply noLength = HttpReply::Ok(body);
+    noLength.declaredLength = HttpReply::kNoLength;
+    HttpReply proxyLogin = HttpReply::Status(407, "Proxy Authentication Required");
+    proxyLogin.extraHeaders = {"Proxy-Authenticate: Basic realm=\"office\""};
+    HttpReply login = HttpReply::Status(401, "Unauthorized");
+    login.extraHeaders = {"WWW-Authenticate: Basic realm=\"hotel\""};
+    const struct {
+        const char* label;
+        bool unreachable;  // the address of a server that has gone
+        HttpReply reply;
+        const wchar_t* digest;
+        const wchar_t* detail;
+    } kCases[] = {
+        {"nothing listens", true, {}, nullptr, L"无法连接到下载服务器，请检查网络连接。"},
+        {"the body breaks off on every try", false, cut, nullptr, L"无法连接到下载服务器，请检查网络连接。"},
+        {"server error", false, HttpReply::Status(500, "Internal Server Error"), nullptr,
+         L"下载服务器返回了错误（HTTP 500）。"},
+        {"busy after every retry", false, HttpReply::Status(503, "Service Unavailable"), nullptr,
+         L"下载服务器返回了错误（HTTP 503）。"},
+        {"no such file", false, HttpReply::Status(404, "Not Found"), nullptr, L"下载服务器返回了错误（HTTP 404）。"},
+        {"no length", false, noLength, nullptr, L"下载服务器的应答无法使用（HTTP 200）。"},
+        {"a proxy asks for a login", false, proxyLogin, nullptr, L"网络要求登录：代理服务器需要用户名和密码。"},
+        {"the network asks for a login", false, login, nullptr,
+         L"网络要求登录：网络或代理服务器需要用户名和密码（HTTP 401）。"},
+        {"a hotspot asks to sign in", false, HttpReply::Status(511, "Network Authentication Required"), nullptr,
+         L"网络要求登录：请先在浏览器中登录网络，然后重试。"},
+        {"the body is not the listed file", false, HttpReply::Ok(body), L"0123456789ABCDEF0123456789ABCDEF",
+         L"文件在传输中损坏：Client.txt 与文件列表中的校验值不符，请重试。"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        server.Serve(kTarget, c.reply);
+        const std::wstring url = c.unreachable ? L"http://" + goneHost + Widen(kTarget) : Url(kTarget);
+        DownloadOptions given = options;
+        given.expectedDigest = c.digest;
+        DownloadFailure failure;
+        failure.detail = L"(untouched)";
+
+        EXPECT_EQ(DownloadFile(destination.c_str(), url.c_str(), recorder.Window(), &cancel, given, &failure), 0u);
+
+        EXPECT_EQ(failure.detail, c.detail);
+        // Only a login that is still missing has a code of its own.
+        EXPECT_EQ(failure.code, c.reply.status == 407 ? SETUP_ERR_PROXY_LOGIN : SETUP_ERR_DOWNLOAD);
+        EXPECT_FALSE(PathExists(destination));
+        ::DeleteFileW(temporary.c_str());
+    }
+
+    // A cancel is the user's own doing: nothing is added.
+    cancel = 1;
+    server.Serve(kTarget, HttpReply::Ok(body));
+    DownloadFailure failure;
+    failure.detail = L"(untouched)";
+    EXPECT_EQ(DownloadFile(destination.c_str(), Url(kTarget).c_str(), recorder.Window(), &cancel, options, &failure),
+              0u);
+    EXPECT_EQ(failure.detail, L"(untouched)");
+}
+
+TEST(SizeTextTest, KilobytesUpToAMegabyteThenTenthsOfTheUnit)
+{
+    static const struct {
+        ULONGLONG bytes;
+        const wchar_t* text;
+    } kCases[] = {
+        {0, L"0 KB"},
+        {1, L"1 KB"},
+        {1024, L"1 KB"},
+        {1025, L"2 KB"},
+        {1024 * 1024 - 1, L"1024 KB"},
+        {1024 * 1024, L"1.0 MB"},
+        {1024 * 1024 * 5 / 4, L"1.3 MB"},
+        {1024ULL * 1024 * 1023, L"1023.0 MB"},
+        {1024ULL * 1024 * 1024 * 3 / 2, L"1.5 GB"},
+        {1024ULL * 1024 * 1024 * 5000, L"5000.0 GB"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(SizeText(c.bytes), c.text);
+    }
 }
 
 TEST_F(DownloadFileTest, AnAddressThatIsNotHttpFails)

@@ -6,6 +6,7 @@
 #include "core/ProductNames.h"
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
+#include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "framework/LogFile.h"
 #include "framework/Process.h"
@@ -96,6 +97,17 @@ bool CopySetupForServer(const TestHttpServer& server, const std::wstring& exe)
     return !image.empty() && WriteFileBytes(exe, image + "$" + host);
 }
 
+// The log's bytes for a text: it is written in UTF-8.
+std::string Utf8(const std::wstring& text)
+{
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+    return bytes;
+}
+
 bool IsReadOnly(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -109,6 +121,53 @@ std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wc
     return value;
 }
 
+
+// The prefix's Internet settings point at the test's proxy for as long as
+// the object lives (the settings of a proxy configured in the system).
+class SystemProxySettings {
+public:
+    explicit SystemProxySettings(const std::wstring& proxy)
+    {
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &m_key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        const DWORD enable = 1;
+        m_set = ::RegSetValueExW(m_key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+                                 sizeof enable) == ERROR_SUCCESS &&
+                ::RegSetValueExW(m_key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(proxy.c_str()),
+                                 static_cast<DWORD>((proxy.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    SystemProxySettings(const SystemProxySettings&) = delete;
+    SystemProxySettings& operator=(const SystemProxySettings&) = delete;
+    ~SystemProxySettings()
+    {
+        if (!m_key)
+            return;
+        const DWORD disable = 0;
+        ::RegSetValueExW(m_key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&disable), sizeof disable);
+        ::RegDeleteValueW(m_key, L"ProxyServer");
+        ::RegCloseKey(m_key);
+    }
+    bool Set() const { return m_set; }
+
+private:
+    static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    HKEY m_key = nullptr;
+    bool m_set = false;
+};
+
+// The request lines the test's proxy has logged so far.
+size_t ProxiedRequests(const std::string& what)
+{
+    const std::string log = ReadFileBytes(Env("QXT_PROXY_LOG"));
+    size_t count = 0;
+    for (size_t at = log.find("Request ("); at != std::string::npos; at = log.find("Request (", at + 1)) {
+        const size_t end = log.find('\n', at);
+        if (log.substr(at, end - at).find(what) != std::string::npos)
+            ++count;
+    }
+    return count;
+}
 
 // Escape as the keyboard delivers it: the dialog's message loop turns it
 // into the cancel command.
@@ -575,7 +634,7 @@ bool RefuseUninstallEntry()
 // failed step, its answer, and the welcome page again with nothing registered.
 TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
 {
-    enum class Cause { Installers, ServerDown, FailingCodec, RefusedEntry };
+    enum class Cause { Installers, ServerDown, FailingCodec, Served, RefusedEntry };
     static const struct {
         const char* label;
         Cause cause;
@@ -585,18 +644,47 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
         int answer;
         const wchar_t* screenshot;  // nullptr: none
         const char* neverRuns;      // an installer the failed step keeps from running, or nullptr
+        void (*serve)(TestHttpServer& server);  // what the test's own server answers, for Cause::Served
     } kCases[] = {
-        {"the download fails while the server is down", Cause::ServerDown, nullptr, L"文件下载失败，请重试！", {IDOK},
-         IDOK, L"error-download.png", nullptr},
+        {"the download fails while the server is down", Cause::ServerDown, nullptr,
+         L"文件下载失败，请重试！\n无法连接到下载服务器，请检查网络连接。", {IDOK}, IDOK, L"error-download.png", nullptr,
+         nullptr},
+        {"the server answers the list with an error", Cause::Served, nullptr,
+         L"文件下载失败，请重试！\n下载服务器返回了错误（HTTP 500）。", {IDOK}, IDOK, L"error-download-status.png",
+         nullptr,
+         [](TestHttpServer& server) {
+             for (const char* dotnet : {"0", "1"})
+                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                              HttpReply::Status(500, "Internal Server Error"));
+         }},
+        {"the network answers with its login page", Cause::Served, nullptr,
+         L"文件下载失败，请重试！\n网络要求登录：服务器发来的是一个网页而不是文件列表，请先在浏览器中登录网络，然后重试。",
+         {IDOK}, IDOK, L"error-download-login-page.png", nullptr,
+         [](TestHttpServer& server) {
+             for (const char* dotnet : {"0", "1"})
+                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                              HttpReply::Ok("<!DOCTYPE html>\r\n<html><head><title>Wi-Fi</title></head>"
+                                            "<body><form action=\"/login\"></form></body></html>\r\n"));
+         }},
+        {"a file arrives damaged", Cause::Served, nullptr,
+         L"文件下载失败，请重试！\n文件在传输中损坏：client.dll 与文件列表中的校验值不符，请重试。", {IDOK}, IDOK,
+         L"error-download-damaged.png", nullptr,
+         [](TestHttpServer& server) {
+             for (const char* dotnet : {"0", "1"})
+                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                              HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
+             server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(100000, 'd')));
+         }},
         {"Abort on a failed encoder ends the run", Cause::Installers, "[x264vfw.exe]\r\nExitCodes=1\r\n",
-         L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, nullptr, nullptr},
+         L"X264视频编码器安装失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, nullptr, nullptr, nullptr},
         {"a failed .NET installation ends the run with an OK box", Cause::Installers,
          "[dotNetFx40_Client_x86_x64.exe]\r\nExitCodes=1\r\n[wic_x86_chs.exe]\r\nExitCodes=1\r\n",
-         L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|"},
+         L".Net framework 组件安装失败，请重试！", {IDOK}, IDOK, nullptr, "fp_pl_pfs_installer19.exe|", nullptr},
         {"a failed codec registration ends the run with an OK box", Cause::FailingCodec, nullptr,
-         L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr},
+         L"编解码器安装失败，请重试！", {IDOK}, IDOK, L"error-codecs.png", nullptr, nullptr},
         {"an uninstall entry the system refuses: Abort ends the run", Cause::RefusedEntry, nullptr,
-         L"卸载信息写入失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, L"error-uninstall-entry.png", nullptr},
+         L"卸载信息写入失败，请重试！", {IDABORT, IDRETRY, IDIGNORE}, IDABORT, L"error-uninstall-entry.png", nullptr,
+         nullptr},
     };
     const auto port = static_cast<unsigned short>(std::wcstoul(Env("QXT_SERVER_PORT").c_str(), nullptr, 10));
     for (const auto& c : kCases) {
@@ -618,6 +706,12 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
         case Cause::FailingCodec:
             exe = temp / L"QXTSetup.exe";
             ServeClientWithFailingCodec(server, exe);
+            break;
+        case Cause::Served:
+            ASSERT_TRUE(server.Started());
+            c.serve(server);
+            exe = temp / L"QXTSetup.exe";
+            ASSERT_TRUE(CopySetupForServer(server, exe));
             break;
         case Cause::RefusedEntry:
             // The entry's key takes no values (ResetMachine deletes it again).
@@ -918,7 +1012,8 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     HWND dialog = StartSetup(exe);
     ASSERT_NE(dialog, nullptr);
     Click(dialog, IDC_START);
-    MessageBoxInfo box = ExpectErrorBox(L"文件下载失败，请重试！", {IDOK});
+    MessageBoxInfo box = ExpectErrorBox(
+        L"文件下载失败，请重试！\n文件在传输中损坏：client.dll 与文件列表中的校验值不符，请重试。", {IDOK});
     ASSERT_NE(box.wnd, nullptr);
     AnswerMessageBox(box, IDOK);
     WaitForBoxGone(box);
@@ -926,6 +1021,111 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     ExpectWelcomePage(dialog, false, m_installFolder);
     EXPECT_EQ(ReadFileBytes(destination), "the file in place");
     EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A disk too small for a file (a 1 MiB tmpfs that setup_program_e2e.sh
+// mounts, typed in as the folder): the box names the file, the room it takes
+// and the room there is once its part is gone, and nothing of it stays.
+TEST_F(SetupProgram, ADiskTooSmallForAFileIsNamedWithTheRoomItTakesAndTheRoomThereIs)
+{
+    const std::wstring disk = Env("QXT_SMALL_DISK");
+    if (disk.empty())
+        GTEST_SKIP() << "setup_program_e2e.sh could not mount a small disk (mounting tmpfs needs root)";
+    const std::wstring folder = disk + L"\\Quolix";
+    DeleteTree(folder);
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    const std::string body(3 * 1024 * 1024, 'b');
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const BYTE*>(body.data()), static_cast<ULONG>(body.size()));
+    const std::wstring digest = md5.Final();
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
+                     HttpReply::Ok("big.bin|" + std::string(digest.begin(), digest.end()) + "\r\n"));
+    server.Serve("/Custom/DownloadClient?filename=big.bin", HttpReply::Ok(body));
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    ::SendMessageW(::GetDlgItem(dialog, IDC_INSTALL_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    Click(dialog, IDC_START);
+    MessageBoxInfo box = WaitForMessageBox(m_program.Pid(), kPageTimeoutMs);
+    ASSERT_NE(box.wnd, nullptr) << "no error box";
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW((disk + L"\\").c_str(), &free, nullptr, nullptr));
+    EXPECT_LT(free.QuadPart, body.size()) << "the disk is not too small";
+    EXPECT_EQ(box.caption, L"错误");
+    EXPECT_EQ(box.text, L"文件下载失败，请重试！\n磁盘空间不足：big.bin 需要 3.0 MB，可用空间只有 " + SizeText(free.QuadPart) +
+                            L"。");
+    Screenshot(box.wnd, L"error-download-disk.png");
+    AnswerMessageBox(box, IDOK);
+    WaitForBoxGone(box);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+    for (const wchar_t* name : {L"big.bin", L"big.bin.tmp"})
+        EXPECT_EQ(::GetFileAttributesW(InstallFilePath(folder, name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    m_program.Kill();
+    DeleteTree(folder);
+}
+
+// A proxy named in the system's Internet settings asks for a login: the
+// dialog asks for it in its login box; leaving the box ends the run with
+// the download box naming the login; a wrong password is asked for again,
+// and the right one serves every request of the run.
+TEST_F(SetupProgram, AProxyLoginIsAskedForAndAskedAgainAfterAWrongPassword)
+{
+    SystemProxySettings proxy(Env("QXT_PROXY_HOST"));
+    ASSERT_TRUE(proxy.Set());
+    const std::wstring user = Env("QXT_PROXY_USER");
+    const std::wstring password = Env("QXT_PROXY_PASSWORD");
+    const std::wstring logPath = SetupLogPath(L"");
+    const size_t proxiedBefore = ProxiedRequests("filename=QXTClient.exe");
+
+    HWND dialog = StartSetup(Env("QXT_SETUP_EXE"));
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    HWND box = WaitForTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录", kPageTimeoutMs);
+    ASSERT_NE(box, nullptr) << "no login box";
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_REFUSED).text, L"");
+    EXPECT_NE(ReadControl(box, IDC_PROXY_PROMPT).text.find(Env("QXT_PROXY_HOST")), std::wstring::npos)
+        << "the box names the proxy";
+    Screenshot(box, L"proxy-login.png");
+    Click(box, IDCANCEL);
+    MessageBoxInfo error =
+        ExpectErrorBox(L"文件下载失败，请重试！\n网络要求登录：代理服务器需要用户名和密码。", {IDOK});
+    ASSERT_NE(error.wnd, nullptr);
+    Screenshot(error.wnd, L"error-download-proxy-login.png");
+    AnswerMessageBox(error, IDOK);
+    WaitForBoxGone(error);
+    ASSERT_TRUE(WaitUntil([&] { return ReadControl(dialog, IDC_START).visible; }, kPageTimeoutMs));
+
+    // Again, with a wrong password first.
+    Click(dialog, IDC_START);
+    box = WaitForTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录", kPageTimeoutMs);
+    ASSERT_NE(box, nullptr) << "no login box on the second run";
+    ::SendMessageW(::GetDlgItem(box, IDC_PROXY_USER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+    ::SendMessageW(::GetDlgItem(box, IDC_PROXY_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"wrong-pass-2"));
+    Click(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, kPageTimeoutMs));
+    box = WaitForTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录", kPageTimeoutMs);
+    ASSERT_NE(box, nullptr) << "a refused login is not asked for again";
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_REFUSED).text, L"用户名或密码不正确，请重新输入。");
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_USER).text, user) << "the name typed before stays";
+    EXPECT_EQ(ReadControl(box, IDC_PROXY_PASSWORD).text, L"");
+    Screenshot(box, L"proxy-login-refused.png");
+    ::SendMessageW(::GetDlgItem(box, IDC_PROXY_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+    Click(box, IDOK);
+
+    EXPECT_TRUE(WaitUntil([&] { return OnFinishPage(dialog); }, kPageTimeoutMs));
+    EXPECT_TRUE(NoTopWindow(m_program.Pid(), L"#32770", L"代理服务器登录")) << "asked once more than needed";
+    EXPECT_GT(ProxiedRequests("filename=QXTClient.exe"), proxiedBefore) << "the client did not come through the proxy";
+    const std::string log = ReadFileBytes(logPath);
+    EXPECT_NE(log.find("a login for user " + std::string(user.begin(), user.end()) + " was typed in"),
+              std::string::npos)
+        << log;
+    for (const char* secret : {"wrong-pass-2", "proxy-pass-1"})
+        EXPECT_EQ(log.find(secret), std::string::npos) << "the log holds a password";
 }
 
 std::string Md5Text(const std::string& bytes)
@@ -1388,6 +1588,10 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
     ASSERT_EQ(RunToEnd(Env("QXT_SETUP_EXE_NO_SERVER"), L"/S \"/LOG=" + m_log + L"\"", windowSeen), 254u);
     EXPECT_TRUE(LogHasLine({"error: GET http://", "/Custom/DownloadClient?filename=files&dotnet=", "failed: "}))
         << LogText();
+    // The closing line gives the cause the box would have shown.
+    EXPECT_NE(LogLines().back().find("(exit code 254): " + Utf8(L"无法连接到下载服务器，请检查网络连接。")),
+              std::string::npos)
+        << LogText();
     ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-no-server.log").c_str(), FALSE);
     // Abort ran the plug-in installer once and nothing after it.
     ResetMachine();
@@ -1398,6 +1602,70 @@ TEST_F(SilentSetupProgram, FailuresEndTheRunWithTheirCodeAndTheLogSaysWhy)
     // The closing line gives the installer's exit code as the reason.
     EXPECT_NE(LogLines().back().find("fp_pl_pfs_installer19.exe ended with exit code 1 after "), std::string::npos)
         << LogText();
+}
+
+// Through a proxy that asks for a login, named with /PROXY= or in the
+// system's Internet settings: the switches give the login; one still
+// missing or refused ends the run with 233 and the log's last line says so;
+// no password reaches the log.
+TEST_F(SilentSetupProgram, ThroughAProxyThatAsksForALoginTheSwitchesGiveIt)
+{
+    const std::wstring proxy = Env("QXT_PROXY_HOST");
+    const std::wstring login = L" /PROXYUSER=" + Env("QXT_PROXY_USER");
+    const std::wstring password = Env("QXT_PROXY_PASSWORD");
+    ASSERT_FALSE(proxy.empty());
+    const struct {
+        const char* label;
+        bool systemSettings;  // the Internet settings name the proxy
+        std::wstring switches;
+        DWORD code;
+        const wchar_t* detail;  // the last line's cause, for a failed run
+    } kCases[] = {
+        {"/PROXY= and its login", false, L"/PROXY=" + proxy + login + L" /PROXYPASS=" + password, 0, nullptr},
+        {"the system's proxy and the login's switches", true, login + L" /PROXYPASS=" + password, 0, nullptr},
+        {"no login", false, L"/PROXY=" + proxy, 233, L"网络要求登录：代理服务器需要用户名和密码。"},
+        {"no login for the system's proxy", true, L"", 233, L"网络要求登录：代理服务器需要用户名和密码。"},
+        {"a wrong password", false, L"/PROXY=" + proxy + login + L" /PROXYPASS=wrong-pass-2", 233,
+         L"网络要求登录：代理服务器拒绝了所给的用户名或密码。"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        ResetMachine();
+        std::unique_ptr<SystemProxySettings> settings;
+        if (c.systemSettings) {
+            settings = std::make_unique<SystemProxySettings>(proxy);
+            ASSERT_TRUE(settings->Set());
+        }
+        const size_t proxiedBefore = ProxiedRequests("filename=QXTClient.exe");
+        bool windowSeen = true;
+        const DWORD code =
+            RunToEnd(Env("QXT_SETUP_EXE"), L"/S /NOLAUNCH \"/LOG=" + m_log + L"\" " + c.switches, windowSeen);
+        EXPECT_EQ(code, c.code) << LogText();
+        EXPECT_FALSE(windowSeen);
+        const std::vector<std::string> lines = LogLines();
+        ASSERT_FALSE(lines.empty());
+        if (c.code == 0) {
+            EXPECT_TRUE(IsReadOnly(InstallFilePath(m_installFolder, L"QXTClient.exe")));
+            // Once or twice: WinInet may try without the login first.
+            EXPECT_GT(ProxiedRequests("filename=QXTClient.exe"), proxiedBefore) << "not through the proxy";
+        } else {
+            EXPECT_NE(lines.back().find("(exit code 233): " + Utf8(c.detail)), std::string::npos) << LogText();
+            EXPECT_EQ(::GetFileAttributesW(InstallFilePath(m_installFolder, L"QXTClient.exe").c_str()),
+                      INVALID_FILE_ATTRIBUTES);
+            InstallInfo entry{};
+            EXPECT_NE(ReadUninstallEntry(entry), 1);
+        }
+        const std::string log = LogText();
+        for (const char* secret : {"wrong-pass-2", "proxy-pass-1"})
+            EXPECT_EQ(log.find(secret), std::string::npos) << "the log holds a password: " << log;
+        if (c.switches.find(L"/PROXYPASS=") != std::wstring::npos) {
+            EXPECT_TRUE(LogHasLine({"Command line: ", "/PROXYPASS=(hidden)"})) << log;
+        }
+        if (c.code == 0 && !c.systemSettings)
+            ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-proxy.log").c_str(), FALSE);
+        if (c.code != 0 && c.switches.find(L"wrong") != std::wstring::npos)
+            ::CopyFileW(m_log.c_str(), (Env("QXT_SCREENSHOTS") + L"\\silent-proxy-refused.log").c_str(), FALSE);
+    }
 }
 
 // A run that did not end while the .NET installers ran left the Internet

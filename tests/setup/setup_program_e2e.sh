@@ -24,7 +24,11 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 control=$work/control
 watcher=""
 tls_trusted=""
+small_disk=$work/small-disk
+proxy_pid=""
 cleanup() {
+  [ -z "$proxy_pid" ] || { kill "$proxy_pid" 2>/dev/null || true; wait "$proxy_pid" 2>/dev/null || true; }
+  umount "$small_disk" 2>/dev/null || true
   [ -z "$tls_trusted" ] || wine "$build/helpers/trustcert.exe" remove "$tls_trusted" </dev/null || true
   rm -rf "$control"
   [ -z "$watcher" ] || { kill "$watcher" 2>/dev/null || true; wait "$watcher" 2>/dev/null || true; }
@@ -91,6 +95,40 @@ wine "$build/helpers/trustcert.exe" add "$tls_trusted" </dev/null
 export QXT_SETUP_EXE_HTTPS=$(winpath "$work/QXTSetupHttps.exe")
 export QXT_SETUP_EXE_UNTRUSTED=$(winpath "$work/QXTSetupUntrusted.exe")
 export QXT_TLS_HOST="localhost:$tls_port"
+# A proxy that asks for a login (tinyproxy with BasicAuth), which the tests
+# name with /PROXY= or in the prefix's Internet settings.
+proxy_port=$(free_port)
+rm -f "$work/tinyproxy.log"
+cat >"$work/tinyproxy.conf" <<EOF
+Port $proxy_port
+Listen 127.0.0.1
+Timeout 60
+LogLevel Info
+LogFile "$work/tinyproxy.log"
+PidFile "$work/tinyproxy.pid"
+MaxClients 50
+Allow 127.0.0.1
+BasicAuth qxt proxy-pass-1
+DisableViaHeader Yes
+EOF
+tinyproxy -d -c "$work/tinyproxy.conf" >"$work/tinyproxy.out" 2>&1 &
+proxy_pid=$!
+for _ in $(seq 100); do
+  [ "$(curl -s -o /dev/null -w '%{http_code}' -x "http://127.0.0.1:$proxy_port" "http://127.0.0.1:$port/")" = 407 ] && break
+  kill -0 "$proxy_pid" 2>/dev/null || { cat "$work/tinyproxy.out" >&2; echo "tinyproxy did not start" >&2; exit 1; }
+  sleep 0.1
+done
+export QXT_PROXY_HOST="127.0.0.1:$proxy_port"
+export QXT_PROXY_USER=qxt QXT_PROXY_PASSWORD=proxy-pass-1
+export QXT_PROXY_LOG=$(winpath "$work/tinyproxy.log")
+
+# A disk with room for 1 MiB, for the full-disk box (mounting needs root, as
+# scripts/setup does; without it that test says it was skipped).
+mkdir -p "$small_disk"
+umount "$small_disk" 2>/dev/null || true
+if mount -t tmpfs -o size=1m qxt-small-disk "$small_disk" 2>/dev/null; then
+  export QXT_SMALL_DISK=$(winpath "$small_disk")
+fi
 export QXT_SETUP_EXE=$(winpath "$work/QXTSetup.exe")
 export QXT_SETUP_EXE_NO_SERVER=$(winpath "$work/QXTSetupNoServer.exe")
 export QXT_SERVER_HOST="127.0.0.1:$port"
