@@ -569,8 +569,9 @@ TEST_F(SignedDownloadTest, EveryServerIsCheckedAgainstTheKeyAndTheListOfTheRun)
         } else {
             EXPECT_EQ(failure.code, c.code);
             EXPECT_EQ(listHost, L"(not set)");
-            if (c.secondTampered)
+            if (c.secondTampered) {
                 EXPECT_FALSE(PathExists(Local(c.secondTampered)));
+            }
         }
         EXPECT_NE(Log().find(L"Server host " + firstHost + L" failed; the rest of the run uses " + second.Host() +
                              L" (server 2 of 2)"),
