@@ -108,6 +108,13 @@ std::string Utf8(const std::wstring& text)
     return bytes;
 }
 
+// Answers the plain file list's request for either value of the .NET flag.
+void ServeFileList(TestHttpServer& server, const HttpReply& reply)
+{
+    for (const char* dotnet : {"0", "1"})
+        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, reply);
+}
+
 bool IsReadOnly(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -607,8 +614,7 @@ void ServeClientWithFailingCodec(TestHttpServer& server, const std::wstring& exe
         server.Serve("/Custom/DownloadClient?filename=" + name, HttpReply::Ok(body));
         list += line + "\r\n";
     }
-    for (const char* dotnet : {"0", "1"})
-        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, HttpReply::Ok(list));
+    ServeFileList(server, HttpReply::Ok(list));
     ASSERT_TRUE(CopySetupForServer(server, exe));
 }
 
@@ -653,26 +659,20 @@ TEST_F(SetupProgram, AFailedRunShowsItsErrorBoxAndReturnsToTheWelcomePage)
          L"文件下载失败，请重试！\n下载服务器返回了错误（HTTP 500）。", {IDOK}, IDOK, L"error-download-status.png",
          nullptr,
          [](TestHttpServer& server) {
-             for (const char* dotnet : {"0", "1"})
-                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                              HttpReply::Status(500, "Internal Server Error"));
+             ServeFileList(server, HttpReply::Status(500, "Internal Server Error"));
          }},
         {"the network answers with its login page", Cause::Served, nullptr,
          L"文件下载失败，请重试！\n网络要求登录：服务器发来的是一个网页而不是文件列表，请先在浏览器中登录网络，然后重试。",
          {IDOK}, IDOK, L"error-download-login-page.png", nullptr,
          [](TestHttpServer& server) {
-             for (const char* dotnet : {"0", "1"})
-                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                              HttpReply::Ok("<!DOCTYPE html>\r\n<html><head><title>Wi-Fi</title></head>"
+             ServeFileList(server, HttpReply::Ok("<!DOCTYPE html>\r\n<html><head><title>Wi-Fi</title></head>"
                                             "<body><form action=\"/login\"></form></body></html>\r\n"));
          }},
         {"a file arrives damaged", Cause::Served, nullptr,
          L"文件下载失败，请重试！\n文件在传输中损坏：client.dll 与文件列表中的校验值不符，请重试。", {IDOK}, IDOK,
          L"error-download-damaged.png", nullptr,
          [](TestHttpServer& server) {
-             for (const char* dotnet : {"0", "1"})
-                 server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                              HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
+             ServeFileList(server, HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
              server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(100000, 'd')));
          }},
         {"Abort on a failed encoder ends the run", Cause::Installers, "[x264vfw.exe]\r\nExitCodes=1\r\n",
@@ -757,9 +757,7 @@ TEST_F(SetupProgram, ConfirmedCancelDuringASlowDownloadLeavesTheDestinationAlone
     ASSERT_TRUE(server.Started());
     const std::string big(4 * 1024 * 1024, 'q');
     // Whatever an earlier run left of .NET on this machine.
-    for (const char* dotnet : {"0", "1"})
-        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                     HttpReply::Ok("big.bin|0123456789ABCDEF0123456789ABCDEF\r\n"));
+    ServeFileList(server, HttpReply::Ok("big.bin|0123456789ABCDEF0123456789ABCDEF\r\n"));
     HttpReply slow = HttpReply::Ok(big);
     slow.holdAfter = 65536;
     server.Serve("/Custom/DownloadClient?filename=big.bin", slow);
@@ -998,9 +996,7 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
 {
     TestHttpServer server;
     ASSERT_TRUE(server.Started());
-    for (const char* dotnet : {"0", "1"})
-        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                     HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
+    ServeFileList(server, HttpReply::Ok("client.dll|0123456789ABCDEF0123456789ABCDEF\r\n"));
     server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(100000, 's')));
     TempDir temp;
     const std::wstring exe = temp / L"QXTSetup.exe";
@@ -1039,9 +1035,7 @@ TEST_F(SetupProgram, ADiskTooSmallForAFileIsNamedWithTheRoomItTakesAndTheRoomThe
     CMD5Checksum md5;
     md5.Update(reinterpret_cast<const BYTE*>(body.data()), static_cast<ULONG>(body.size()));
     const std::wstring digest = md5.Final();
-    for (const char* dotnet : {"0", "1"})
-        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                     HttpReply::Ok("big.bin|" + std::string(digest.begin(), digest.end()) + "\r\n"));
+    ServeFileList(server, HttpReply::Ok("big.bin|" + std::string(digest.begin(), digest.end()) + "\r\n"));
     server.Serve("/Custom/DownloadClient?filename=big.bin", HttpReply::Ok(body));
     TempDir temp;
     const std::wstring exe = temp / L"QXTSetup.exe";
@@ -1160,8 +1154,7 @@ TEST_F(SetupProgram, ADamagedOrEmptyFileListEndsWithTheDownloadErrorAndChangesNo
         ResetMachine();
         TestHttpServer server;
         ASSERT_TRUE(server.Started());
-        for (const char* dotnet : {"0", "1"})
-            server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet, HttpReply::Ok(c.list));
+        ServeFileList(server, HttpReply::Ok(c.list));
         server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(body));
         server.Serve("/Custom/DownloadClient?filename=readme.txt", HttpReply::Ok(readme));
         TempDir temp;
@@ -1910,9 +1903,7 @@ TEST_F(SilentSetupProgram, ADamagedFileListEndsTheRunWithTheDownloadCodeAndTheLo
 {
     TestHttpServer server;
     ASSERT_TRUE(server.Started());
-    for (const char* dotnet : {"0", "1"})
-        server.Serve(std::string("/Custom/DownloadClient?filename=files&dotnet=") + dotnet,
-                     HttpReply::Ok("client.dll|01\x0b\x1c\x85\x1b[2J89ABCDEF\r\n"));
+    ServeFileList(server, HttpReply::Ok("client.dll|01\x0b\x1c\x85\x1b[2J89ABCDEF\r\n"));
     server.Serve("/Custom/DownloadClient?filename=client.dll", HttpReply::Ok(std::string(1000, 'n')));
     TempDir temp;
     const std::wstring exe = temp / L"QXTSetup.exe";
