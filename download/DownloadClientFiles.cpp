@@ -93,12 +93,14 @@ void RemoveReadOnlyFile(const std::wstring& path)
 
 enum class SignedListState { Verified, NotOnServer, Refused, Failed };
 
-// Asks for the signed list and checks it. Refused fills refusal; Failed is a
-// download that did not succeed (the network, the disk, a cancel).
+// Asks for the signed list and checks it. Refused fills refusal (and
+// webPage, when what came is a web page: a network that answers every
+// request with its login page); Failed is a download that did not succeed
+// (the network, the disk, a cancel).
 SignedListState FetchSignedList(const std::wstring& url, const std::wstring& folder, HWND window,
                                 const volatile LONG* cancel, const DownloadTimings& timings,
                                 const DownloadTrust& trust, DownloadFailure& failure, SignedFileList& list,
-                                TrustRefusal& refusal, ServerList& servers)
+                                TrustRefusal& refusal, bool& webPage, ServerList& servers)
 {
     const bool keyed = trust.keyState == PublisherKeyState::Present;
     const std::wstring path = folder + L"Client.signed";
@@ -144,6 +146,9 @@ SignedListState FetchSignedList(const std::wstring& url, const std::wstring& fol
     policy.acceptedVersion = keyed ? trust.acceptedVersion : 0;
     refusal = CheckSignedFileList(document, policy, list);
     if (refusal) {
+        const size_t lineEnd = document.find_first_of("\r\n");
+        const std::string first = document.substr(0, lineEnd);
+        webPage = LooksLikeWebPage(TrimManifestWhiteSpace(std::wstring(first.begin(), first.end())));
         RemoveReadOnlyFile(path);
         return SignedListState::Refused;
     }
@@ -368,14 +373,19 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     const std::wstring listQuery = std::wstring(L"files&dotnet=") + (DotNetClientInstalled() ? L"1" : L"0");
     SignedFileList signedList;
     TrustRefusal refusal;
+    bool webPage = false;
     bool useSigned = false;
     switch (FetchSignedList(servers.RequestBase() + listQuery + L"&signed=1", folder, window, cancel, timings, trust,
-                            outcome, signedList, refusal, servers)) {
+                            outcome, signedList, refusal, webPage, servers)) {
     case SignedListState::Verified:
         useSigned = true;
         break;
     case SignedListState::Refused:
-        return Refuse(refusal, L"Signed file list", outcome);
+        Refuse(refusal, L"Signed file list", outcome);
+        // The list is refused all the same; the box says what the user can do about it.
+        if (webPage)
+            outcome.detail = LoginPageDetail();
+        return 0;
     case SignedListState::Failed:
         return 0;
     case SignedListState::NotOnServer:

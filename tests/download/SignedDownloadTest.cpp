@@ -6,6 +6,7 @@
 #include "download/DownloadClientFiles.h"
 
 #include "core/SetupMessages.h"
+#include "download/FailureDetail.h"
 #include "framework/LogFile.h"
 #include "framework/Sha256.h"
 #include "tests/download/DownloadTestSupport.h"
@@ -576,5 +577,35 @@ TEST_F(SignedDownloadTest, EveryServerIsCheckedAgainstTheKeyAndTheListOfTheRun)
         EXPECT_NE(Log().find(L"Server host " + firstHost + L" failed; the rest of the run uses " + second.Host() +
                              L" (server 2 of 2)"),
                   std::wstring::npos);
+    }
+}
+
+// A network that answers every request with its login page (a hotel's or a
+// school's): a keyed run refuses the page as a list, and its box says to log
+// in rather than that the list is damaged; a run without a key falls back to
+// the plain list, which is the same page.
+TEST_F(SignedDownloadTest, ALoginPageInPlaceOfTheListsIsNamedAsALoginTheNetworkAsksFor)
+{
+    const std::string page = "  <!DOCTYPE html>\r\n<html><body><form action=\"/login\"></form></body></html>\r\n";
+    const struct {
+        const char* label;
+        PublisherKeyState keyState;
+        SetupResult code;
+    } kCases[] = {
+        {"with the publisher's key", PublisherKeyState::Present, SETUP_ERR_DAMAGED_LIST},
+        {"without a key", PublisherKeyState::None, SETUP_ERR_DOWNLOAD},
+    };
+    server.Serve(kSignedTarget, HttpReply::Ok(page));
+    server.Serve(kPlainTarget, HttpReply::Ok(page));
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        trust.keyState = c.keyState;
+
+        EXPECT_EQ(Run(), FALSE);
+
+        EXPECT_EQ(failure.code, c.code);
+        EXPECT_EQ(failure.detail, LoginPageDetail());
+        EXPECT_FALSE(PathExists(Local("data.bin")));
+        EXPECT_FALSE(PathExists(Local("Client.signed")));
     }
 }
