@@ -23,6 +23,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/cs.key" -out "$work/cs.
 sign() {  # sign IN OUT [osslsigncode options]
   local in=$1 out=$2
   shift 2
+  rm -f "$out"  # osslsigncode writes no file that exists
   osslsigncode sign -certs "$work/cs.crt" -key "$work/cs.key" -n "QXTSetup" "$@" -in "$in" -out "$out" >/dev/null
 }
 # verified EXE: osslsigncode finds the signature good and the image checksum right.
@@ -70,7 +71,11 @@ import struct, sys
 a, b = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
 pe = struct.unpack_from("<I", a, 0x3C)[0]
 checksum = pe + 24 + 64
-table_at, table_size = struct.unpack_from("<II", a, pe + 24 + 96 + 8 * 4)
+# The data directories follow the optional header's fixed part: 96 bytes in
+# a 32-bit image, 112 in a 64-bit one (the tests' build where the kernel
+# runs no 32-bit programs).
+directories = pe + 24 + (112 if struct.unpack_from("<H", a, pe + 24)[0] == 0x20B else 96)
+table_at, table_size = struct.unpack_from("<II", a, directories + 8 * 4)
 changed = [i for i in range(len(a)) if a[i] != b[i]]
 assert changed and all(table_at <= i < table_at + table_size or checksum <= i < checksum + 4 for i in changed), changed[:8]
 PY
