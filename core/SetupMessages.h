@@ -15,7 +15,10 @@ constexpr UINT WM_SETUP_COMPLETE = WM_USER + 201;       // 0, 0
 constexpr UINT WM_SETUP_ERROR = WM_USER + 202;          // SetupResult, detail -> IDRETRY / IDIGNORE / other
 constexpr UINT WM_SETUP_STEP = WM_USER + 203;           // SetupStep, ordinal 1..5
 constexpr UINT WM_DOWNLOAD_BEGIN = WM_USER + 204;       // 0, 0
-constexpr UINT WM_DOWNLOAD_FILE_INDEX = WM_USER + 205;  // entry number from 1, number of entries
+constexpr UINT WM_DOWNLOAD_FILE_INDEX = WM_USER + 205;  // files finished (kept or fetched), number of entries
+// WM_DOWNLOAD_PROGRESS: the bar's position and the upper end of its range:
+// while a file list arrives its bytes, then the whole download's (the bytes
+// of every listed file when the list gives sizes, otherwise finished files).
 constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 206;    // position, upper end of the range
 constexpr UINT WM_SETUP_STATUS_TEXT = WM_USER + 207;    // const std::wstring* (valid during the call), 0
 constexpr UINT WM_DOWNLOAD_COMPLETE = WM_USER + 208;    // 0, 0

@@ -7,17 +7,21 @@
 #include "download/DiskRoom.h"
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
+#include "download/DownloadProgress.h"
 #include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "download/ServerList.h"
 #include "download/SignedListCheck.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
+#include "framework/InternetSession.h"
 #include "framework/FormatText.h"
 #include "framework/LogFile.h"
 #include "framework/StdioFile.h"
 #include "framework/SystemErrorText.h"
+#include "framework/WorkerThreads.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,14 +39,14 @@ void SkipByteOrderMark(std::wstring& line)
         line.erase(0, 3);
 }
 
-// Whether the local copy is current, with both digests in the log. An
-// unreadable file has no digest, so it is not current.
-bool IsCurrent(const std::wstring& path, const std::wstring& digest)
+// Whether the local copy is current; decision gets the log's line with both
+// digests. An unreadable file has no digest, so it is not current.
+bool IsCurrent(const std::wstring& path, const std::wstring& digest, std::wstring& decision)
 {
     const std::wstring local = CMD5Checksum::DigestFile(path.c_str());
     const bool same =
         !local.empty() && ::CompareStringOrdinal(local.c_str(), -1, digest.c_str(), -1, TRUE) == CSTR_EQUAL;
-    LogFileDecision(path, local, digest, same);
+    decision = FileDecisionText(path, local, digest, same);
     return same;
 }
 
@@ -58,16 +62,17 @@ std::wstring Number(ULONGLONG value)
 }
 
 // A file of the signed list is current when its size and SHA-256 are the
-// listed ones; both sides go to the log. length is the local file's size.
-bool IsCurrent(const std::wstring& path, const SignedFileEntry& entry, ULONGLONG& length)
+// listed ones; decision gets the log's line with both sides. length is the
+// local file's size.
+bool IsCurrent(const std::wstring& path, const SignedFileEntry& entry, ULONGLONG& length, std::wstring& decision)
 {
     Sha256Digest local{};
     length = 0;
     const bool read = Sha256OfFile(path.c_str(), local, length);
     const bool same = read && length == entry.size && local == entry.sha256;
     const std::wstring localText = read ? Number(length) + L" bytes, SHA-256 " + HexText(local) : L"(none)";
-    LogLine(L"%ls: local %ls, listed %I64u bytes, SHA-256 %ls: %ls", path.c_str(), localText.c_str(), entry.size,
-            HexText(entry.sha256).c_str(), same ? L"kept" : L"fetch");
+    decision = path + L": local " + localText + L", listed " + Number(entry.size) + L" bytes, SHA-256 " +
+               HexText(entry.sha256) + (same ? L": kept" : L": fetch");
     return same;
 }
 
@@ -228,69 +233,126 @@ bool ReadPlainList(const std::wstring& url, const std::wstring& folder, HWND win
 
 // What a listed file in the install folder was when the run read it.
 struct LocalCopy {
+    bool examined = false;  // read before the first transfer
     bool current = false;
-    ULONGLONG length = 0;  // its length then
-    FILETIME written{};    // its last write then
-    ULONGLONG held = 0;    // what an earlier transfer left in its temporary file
+    ULONGLONG length = 0;   // its length then
+    ULONGLONG held = 0;     // what an earlier transfer left in its temporary file
+    std::wstring decision;  // the log's line
 };
 
-bool ReadAttributes(const std::wstring& path, ULONGLONG& length, FILETIME& written)
+ULONGLONG LengthOf(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    length = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    written = data.ftLastWriteTime;
-    return true;
+        return 0;
+    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Reads the file in place and decides whether it is current, with the
-// decision in the log. An unreadable local file cannot be shown to be
-// current, so it is fetched again, just like a missing one.
+// Reads the file in place and decides whether it is current. An unreadable
+// local file cannot be shown to be current, so it is fetched again, just
+// like a missing one.
 LocalCopy Examine(const std::wstring& localPath, const ListedFile& entry)
 {
     LocalCopy copy;
-    FILETIME unused{};
-    if (!ReadAttributes(localPath + L".tmp", copy.held, unused))
-        copy.held = 0;
+    copy.examined = true;
+    copy.held = LengthOf(localPath + L".tmp");
     if (!FileExists(localPath.c_str())) {
-        if (entry.signedEntry)
-            LogLine(L"%ls: local (none), listed %I64u bytes, SHA-256 %ls: fetch", localPath.c_str(),
-                    entry.signedEntry->size, HexText(entry.signedEntry->sha256).c_str());
-        else
-            LogFileDecision(localPath, L"", entry.md5, false);
+        copy.decision = entry.signedEntry ? localPath + L": local (none), listed " + Number(entry.signedEntry->size) +
+                                                L" bytes, SHA-256 " + HexText(entry.signedEntry->sha256) + L": fetch"
+                                          : FileDecisionText(localPath, L"", entry.md5, false);
         return copy;
     }
-    ReadAttributes(localPath, copy.length, copy.written);
-    if (entry.signedEntry) {
-        ULONGLONG length = 0;
-        copy.current = IsCurrent(localPath, *entry.signedEntry, length);
-        copy.length = length;
+    if (entry.signedEntry)
+        copy.current = IsCurrent(localPath, *entry.signedEntry, copy.length, copy.decision);
+    else {
+        copy.length = LengthOf(localPath);
+        copy.current = IsCurrent(localPath, entry.md5, copy.decision);
     }
-    else
-        copy.current = IsCurrent(localPath, entry.md5);
     return copy;
 }
 
-// Whether the file still has the length and last write it had when it was read.
-bool Unchanged(const std::wstring& path, const LocalCopy& copy)
+// The name as Windows compares file names, for entries that name one file
+// in two spellings ("Client.dll" and "client.DLL", "a/b" and "a\\b").
+std::wstring FileKey(const std::wstring& name)
 {
-    ULONGLONG length = 0;
-    FILETIME written{};
-    return ReadAttributes(path, length, written) && length == copy.length &&
-           ::CompareFileTime(&written, &copy.written) == 0;
+    std::wstring key = name;
+    for (wchar_t& c : key)
+        if (c == L'/')
+            c = L'\\';
+    if (!key.empty())
+        ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    return key;
+}
+
+// The list's entries by the file they name: each group holds the entries of
+// one file in list order, and the groups are in the order of their first
+// entry. Only the first entry of a group is read ahead; the others are taken
+// up after it, when the file may have changed.
+std::vector<std::vector<size_t>> GroupBySameFile(const std::vector<ListedFile>& entries)
+{
+    std::vector<std::vector<size_t>> groups;
+    std::map<std::wstring, size_t> groupOf;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto [found, added] = groupOf.emplace(FileKey(entries[i].name), groups.size());
+        if (added)
+            groups.emplace_back();
+        groups[found->second].push_back(i);
+    }
+    return groups;
+}
+
+unsigned ProcessorCount()
+{
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    return system.dwNumberOfProcessors != 0 ? system.dwNumberOfProcessors : 1;
+}
+
+// Reads the first entry of every group on up to threads threads at once (a
+// digest is bound by the processor), each taken up with its status line;
+// the decisions go to the log in list order. False on a cancel.
+bool ExamineFilesInPlace(const std::wstring& folder, const std::vector<ListedFile>& entries,
+                         const std::vector<std::vector<size_t>>& groups, std::vector<LocalCopy>& copies,
+                         unsigned threads, HWND window, const volatile LONG* cancel)
+{
+    volatile LONG next = 0;
+    const auto work = [&] {
+        for (;;) {
+            if (CancelRequested(cancel))
+                return;
+            const size_t group = static_cast<size_t>(::InterlockedIncrement(&next) - 1);
+            if (group >= groups.size())
+                return;
+            const size_t i = groups[group].front();
+            SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entries[i].name);
+            copies[i] = Examine(folder + entries[i].name, entries[i]);
+        }
+    };
+    if (threads <= 1 || groups.size() <= 1)
+        work();
+    else
+        RunOnThreads(threads < groups.size() ? threads : static_cast<unsigned>(groups.size()), work);
+    if (CancelRequested(cancel)) {
+        ::Sleep(kCancelPauseMs);
+        return false;
+    }
+    for (const LocalCopy& copy : copies)
+        if (copy.examined)
+            LogLine(L"%ls", copy.decision.c_str());
+    return true;
 }
 
 // Whether the files still to fetch fit on the install folder's volume; the
 // log tells both sizes either way. A volume whose free space cannot be told
-// is not refused: the transfers find out.
+// is not refused: the transfers find out. (A file named twice counts once:
+// its later entries are read only when their turn comes.)
 bool RoomForFetches(const std::wstring& folder, const std::vector<ListedFile>& entries,
                     const std::vector<LocalCopy>& copies, DownloadFailure& failure)
 {
     ULONGLONG needed = 0;
     unsigned fetches = 0;
     for (size_t i = 0; i < entries.size(); ++i)
-        if (!copies[i].current) {
+        if (copies[i].examined && !copies[i].current) {
             needed += RoomStillNeeded(entries[i].signedEntry->size, copies[i].held);
             ++fetches;
         }
@@ -335,6 +397,195 @@ BOOL Refuse(const TrustRefusal& refusal, const wchar_t* what, DownloadFailure& f
     failure.code = refusal.code;
     failure.detail = RefusalLine(refusal, name);
     return 0;
+}
+
+// How one entry ended in the transfer stage.
+struct FileOutcome {
+    bool done = false;       // in place: kept or fetched
+    bool failed = false;     // its transfer failed (not stopped)
+    bool stopped = false;    // its transfer stopped for a cancel or another's failure
+    ULONGLONG length = 0;    // its length, when done
+    DownloadFailure failure; // why it failed
+    DownloadReport report;
+};
+
+// The transfers of one run: up to transfers files at once, taken up in list
+// order, a file named twice by one transfer after the other.
+class FetchStage {
+public:
+    FetchStage(const std::wstring& folder, const std::vector<ListedFile>& entries,
+               const std::vector<std::vector<size_t>>& groups, std::vector<LocalCopy>& copies, ServerList& servers,
+               const DownloadTimings& timings, HWND window, const volatile LONG* cancel, DownloadProgress& progress,
+               std::vector<FileOutcome>& outcomes)
+        : m_folder(folder), m_entries(entries), m_groups(groups), m_copies(copies), m_servers(servers),
+          m_timings(timings), m_window(window), m_cancel(cancel), m_progress(progress), m_outcomes(outcomes),
+          m_stops(entries.size(), 0)
+    {
+    }
+
+    // What each transfer thread does: group after group, until there is
+    // none left or the stage stops.
+    void Work()
+    {
+        for (;;) {
+            // No more files are taken up once the user cancels (the
+            // transfers see the cancel flag themselves) or a transfer fails.
+            if (CancelRequested(m_cancel) || m_failed != 0)
+                return;
+            const size_t group = static_cast<size_t>(::InterlockedIncrement(&m_next) - 1);
+            if (group >= m_groups.size())
+                return;
+            for (size_t i : m_groups[group])
+                if (!TakeUp(i)) {
+                    if (m_outcomes[i].failed)
+                        StopAfter(i);
+                    return;
+                }
+        }
+    }
+
+private:
+    bool TakeUp(size_t i)
+    {
+        const ListedFile& entry = m_entries[i];
+        const std::wstring localPath = m_folder + entry.name;
+        LocalCopy& copy = m_copies[i];
+        FileOutcome& outcome = m_outcomes[i];
+        if (copy.examined && copy.current)
+            return outcome.done = true;  // counted when the stage began
+        // A later entry for a file named before is read now, after the
+        // earlier one is in place.
+        if (!copy.examined) {
+            SendText(m_window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
+            copy = Examine(localPath, entry);
+            LogLine(L"%ls", copy.decision.c_str());
+            if (copy.current) {
+                outcome.length = copy.length;
+                m_progress.FileDone(copy.length);
+                return outcome.done = true;
+            }
+        }
+        if (m_stops[i] != 0) {
+            outcome.stopped = true;
+            return false;
+        }
+
+        SendText(m_window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
+        DownloadOptions options;
+        // A real digest, checked with the list: only then may a part left by
+        // an earlier run be joined to the rest.
+        if (entry.signedEntry) {
+            options.expectedSha256 = &entry.signedEntry->sha256;
+            options.listedSize = &entry.signedEntry->size;
+        }
+        else
+            options.expectedDigest = entry.md5.c_str();
+        options.name = entry.name.c_str();
+        options.timings = m_timings;
+        options.servers = &m_servers;
+        options.report = &outcome.report;
+        // The bar is the whole download's: it counts this transfer's bytes
+        // when the list gives sizes, and only its end otherwise.
+        TransferProgress share{&m_progress};
+        options.progress = &share;
+        const std::wstring url = m_servers.RequestBase() + entry.name;
+        options.stop = &m_stops[i];
+        const ULONGLONG length = DownloadFile(localPath.c_str(), url.c_str(), m_window, m_cancel, options,
+                                              &outcome.failure);
+        if (length == 0) {
+            outcome.stopped = outcome.report.cancelled;
+            outcome.failed = !outcome.stopped;
+            return false;
+        }
+        outcome.length = length;
+        m_progress.FileDone();
+        return outcome.done = true;
+    }
+
+    const std::wstring& m_folder;
+    const std::vector<ListedFile>& m_entries;
+    const std::vector<std::vector<size_t>>& m_groups;
+    std::vector<LocalCopy>& m_copies;
+    ServerList& m_servers;
+    const DownloadTimings& m_timings;
+    HWND m_window;
+    const volatile LONG* m_cancel;
+    DownloadProgress& m_progress;
+    std::vector<FileOutcome>& m_outcomes;
+    // A failure stops the transfers of the entries after it: each keeps what
+    // its temporary file holds, and none lands partial. Those before it end
+    // their file, so the failure the run reports is the first one in list
+    // order, as if the files had come one after the other.
+    void StopAfter(size_t failed)
+    {
+        ::InterlockedExchange(&m_failed, 1);
+        for (size_t j = failed + 1; j < m_stops.size(); ++j)
+            ::InterlockedExchange(&m_stops[j], 1);
+    }
+
+    std::vector<LONG> m_stops;  // one stop flag per entry
+    volatile LONG m_next = 0;
+    volatile LONG m_failed = 0;
+};
+
+// Brings every entry that is not current into place. What the user sees of
+// a failure is the first failing entry in list order, whichever transfer
+// failed first; a cancel shows as the failure of the first entry it stopped.
+bool FetchFiles(const std::wstring& folder, const std::vector<ListedFile>& entries,
+                const std::vector<std::vector<size_t>>& groups, std::vector<LocalCopy>& copies, unsigned transfers,
+                bool useSigned, ServerList& servers, const DownloadTimings& timings, HWND window,
+                const volatile LONG* cancel, std::vector<FileOutcome>& outcomes, DownloadFailure& result)
+{
+    ULONGLONG totalBytes = 0;
+    ULONGLONG keptFiles = 0;
+    ULONGLONG keptBytes = 0;
+    std::vector<std::vector<size_t>> work;
+    for (const std::vector<size_t>& group : groups) {
+        for (size_t i : group) {
+            if (useSigned)
+                totalBytes += entries[i].signedEntry->size;
+            if (copies[i].examined && copies[i].current) {
+                outcomes[i].done = true;
+                ++keptFiles;
+                keptBytes += copies[i].length;
+                outcomes[i].length = copies[i].length;
+            }
+        }
+        if (group.size() > 1 || !copies[group.front()].current)
+            work.push_back(group);
+    }
+    // The counter counts finished files, from those already in place; the
+    // bar counts the whole list's bytes when the list gives sizes.
+    DownloadProgress progress(window, totalBytes, entries.size());
+    progress.Begin(keptFiles, keptBytes);
+    if (work.empty())
+        return true;
+
+    AllowConnectionsPerServer(transfers);
+    FetchStage stage(folder, entries, work, copies, servers, timings, window, cancel, progress, outcomes);
+    const unsigned threads = transfers < work.size() ? transfers : static_cast<unsigned>(work.size());
+    RunOnThreads(threads, [&stage] { stage.Work(); });
+
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const FileOutcome& file = outcomes[i];
+        if (!file.failed && !(file.stopped && CancelRequested(cancel)))
+            continue;
+        const std::wstring failure = L"正在下载..." + entries[i].name + L" : 失败!";
+        SendText(window, WM_SETUP_STATUS_TEXT, failure);
+        SendText(window, WM_DOWNLOAD_FAILED, failure);
+        if (file.failed) {
+            result = file.failure;
+            if (entries[i].signedEntry && file.report.mismatch)
+                Refuse(Refuse(SETUP_ERR_FILE_MISMATCH, L"file", file.report.expected + L" for " + entries[i].name,
+                              file.report.received),
+                       L"File", result, entries[i].name);
+        }
+        return false;
+    }
+    for (const FileOutcome& file : outcomes)
+        if (!file.done)
+            return false;  // a cancel before the entry was taken up
+    return true;
 }
 
 }  // namespace
@@ -418,71 +669,26 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
 
     // Every file in place is read before the first transfer: the run then
     // knows what it must fetch (and how much room that takes) up front.
-    std::vector<LocalCopy> copies;
-    copies.reserve(entries.size());
-    for (const ListedFile& entry : entries) {
-        if (CancelRequested(cancel)) {
-            ::Sleep(kCancelPauseMs);
-            return 0;
-        }
-        copies.push_back(Examine(folder + entry.name, entry));
-    }
+    const std::vector<std::vector<size_t>> groups = GroupBySameFile(entries);
+    std::vector<LocalCopy> copies(entries.size());
+    const unsigned transfers = timings.transfers != 0 ? timings.transfers : 1;
+    const unsigned readers = transfers < ProcessorCount() ? transfers : ProcessorCount();
+    if (!ExamineFilesInPlace(folder, entries, groups, copies, readers, window, cancel))
+        return 0;
     // With the sizes listed, a disk too small is found before the first byte
     // rather than by a failed write.
     if (useSigned && !RoomForFetches(folder, entries, copies, outcome))
         return 0;
 
-    const WPARAM count = entries.size();
-    for (WPARAM number = 1; number <= count; ++number) {
-        if (CancelRequested(cancel)) {
-            ::Sleep(kCancelPauseMs);
-            return 0;
-        }
-        const ListedFile& entry = entries[number - 1];
-        SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
-        ::SendMessageW(window, WM_DOWNLOAD_FILE_INDEX, number, count);
-
-        const std::wstring localPath = folder + entry.name;
-        LocalCopy& copy = copies[number - 1];
-        // A file that changed since it was read (an earlier entry naming the
-        // same file in another case) is read again.
-        if (copy.current && !Unchanged(localPath, copy))
-            copy = Examine(localPath, entry);
-        if (copy.current) {
-            info.EstimatedSize += copy.length;
-            ::SendMessageW(window, WM_DOWNLOAD_PROGRESS, 100, 100);
-            continue;
-        }
-
-        SendText(window, WM_SETUP_STATUS_TEXT, L"正在下载..." + entry.name);
-        const std::wstring fileUrl = servers.RequestBase() + entry.name;
-        DownloadOptions options;
-        // A real digest, checked with the list: only then may a part left by
-        // an earlier run be joined to the rest.
-        if (entry.signedEntry) {
-            options.expectedSha256 = &entry.signedEntry->sha256;
-            options.listedSize = &entry.signedEntry->size;
-        }
-        else
-            options.expectedDigest = entry.md5.c_str();
-        options.name = entry.name.c_str();
-        options.timings = timings;
-        options.servers = &servers;
-        DownloadReport report;
-        options.report = &report;
-        const ULONGLONG length = DownloadFile(localPath.c_str(), fileUrl.c_str(), window, cancel, options, &outcome);
-        if (length == 0) {
-            const std::wstring failure = L"正在下载..." + entry.name + L" : 失败!";
-            SendText(window, WM_SETUP_STATUS_TEXT, failure);
-            SendText(window, WM_DOWNLOAD_FAILED, failure);
-            if (entry.signedEntry && report.mismatch && !CancelRequested(cancel))
-                return Refuse(Refuse(SETUP_ERR_FILE_MISMATCH, L"file", report.expected + L" for " + entry.name,
-                                      report.received),
-                              L"File", outcome, entry.name);
-            return 0;
-        }
-        info.EstimatedSize += length;
-    }
+    std::vector<FileOutcome> outcomes(entries.size());
+    const bool fetched = FetchFiles(folder, entries, groups, copies, transfers, useSigned, servers, timings, window,
+                                    cancel, outcomes, outcome);
+    // What is in place counts, whether the run succeeds or not.
+    for (const FileOutcome& file : outcomes)
+        if (file.done)
+            info.EstimatedSize += file.length;
+    if (!fetched)
+        return 0;
 
     if (keyed && listVersion)
         *listVersion = signedList.version;

@@ -11,6 +11,7 @@
 #include "framework/FormatText.h"
 #include "framework/LogFile.h"
 #include "framework/ParseUrl.h"
+#include "framework/SrwGuard.h"
 
 #include <string>
 
@@ -26,13 +27,14 @@ ULONGLONG HeldLength(const std::wstring& path)
     return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The pause before a retry; false as soon as the user cancels.
-bool PauseUnlessCancelled(DWORD milliseconds, const volatile LONG* cancel)
+// The pause before a retry; false as soon as the user cancels or the run
+// stops its transfers.
+bool PauseUnlessCancelled(DWORD milliseconds, const volatile LONG* cancel, const volatile LONG* stop)
 {
     constexpr ULONGLONG kPollMs = 50;
     const ULONGLONG end = ::GetTickCount64() + milliseconds;
     for (;;) {
-        if (CancelRequested(cancel))
+        if (CancelRequested(cancel) || CancelRequested(stop))
             return false;
         const ULONGLONG now = ::GetTickCount64();
         if (now >= end)
@@ -138,6 +140,9 @@ bool AskForProxyLogin(HWND window, const AttemptResult& result, bool refused, co
     return given;
 }
 
+// Held while a transfer decides about a proxy's login: one box at a time.
+SRWLOCK g_loginTurn = SRWLOCK_INIT;
+
 }  // namespace
 
 ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND window,
@@ -164,6 +169,8 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
     request.notFoundExpected = options.notFoundExpected;
     request.timings = options.timings;
     request.window = window;
+    request.progress = options.progress;
+    request.stop = options.stop;
     const std::wstring name = options.name ? std::wstring(options.name) : FileName(destination);
     // Without a digest nothing could show that a held part and the rest
     // belong to one version of the file, so every attempt starts over.
@@ -177,6 +184,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
     bool wrote = false;         // this call wrote the temporary file
     for (;;) {
         request.held = resumable ? HeldLength(request.temporary) : 0;
+        const unsigned loginGeneration = ProxyLoginGeneration();
         const AttemptResult result = RunAttempt(request, cancel);
         wrote = wrote || result.wrote;
         report.status = result.status;
@@ -192,6 +200,7 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
         case Attempt::Cancelled:
             // The temporary file keeps what arrived: the next attempt goes on
             // from there (or truncates it, without a digest).
+            report.cancelled = true;
             ::Sleep(kCancelPauseMs);
             return 0;
         case Attempt::RangeRefused:
@@ -220,7 +229,8 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             if (request.retry < DownloadTimings::kRetries) {
                 ShowRetry(window, name, request.retry + 1);
                 const DWORD pause = result.serverPause ? result.pauseMs : options.timings.retryPausesMs[request.retry];
-                if (!PauseUnlessCancelled(pause, cancel)) {
+                if (!PauseUnlessCancelled(pause, cancel, options.stop)) {
+                    report.cancelled = true;
                     ::Sleep(kCancelPauseMs);
                     return 0;
                 }
@@ -253,6 +263,11 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             NoteFailure(failure, result, name, destination);
             return 0;
         case Attempt::ProxyLoginRequired: {
+            // Transfers that run at once ask one at a time; one that was
+            // refused while another got a new login tries that login first.
+            const SrwGuard turn(g_loginTurn);
+            if (ProxyLoginGeneration() != loginGeneration)
+                continue;
             ProxyLogin known;
             const bool given = KnownProxyLogin(known);
             // Some proxies never take the login from WinInet's answer to

@@ -109,10 +109,9 @@ void RequestLog::Write()
              m_url.c_str(), request, static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
 }
 
-void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,
-                     bool keep)
+std::wstring FileDecisionText(const std::wstring& path, const std::wstring& localDigest,
+                              const std::wstring& manifestDigest, bool keep)
 {
-    LogLine(L"%ls: local MD5 %ls, manifest MD5 %ls: %ls", EscapeLogText(path).c_str(),
-            localDigest.empty() ? L"(none)" : localDigest.c_str(), EscapeLogText(manifestDigest).c_str(),
-            keep ? L"kept" : L"fetch");
+    return EscapeLogText(path) + L": local MD5 " + (localDigest.empty() ? std::wstring(L"(none)") : localDigest) +
+           L", manifest MD5 " + EscapeLogText(manifestDigest) + (keep ? L": kept" : L": fetch");
 }

@@ -53,7 +53,8 @@ private:
     bool m_written = false;
 };
 
-// A file named by the manifest: kept when the local copy has its digest,
-// fetched otherwise. localDigest is empty when there is no readable local copy.
-void LogFileDecision(const std::wstring& path, const std::wstring& localDigest, const std::wstring& manifestDigest,
-                     bool keep);
+// The log's line for a file named by the manifest: kept when the local copy
+// has its digest, fetched otherwise. localDigest is empty when there is no
+// readable local copy.
+std::wstring FileDecisionText(const std::wstring& path, const std::wstring& localDigest,
+                              const std::wstring& manifestDigest, bool keep);

@@ -12,6 +12,7 @@
 #include <string>
 
 class ServerList;
+struct TransferProgress;
 
 struct DownloadTimings {
     static constexpr DWORD kRetries = 3;
@@ -30,6 +31,9 @@ struct DownloadTimings {
     // The longest pause an answer may ask for; one that asks for longer is
     // not tried again.
     static constexpr DWORD kLongestServerPauseMs = 30000;
+    // How many of a list's files are fetched at once, each over a connection
+    // of its own (the connections are kept alive between files).
+    unsigned transfers = 8;
 };
 
 // What one download learned that its caller decides on: the server's last
@@ -39,6 +43,7 @@ struct DownloadReport {
     bool mismatch = false;    // the body's size or SHA-256 is not the listed one
     std::wstring expected;    // for a mismatch: what the list says
     std::wstring received;    // and what arrived
+    bool cancelled = false;   // the call ended on *cancel, not on a failure
 };
 
 struct DownloadOptions {
@@ -65,4 +70,10 @@ struct DownloadOptions {
     // The run's servers, the url's server their current one: a server that
     // fails after its retries, or answers 5xx, hands the transfer to the next.
     ServerList* servers = nullptr;
+    // The whole download's bar, shared by the transfers running at once:
+    // when given, the transfer's bytes go there instead of to window.
+    TransferProgress* progress = nullptr;
+    // The run's own stop flag, read like the cancel flag: the transfers that
+    // run at once stop when one of them fails.
+    const volatile LONG* stop = nullptr;
 };

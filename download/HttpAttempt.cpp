@@ -16,6 +16,7 @@
 #include "framework/InternetSession.h"
 #include "framework/LogFile.h"
 #include "framework/Sha256.h"
+#include "framework/SrwGuard.h"
 
 #include <memory>
 #include <string>
@@ -156,17 +157,6 @@ void ReadChallenge(const CHttpFile& request, DWORD query, bool& basic, std::wstr
     }
 }
 
-class SrwGuard {
-public:
-    explicit SrwGuard(SRWLOCK& lock) noexcept : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
-    SrwGuard(const SrwGuard&) = delete;
-    SrwGuard& operator=(const SrwGuard&) = delete;
-    ~SrwGuard() { ::ReleaseSRWLockExclusive(&m_lock); }
-
-private:
-    SRWLOCK& m_lock;
-};
-
 // What the waiting side and the request's thread share. The thread may
 // outlive the wait, so each side holds a reference and the last one to let
 // go deletes it. (A counted pointer of our own: std::shared_ptr would bring
@@ -238,9 +228,12 @@ private:
     Attempt OpenTemporary(bool resume);
     Attempt DigestHeldPart(BYTE* buffer);
     Attempt PutInPlaceUnlessLeft();
-    // Whether the request should stop: the user cancelled, or the waiting
-    // side has already left. Only under the lock.
-    bool StopRequestedLocked() const { return m_shared.left || CancelRequested(m_shared.cancel); }
+    // Whether the request should stop: the user cancelled, the run stops its
+    // transfers, or the waiting side has already left. Only under the lock.
+    bool StopRequestedLocked() const
+    {
+        return m_shared.left || CancelRequested(m_shared.cancel) || CancelRequested(m_what.stop);
+    }
     bool Cancelled()
     {
         SrwGuard guard(m_shared.lock);
@@ -474,7 +467,7 @@ Attempt Request::Receive()
             SrwGuard guard(m_shared.lock);
             if (m_shared.left)
                 return Attempt::Cancelled;
-            m_progress = ProgressReporter(m_what.window, m_result.total);
+            m_progress = ProgressReporter(m_what.window, m_result.total, m_what.progress);
             m_progress.Start(m_position);
             m_reporting = true;
             m_shared.receiving = true;
@@ -654,7 +647,7 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
     for (;;) {
         if (::WaitForSingleObject(thread.Get(), kPollMs) == WAIT_OBJECT_0)
             break;
-        if (CancelRequested(cancel)) {
+        if (CancelRequested(cancel) || CancelRequested(request.stop)) {
             // The request sees the cancel between chunks; one blocked on a
             // silent server is left behind.
             if (::WaitForSingleObject(thread.Get(), kCancelGraceMs) == WAIT_OBJECT_0)

@@ -60,6 +60,8 @@ struct AttemptRequest {
     bool notFoundExpected = false;
     DownloadTimings timings;
     HWND window = nullptr;        // receives WM_DOWNLOAD_PROGRESS
+    TransferProgress* progress = nullptr;  // when given, the bytes go there instead
+    const volatile LONG* stop = nullptr;   // set like the cancel flag when the run stops its transfers
     ULONGLONG held = 0;           // ask for the rest after this many bytes; 0: the whole file
     DWORD retry = 0;              // which retry this is, for the log
 };

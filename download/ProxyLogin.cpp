@@ -12,6 +12,7 @@ SRWLOCK g_lock = SRWLOCK_INIT;
 std::wstring g_proxy;
 ProxyLogin g_login;
 bool g_hasLogin = false;
+unsigned g_generation = 0;
 
 class Exclusive {
 public:
@@ -61,6 +62,7 @@ void RememberProxyLogin(const ProxyLogin& login)
     Wipe(g_login.password);
     g_login = login;
     g_hasLogin = true;
+    ++g_generation;
 }
 
 bool KnownProxyLogin(ProxyLogin& login)
@@ -79,6 +81,13 @@ void ForgetProxyLogin()
     Wipe(g_login.password);
     g_login.basic = false;
     g_hasLogin = false;
+    ++g_generation;
+}
+
+unsigned ProxyLoginGeneration()
+{
+    Exclusive guard;
+    return g_generation;
 }
 
 std::wstring BasicProxyAuthorization(const ProxyLogin& login)

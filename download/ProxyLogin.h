@@ -26,3 +26,6 @@ bool KnownProxyLogin(ProxyLogin& login);
 std::wstring BasicProxyAuthorization(const ProxyLogin& login);
 // Wipes the login from memory; the requests that follow carry none.
 void ForgetProxyLogin();
+// Changes whenever a login is remembered or forgotten: a request that was
+// refused under an older login tries the newer one before anyone is asked.
+unsigned ProxyLoginGeneration();

@@ -38,3 +38,9 @@ void CInternetSession::Close()
 {
     m_session.Reset();
 }
+
+void AllowConnectionsPerServer(DWORD count)
+{
+    ::InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &count, sizeof count);
+    ::InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &count, sizeof count);
+}

@@ -38,3 +38,8 @@ private:
     qxt::UniqueHinternet m_session;
     DWORD_PTR m_dwContext;
 };
+
+// Lets this process keep up to count connections open to one server at once
+// (HTTP/1.1 and 1.0 alike), for that many transfers in parallel; WinInet's
+// default is a handful.
+void AllowConnectionsPerServer(DWORD count);

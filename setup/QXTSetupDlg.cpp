@@ -645,8 +645,8 @@ LRESULT CQXTSetupDlg::OnDownloadFileIndex(WPARAM index, LPARAM count)
 {
     wchar_t text[32] = {};
     FormatText(text, std::size(text), L"%d/%d", static_cast<int>(index), static_cast<int>(count));
+    // The bar belongs to the whole download: a finished file moves only the counter.
     m_staticCounter.SetWindowText(text);
-    m_progress.SendMessage(PBM_SETPOS, 0);
     return 0;
 }
 

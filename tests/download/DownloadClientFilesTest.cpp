@@ -43,8 +43,8 @@ std::string Lower(std::string text)
     return text;
 }
 
-// The messages a run should send, built entry by entry. Texts are kept here
-// so the expected entries can point at them.
+// The messages a run should send, one transfer at a time, built step by
+// step. Texts are kept here so the expected entries can point at them.
 class ExpectedRun {
 public:
     ExpectedRun& Begin(size_t manifestSize)
@@ -52,28 +52,33 @@ public:
         Add(WM_DOWNLOAD_BEGIN, 0, 0);
         return Add(kTransfer, manifestSize, manifestSize);
     }
-    ExpectedRun& TakeUp(const std::wstring& name, size_t number, size_t count)
+    // Every file in place is read before the first transfer, each with its
+    // status line, in list order.
+    ExpectedRun& Checked(std::initializer_list<const wchar_t*> names)
     {
-        Text(WM_SETUP_STATUS_TEXT, L"正在校验..." + name);
-        return Add(WM_DOWNLOAD_FILE_INDEX, number, count);
+        for (const wchar_t* name : names)
+            Text(WM_SETUP_STATUS_TEXT, std::wstring(L"正在校验...") + name);
+        return *this;
     }
-    ExpectedRun& Kept(const std::wstring& name, size_t number, size_t count)
+    // The counter and the bar start from the files found current; without
+    // sizes in the list the bar counts files (a bar at 0 reads as the start
+    // of a transfer).
+    ExpectedRun& Start(size_t kept, size_t count)
     {
-        TakeUp(name, number, count);
-        return Add(WM_DOWNLOAD_PROGRESS, 100, 100);
+        Add(WM_DOWNLOAD_FILE_INDEX, kept, count);
+        return kept == 0 ? Add(kTransfer, 0, count) : Add(WM_DOWNLOAD_PROGRESS, kept, count);
     }
-    ExpectedRun& Fetched(const std::wstring& name, size_t number, size_t count, size_t size)
+    // A transfer that lands: the counter and the bar count one more file.
+    ExpectedRun& Fetched(const std::wstring& name, size_t done, size_t count)
     {
-        TakeUp(name, number, count);
-        Text(WM_SETUP_STATUS_TEXT, L"正在下载..." + name);
-        return Add(kTransfer, size, size);
+        FetchStarts(name);
+        return Finished(done, count);
     }
-    // A download that starts and fails: its transfer as far as it got.
-    ExpectedRun& FetchFails(const std::wstring& name, size_t number, size_t count)
+    ExpectedRun& FetchStarts(const std::wstring& name) { return Text(WM_SETUP_STATUS_TEXT, L"正在下载..." + name); }
+    ExpectedRun& Finished(size_t done, size_t count)
     {
-        TakeUp(name, number, count);
-        Text(WM_SETUP_STATUS_TEXT, L"正在下载..." + name);
-        return Failed(name);
+        Add(WM_DOWNLOAD_FILE_INDEX, done, count);
+        return Add(WM_DOWNLOAD_PROGRESS, done, count);
     }
     ExpectedRun& Failed(const std::wstring& name)
     {
@@ -132,6 +137,8 @@ protected:
     DownloadTimings timings = [] {
         DownloadTimings t;
         t.retryPausesMs = {20, 20, 20};
+        // One transfer at a time: the messages come in list order.
+        t.transfers = 1;
         return t;
     }();
 
@@ -181,9 +188,11 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
 
     ExpectedRun fresh;
     fresh.Begin(manifest.size())
-        .Fetched(L"QXTClient.exe", 1, 3, client.size())
-        .Fetched(L"qxtcodec.dll", 2, 3, library.size())
-        .Fetched(L"client.ini", 3, 3, config.size())
+        .Checked({L"QXTClient.exe", L"qxtcodec.dll", L"client.ini"})
+        .Start(0, 3)
+        .Fetched(L"QXTClient.exe", 1, 3)
+        .Fetched(L"qxtcodec.dll", 2, 3)
+        .Fetched(L"client.ini", 3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), fresh.Messages()));
     const std::vector<std::string> fetched = {kSignedTarget, kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
@@ -204,9 +213,8 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
 
     ExpectedRun again;
     again.Begin(manifest.size())
-        .Kept(L"QXTClient.exe", 1, 3)
-        .Kept(L"qxtcodec.dll", 2, 3)
-        .Kept(L"client.ini", 3, 3)
+        .Checked({L"QXTClient.exe", L"qxtcodec.dll", L"client.ini"})
+        .Start(3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), again.Messages()));
     EXPECT_EQ(server.Requests().size(), fetched.size() + 2);
@@ -247,9 +255,10 @@ TEST_F(DownloadClientFilesTest, OnlyFilesThatAreMissingOrDifferAreFetched)
 
     ExpectedRun run;
     run.Begin(manifest.size())
-        .Kept(L"kept.dll", 1, 3)
-        .Fetched(L"stale.dll", 2, 3, stale.size())
-        .Fetched(L"missing.dll", 3, 3, missing.size())
+        .Checked({L"kept.dll", L"stale.dll", L"missing.dll"})
+        .Start(1, 3)
+        .Fetched(L"stale.dll", 2, 3)
+        .Fetched(L"missing.dll", 3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_TRUE(HasBytes(Local("stale.dll"), stale));
@@ -296,9 +305,13 @@ TEST_F(DownloadClientFilesTest, TheManifestEndsAtItsFirstBlankLine)
         ExpectedRun run;
         run.Begin(manifest.size());
         if (c.entries >= 1)
-            run.Fetched(L"a.bin", 1, c.entries, a.size());
+            run.Checked({L"a.bin"});
         if (c.entries >= 2)
-            run.Fetched(L"b.bin", 2, c.entries, b.size());
+            run.Checked({L"b.bin"});
+        if (c.entries > 0)
+            run.Start(0, c.entries).Fetched(L"a.bin", 1, c.entries);
+        if (c.entries >= 2)
+            run.Fetched(L"b.bin", 2, c.entries);
         if (c.entries > 0)
             run.Complete();
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
@@ -347,14 +360,13 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
     static const struct {
         const char* label;
         HttpReply reply;
-        bool transferStarts;
         bool retried;
     } kCases[] = {
-        {"not found", HttpReply::Status(404, "Not Found"), false, false},
-        {"declared length 0", HttpReply::Ok(""), true, false},
+        {"not found", HttpReply::Status(404, "Not Found"), false},
+        {"declared length 0", HttpReply::Ok(""), false},
         {"cut short", [] { HttpReply r = HttpReply::Ok(std::string(50000, 'x')); r.closeAfter = 20000; return r; }(),
-         true, true},
-        {"whole, but another digest than the manifest's", HttpReply::Ok(std::string(40000, 'y')), true, false},
+         true},
+        {"whole, but another digest than the manifest's", HttpReply::Ok(std::string(40000, 'y')), false},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.label);
@@ -370,13 +382,13 @@ TEST_F(DownloadClientFilesTest, AFailedFileEndsTheLoopAndLeavesEarlierFilesInPla
         EXPECT_EQ(Run(), FALSE);
 
         ExpectedRun run;
-        run.Begin(manifest.size()).Fetched(L"first.bin", 1, 3, first.size());
-        run.TakeUp(L"second.bin", 2, 3).Text(WM_SETUP_STATUS_TEXT, L"正在下载...second.bin");
-        if (c.transferStarts)
-            run.Add(kTransfer, kAny, kAny);
+        run.Begin(manifest.size())
+            .Checked({L"first.bin", L"second.bin", L"third.bin"})
+            .Start(0, 3)
+            .Fetched(L"first.bin", 1, 3)
+            .FetchStarts(L"second.bin");
         for (int retry = 1; c.retried && retry <= 3; ++retry)
-            run.Text(WM_SETUP_STATUS_TEXT, L"正在重试...second.bin (" + std::to_wstring(retry) + L"/3)")
-                .Add(kTransfer, kAny, kAny);
+            run.Text(WM_SETUP_STATUS_TEXT, L"正在重试...second.bin (" + std::to_wstring(retry) + L"/3)");
         run.Failed(L"second.bin");
         EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
         EXPECT_TRUE(HasBytes(Local("first.bin"), first));
@@ -411,9 +423,10 @@ TEST_F(DownloadClientFilesTest, EveryFileInPlaceIsReadBeforeTheFirstTransfer)
 
     ExpectedRun run;
     run.Begin(manifest.size())
-        .Fetched(L"stale.bin", 1, 3, stale.size())
-        .Fetched(L"missing.bin", 2, 3, 7)
-        .Kept(L"kept.bin", 3, 3)
+        .Checked({L"stale.bin", L"missing.bin", L"kept.bin"})
+        .Start(1, 3)
+        .Fetched(L"stale.bin", 2, 3)
+        .Fetched(L"missing.bin", 3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     const std::string log = LogText();
@@ -429,10 +442,9 @@ TEST_F(DownloadClientFilesTest, EveryFileInPlaceIsReadBeforeTheFirstTransfer)
     EXPECT_EQ(info.EstimatedSize, stale.size() + 7 + kept.size());
 }
 
-// Two entries naming one file in different cases: the second was read as
-// current before the first replaced it, so it is read again at its turn
-// and the file ends as the list's last word on it, as when each file was
-// read only at its turn.
+// Two entries naming one file in different cases: the second is read only
+// after the first replaced the file (it would have been current before),
+// and the file ends as the list's last word on it.
 TEST_F(DownloadClientFilesTest, AFileThatAnEarlierEntryReplacedIsReadAgain)
 {
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
@@ -446,8 +458,11 @@ TEST_F(DownloadClientFilesTest, AFileThatAnEarlierEntryReplacedIsReadAgain)
 
     ExpectedRun run;
     run.Begin(manifest.size())
-        .Fetched(L"CODEC.AX", 1, 2, upper.size())
-        .Fetched(L"codec.ax", 2, 2, lower.size())
+        .Checked({L"CODEC.AX"})
+        .Start(0, 2)
+        .Fetched(L"CODEC.AX", 1, 2)
+        .Checked({L"codec.ax"})
+        .Fetched(L"codec.ax", 2, 2)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_TRUE(HasBytes(Local("codec.ax"), lower));
@@ -591,7 +606,11 @@ TEST_F(DownloadClientFilesTest, AFetchedFileWithAnotherDigestFailsAndTheOldCopyS
     EXPECT_EQ(Run(), FALSE);
 
     ExpectedRun run;
-    run.Begin(manifest.size()).Fetched(L"client.dll", 1, 2, 28).Failed(L"client.dll");
+    run.Begin(manifest.size())
+        .Checked({L"client.dll", L"after.bin"})
+        .Start(0, 2)
+        .FetchStarts(L"client.dll")
+        .Failed(L"client.dll");
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_TRUE(HasBytes(Local("client.dll"), old));
     EXPECT_TRUE(IsReadOnly(Local("client.dll")));
@@ -617,7 +636,7 @@ TEST_F(DownloadClientFilesTest, ACurrentFileInUseIsKept)
     EXPECT_EQ(Run(), TRUE);
 
     ExpectedRun run;
-    run.Begin(manifest.size()).Kept(L"codec.ax", 1, 1).Complete();
+    run.Begin(manifest.size()).Checked({L"codec.ax"}).Start(1, 1).Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_EQ(info.EstimatedSize, codec.size());
     const std::vector<std::string> requested = {kSignedTarget, kManifestTarget};
@@ -778,9 +797,12 @@ TEST_F(DownloadClientFilesTest, ANameMayUseAnExistingSubFolderButAMissingOneFail
 
     ExpectedRun run;
     run.Begin(manifest.size())
-        .Fetched(L"plugins\\np.dll", 1, 4, plugin.size())
-        .Fetched(L"..hidden", 2, 4, 1)
-        .FetchFails(L"codecs\\c.dll", 3, 4);
+        .Checked({L"plugins\\np.dll", L"..hidden", L"codecs\\c.dll", L"last.bin"})
+        .Start(0, 4)
+        .Fetched(L"plugins\\np.dll", 1, 4)
+        .Fetched(L"..hidden", 2, 4)
+        .FetchStarts(L"codecs\\c.dll")
+        .Failed(L"codecs\\c.dll");
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_TRUE(HasBytes(Local("plugins\\np.dll"), plugin));
     EXPECT_FALSE(PathExists(Local("codecs")));
@@ -808,7 +830,7 @@ TEST_F(DownloadClientFilesTest, AKeptFileThatCannotBeReadIsFetchedAgain)
     Run();
 
     ExpectedRun run;
-    run.Begin(manifest.size()).Fetched(L"unreadable.bin", 1, 1, bytes.size());
+    run.Begin(manifest.size()).Checked({L"unreadable.bin"}).Start(0, 1).FetchStarts(L"unreadable.bin");
     std::vector<RecordedMessage> messages = Collapsed();
     if (messages.size() > run.Messages().size())
         messages.resize(run.Messages().size());
@@ -840,15 +862,16 @@ TEST_F(DownloadClientFilesTest, CancelBetweenEntriesStopsBeforeTheNextOne)
     ASSERT_TRUE(WriteFileBytes(Local("a.bin"), "a"));
     const std::string manifest = Publish("a.bin", "a") + "\n" + Publish("b.bin", "b") + "\n";
     ServeManifest(manifest);
+    // The counter starts at the kept file; b.bin has not been taken up.
     recorder.SetHook([&](const RecordedMessage& m) {
-        if (m.message == WM_DOWNLOAD_PROGRESS && m.wParam == 100 && m.lParam == 100)
+        if (m.message == WM_DOWNLOAD_FILE_INDEX && m.wParam == 1)
             ::InterlockedExchange(&cancel, 1);
     });
 
     EXPECT_EQ(Run(), FALSE);
 
     ExpectedRun run;
-    run.Begin(manifest.size()).Kept(L"a.bin", 1, 2);
+    run.Begin(manifest.size()).Checked({L"a.bin", L"b.bin"}).Start(1, 2);
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_FALSE(PathExists(Local("b.bin")));
 }
@@ -873,8 +896,11 @@ TEST_F(DownloadClientFilesTest, CancelDuringATransferReportsThatFileAsFailedAndT
 
     EXPECT_EQ(result, FALSE);
     ExpectedRun run;
-    run.Begin(manifest.size()).TakeUp(L"big.bin", 1, 2).Text(WM_SETUP_STATUS_TEXT, L"正在下载...big.bin");
-    run.Add(kTransfer, kAny, 300000).Failed(L"big.bin");
+    run.Begin(manifest.size())
+        .Checked({L"big.bin", L"after.bin"})
+        .Start(0, 2)
+        .FetchStarts(L"big.bin")
+        .Failed(L"big.bin");
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_FALSE(PathExists(Local("big.bin")));
     EXPECT_TRUE(PathExists(Local("big.bin.tmp")));

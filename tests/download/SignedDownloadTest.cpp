@@ -94,6 +94,8 @@ protected:
         folder = dir / L"Quolix Client";
         wcscpy_s(info.InstallLocation, folder.c_str());
         timings.retryPausesMs = {20, 20, 20};
+        // One transfer at a time: the cases name what is asked for in list order.
+        timings.transfers = 1;
         const std::string key = Fixture("publisher.xy");
         ASSERT_EQ(key.size(), trust.key.size());
         std::memcpy(trust.key.data(), key.data(), key.size());

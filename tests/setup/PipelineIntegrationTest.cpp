@@ -232,8 +232,9 @@ TEST(PipelineIntegration, RealRunFromLoopbackServerToUninstallEntryAndConfigurat
     ASSERT_TRUE(ended) << "the run did not end";
 
     std::vector<ExpectedMessage> expected = {{WM_SETUP_BEGIN, 0, 0}, {WM_DOWNLOAD_BEGIN, 0, 0}};
-    for (size_t i = 0; i < files.size(); ++i)
-        expected.push_back({WM_DOWNLOAD_FILE_INDEX, i + 1, files.size()});
+    // The counter climbs from 0 as the files land, whichever lands first.
+    for (size_t i = 0; i <= files.size(); ++i)
+        expected.push_back({WM_DOWNLOAD_FILE_INDEX, i, files.size()});
     for (const ExpectedMessage& m : std::vector<ExpectedMessage>{
              {WM_DOWNLOAD_COMPLETE, 0, 0},
              {WM_SETUP_STEP, STEP_DOTNET, 1},

@@ -177,10 +177,17 @@ struct TestHttpServer::State {
 
     HttpReply ReplyFor(const HttpRequestRecord& record)
     {
+        Handler answer;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            requests.push_back(record);
+            answer = handler;
+        }
+        // Outside the lock: connections are answered side by side, and a
+        // handler may wait (with a bound) for something another brings.
+        if (answer)
+            return answer(record);
         std::lock_guard<std::mutex> guard(lock);
-        requests.push_back(record);
-        if (handler)
-            return handler(record);
         auto found = replies.find(record.target);
         if (found != replies.end())
             return found->second;

@@ -60,7 +60,8 @@ public:
     std::wstring Host() const;  // "127.0.0.1:<port>"
 
     // Scripted answers by request target; unknown targets get 404. A handler,
-    // when set, answers every request instead.
+    // when set, answers every request instead, on the request's own thread
+    // (several at once when requests come side by side).
     void Serve(const std::string& target, HttpReply reply);
     void SetHandler(Handler handler);
 
