@@ -31,18 +31,36 @@ struct DownloadTrust {
 // only when its size and SHA-256 are the listed ones, and a fetched one lands
 // only when both match.
 //
-// Every file in place is read before the first transfer. With the signed
-// list's sizes, the bytes still to arrive (a file's listed size, less what
-// its temporary file already holds) are compared with the free space of the
-// install folder's volume, and a run that does not fit ends there: the log
-// gives both in bytes, and reason's line in MB.
+// Every file in place is read before the first transfer (on as many threads
+// as there are processors, up to timings.transfers), each with its status
+// line "正在校验..."; the decisions go to the log in list order. With the
+// signed list's sizes, the bytes still to arrive (a file's listed size, less
+// what its temporary file already holds) are compared with the free space of
+// the install folder's volume, and a run that does not fit ends there: the
+// log gives both in bytes, and reason's line in MB.
+//
+// The files to fetch are taken up in list order, up to timings.transfers at
+// once (each with "正在下载..." in the status line), over connections kept
+// alive between files. Entries naming one file in two spellings are taken up
+// one after the other, the later one read again first. When transfers fail,
+// the run reports the first failing entry in list order: a failure stops the
+// transfers of the entries after it (each keeps its temporary file for the
+// next run) and lets those before it end their file.
+//
+// WM_DOWNLOAD_FILE_INDEX (finished files, entries) counts from the files
+// found current to the whole list, one file at a time. WM_DOWNLOAD_PROGRESS
+// shows the whole download: the bytes of every listed file with the signed
+// list (files in place count whole at once), finished files of the plain
+// list.
 //
 // Returns 1 when every entry is in place, 0 otherwise (also after a cancel).
 // A list without entries, or with a line that is not "name|MD5" (a name
 // inside the install folder, a digest of 32 hexadecimal digits), fails before
 // any file is looked at, with the line in the log.
-// Adds each file's size to info.EstimatedSize. Sends the download messages and
-// status texts to window with SendMessageW.
+// Adds the size of each file in place to info.EstimatedSize, also when the
+// run fails. Sends the download messages and status texts to window with
+// SendMessageW, from several threads: window must belong to a thread that is
+// not waiting for this call.
 //
 // cancel is the dialog's cancel flag: a 32-bit word that the dialog's thread
 // sets to 1 and this call reads whole, without a lock (between manifest lines,

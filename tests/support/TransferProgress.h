@@ -19,8 +19,7 @@ constexpr UINT kTransfer = WM_APP + 0x3F0;
 // length and climb; how far each step goes is the download's choice (it
 // reports when the bar's whole percent changes or time has passed, so a step
 // may span many chunks). What breaks that is described in problems (empty
-// when all is well). Other messages, the (100, 100) of a
-// kept file among them, pass through unchanged.
+// when all is well). Other messages pass through unchanged.
 std::vector<RecordedMessage> CollapseTransfers(const std::vector<RecordedMessage>& messages,
                                                std::string& problems);
 
