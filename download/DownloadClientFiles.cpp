@@ -8,6 +8,7 @@
 #include "download/DownloadFile.h"
 #include "download/DownloadLog.h"
 #include "download/DownloadProgress.h"
+#include "download/EarlierListReadAhead.h"
 #include "download/FailureDetail.h"
 #include "download/MD5Checksum.h"
 #include "download/ServerList.h"
@@ -63,12 +64,14 @@ std::wstring Number(ULONGLONG value)
 
 // A file of the signed list is current when its size and SHA-256 are the
 // listed ones; decision gets the log's line with both sides. length is the
-// local file's size.
-bool IsCurrent(const std::wstring& path, const SignedFileEntry& entry, ULONGLONG& length, std::wstring& decision)
+// local file's size. A digest read ahead of the list, of the file as it
+// still is, is not read again.
+bool IsCurrent(const std::wstring& path, const SignedFileEntry& entry, const EarlierListReadAhead& readAhead,
+               ULONGLONG& length, std::wstring& decision)
 {
     Sha256Digest local{};
     length = 0;
-    const bool read = Sha256OfFile(path.c_str(), local, length);
+    const bool read = readAhead.Digest(entry.name, local, length) || Sha256OfFile(path.c_str(), local, length);
     const bool same = read && length == entry.size && local == entry.sha256;
     const std::wstring localText = read ? Number(length) + L" bytes, SHA-256 " + HexText(local) : L"(none)";
     decision = path + L": local " + localText + L", listed " + Number(entry.size) + L" bytes, SHA-256 " +
@@ -251,7 +254,7 @@ ULONGLONG LengthOf(const std::wstring& path)
 // Reads the file in place and decides whether it is current. An unreadable
 // local file cannot be shown to be current, so it is fetched again, just
 // like a missing one.
-LocalCopy Examine(const std::wstring& localPath, const ListedFile& entry)
+LocalCopy Examine(const std::wstring& localPath, const ListedFile& entry, const EarlierListReadAhead& readAhead)
 {
     LocalCopy copy;
     copy.examined = true;
@@ -263,25 +266,12 @@ LocalCopy Examine(const std::wstring& localPath, const ListedFile& entry)
         return copy;
     }
     if (entry.signedEntry)
-        copy.current = IsCurrent(localPath, *entry.signedEntry, copy.length, copy.decision);
+        copy.current = IsCurrent(localPath, *entry.signedEntry, readAhead, copy.length, copy.decision);
     else {
         copy.length = LengthOf(localPath);
         copy.current = IsCurrent(localPath, entry.md5, copy.decision);
     }
     return copy;
-}
-
-// The name as Windows compares file names, for entries that name one file
-// in two spellings ("Client.dll" and "client.DLL", "a/b" and "a\\b").
-std::wstring FileKey(const std::wstring& name)
-{
-    std::wstring key = name;
-    for (wchar_t& c : key)
-        if (c == L'/')
-            c = L'\\';
-    if (!key.empty())
-        ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
-    return key;
 }
 
 // The list's entries by the file they name: each group holds the entries of
@@ -293,7 +283,7 @@ std::vector<std::vector<size_t>> GroupBySameFile(const std::vector<ListedFile>& 
     std::vector<std::vector<size_t>> groups;
     std::map<std::wstring, size_t> groupOf;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const auto [found, added] = groupOf.emplace(FileKey(entries[i].name), groups.size());
+        const auto [found, added] = groupOf.emplace(FileNameKey(entries[i].name), groups.size());
         if (added)
             groups.emplace_back();
         groups[found->second].push_back(i);
@@ -312,8 +302,8 @@ unsigned ProcessorCount()
 // digest is bound by the processor), each taken up with its status line;
 // the decisions go to the log in list order. False on a cancel.
 bool ExamineFilesInPlace(const std::wstring& folder, const std::vector<ListedFile>& entries,
-                         const std::vector<std::vector<size_t>>& groups, std::vector<LocalCopy>& copies,
-                         unsigned threads, HWND window, const volatile LONG* cancel)
+                         const std::vector<std::vector<size_t>>& groups, const EarlierListReadAhead& readAhead,
+                         std::vector<LocalCopy>& copies, unsigned threads, HWND window, const volatile LONG* cancel)
 {
     volatile LONG next = 0;
     const auto work = [&] {
@@ -325,7 +315,7 @@ bool ExamineFilesInPlace(const std::wstring& folder, const std::vector<ListedFil
                 return;
             const size_t i = groups[group].front();
             SendText(window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entries[i].name);
-            copies[i] = Examine(folder + entries[i].name, entries[i]);
+            copies[i] = Examine(folder + entries[i].name, entries[i], readAhead);
         }
     };
     if (threads <= 1 || groups.size() <= 1)
@@ -414,10 +404,11 @@ struct FileOutcome {
 class FetchStage {
 public:
     FetchStage(const std::wstring& folder, const std::vector<ListedFile>& entries,
-               const std::vector<std::vector<size_t>>& groups, std::vector<LocalCopy>& copies, ServerList& servers,
-               const DownloadTimings& timings, HWND window, const volatile LONG* cancel, DownloadProgress& progress,
-               std::vector<FileOutcome>& outcomes)
-        : m_folder(folder), m_entries(entries), m_groups(groups), m_copies(copies), m_servers(servers),
+               const std::vector<std::vector<size_t>>& groups, const EarlierListReadAhead& readAhead,
+               std::vector<LocalCopy>& copies, ServerList& servers, const DownloadTimings& timings, HWND window,
+               const volatile LONG* cancel, DownloadProgress& progress, std::vector<FileOutcome>& outcomes)
+        : m_folder(folder), m_entries(entries), m_groups(groups), m_readAhead(readAhead), m_copies(copies),
+          m_servers(servers),
           m_timings(timings), m_window(window), m_cancel(cancel), m_progress(progress), m_outcomes(outcomes),
           m_stops(entries.size(), 0)
     {
@@ -457,7 +448,7 @@ private:
         // earlier one is in place.
         if (!copy.examined) {
             SendText(m_window, WM_SETUP_STATUS_TEXT, L"正在校验..." + entry.name);
-            copy = Examine(localPath, entry);
+            copy = Examine(localPath, entry, m_readAhead);
             LogLine(L"%ls", copy.decision.c_str());
             if (copy.current) {
                 outcome.length = copy.length;
@@ -505,6 +496,7 @@ private:
     const std::wstring& m_folder;
     const std::vector<ListedFile>& m_entries;
     const std::vector<std::vector<size_t>>& m_groups;
+    const EarlierListReadAhead& m_readAhead;
     std::vector<LocalCopy>& m_copies;
     ServerList& m_servers;
     const DownloadTimings& m_timings;
@@ -532,7 +524,8 @@ private:
 // a failure is the first failing entry in list order, whichever transfer
 // failed first; a cancel shows as the failure of the first entry it stopped.
 bool FetchFiles(const std::wstring& folder, const std::vector<ListedFile>& entries,
-                const std::vector<std::vector<size_t>>& groups, std::vector<LocalCopy>& copies, unsigned transfers,
+                const std::vector<std::vector<size_t>>& groups, const EarlierListReadAhead& readAhead,
+                std::vector<LocalCopy>& copies, unsigned transfers,
                 bool useSigned, ServerList& servers, const DownloadTimings& timings, HWND window,
                 const volatile LONG* cancel, std::vector<FileOutcome>& outcomes, DownloadFailure& result)
 {
@@ -562,7 +555,7 @@ bool FetchFiles(const std::wstring& folder, const std::vector<ListedFile>& entri
         return true;
 
     AllowConnectionsPerServer(transfers);
-    FetchStage stage(folder, entries, work, copies, servers, timings, window, cancel, progress, outcomes);
+    FetchStage stage(folder, entries, work, readAhead, copies, servers, timings, window, cancel, progress, outcomes);
     const unsigned threads = transfers < work.size() ? transfers : static_cast<unsigned>(work.size());
     RunOnThreads(threads, [&stage] { stage.Work(); });
 
@@ -622,6 +615,10 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
 
     // Each request goes to the server current at the time: a failed one is left for the rest of the run.
     const std::wstring listQuery = std::wstring(L"files&dotnet=") + (DotNetClientInstalled() ? L"1" : L"0");
+    // While the list is on its way, the files the last one named are read.
+    const unsigned transfers = timings.transfers != 0 ? timings.transfers : 1;
+    const unsigned readers = transfers < ProcessorCount() ? transfers : ProcessorCount();
+    EarlierListReadAhead readAhead(folder, readers);
     SignedFileList signedList;
     TrustRefusal refusal;
     bool webPage = false;
@@ -671,9 +668,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     // knows what it must fetch (and how much room that takes) up front.
     const std::vector<std::vector<size_t>> groups = GroupBySameFile(entries);
     std::vector<LocalCopy> copies(entries.size());
-    const unsigned transfers = timings.transfers != 0 ? timings.transfers : 1;
-    const unsigned readers = transfers < ProcessorCount() ? transfers : ProcessorCount();
-    if (!ExamineFilesInPlace(folder, entries, groups, copies, readers, window, cancel))
+    readAhead.Finish();
+    if (!ExamineFilesInPlace(folder, entries, groups, readAhead, copies, readers, window, cancel))
         return 0;
     // With the sizes listed, a disk too small is found before the first byte
     // rather than by a failed write.
@@ -681,8 +677,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
         return 0;
 
     std::vector<FileOutcome> outcomes(entries.size());
-    const bool fetched = FetchFiles(folder, entries, groups, copies, transfers, useSigned, servers, timings, window,
-                                    cancel, outcomes, outcome);
+    const bool fetched = FetchFiles(folder, entries, groups, readAhead, copies, transfers, useSigned, servers,
+                                    timings, window, cancel, outcomes, outcome);
     // What is in place counts, whether the run succeeds or not.
     for (const FileOutcome& file : outcomes)
         if (file.done)

@@ -38,7 +38,7 @@ bool Sha256OfBytes(const void* data, size_t size, Sha256Digest& digest)
     return hash.Finish(digest);
 }
 
-bool Sha256OfFile(const wchar_t* path, Sha256Digest& digest, ULONGLONG& length)
+bool Sha256OfFile(const wchar_t* path, Sha256Digest& digest, ULONGLONG& length, const volatile LONG* stop)
 {
     CFile file;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary))
@@ -49,6 +49,10 @@ bool Sha256OfFile(const wchar_t* path, Sha256Digest& digest, ULONGLONG& length)
     std::string buffer(kChunk, '\0');
     length = 0;
     for (;;) {
+        if (stop && *stop != 0) {
+            ::SetLastError(ERROR_CANCELLED);
+            return false;
+        }
         UINT got = 0;
         if (!file.Read(buffer.data(), kChunk, got))
             return false;

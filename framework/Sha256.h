@@ -34,8 +34,10 @@ bool Sha256OfBytes(const void* data, size_t size, Sha256Digest& digest);
 
 // The digest and the length of a file's contents, read through one handle
 // that others may read but not write while it is open. False when the file
-// cannot be opened or read (GetLastError tells why).
-bool Sha256OfFile(const wchar_t* path, Sha256Digest& digest, ULONGLONG& length);
+// cannot be opened or read (GetLastError tells why), or once *stop is set
+// (read between chunks).
+bool Sha256OfFile(const wchar_t* path, Sha256Digest& digest, ULONGLONG& length,
+                  const volatile LONG* stop = nullptr);
 
 // Lower-case hexadecimal, two digits a byte.
 std::wstring HexText(const BYTE* bytes, size_t size);

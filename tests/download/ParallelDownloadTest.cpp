@@ -3,6 +3,7 @@
 // reports when transfers fail or the user cancels, a file named twice, and
 // the whole download's counter and bar.
 #include "download/DownloadClientFiles.h"
+#include "download/EarlierListReadAhead.h"
 
 #include "core/SetupMessages.h"
 #include "framework/LogFile.h"
@@ -326,6 +327,70 @@ TEST_F(ParallelDownloadTest, EntriesNamingOneFileInTwoCasesAreFetchedOneAfterThe
     EXPECT_FALSE(sharedAFile) << "two requests for one file at once";
     EXPECT_TRUE(HasBytes(Local("codec.ax"), files.back().bytes));
     EXPECT_FALSE(PathExists(Local("codec.ax.tmp")));
+}
+
+// The files an earlier list named are read while the new list comes; a
+// digest read then stands only for the file as it still is.
+TEST(EarlierListReadAhead, GivesADigestOnlyForAListedFileThatHasNotChangedSince)
+{
+    TempDir dir;
+    const std::wstring folder = dir / L"client\\";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::vector<ListedBytes> files = {{"a.bin", PatternBytes(70000, 51)},
+                                            {"b.bin", PatternBytes(3000, 52)},
+                                            {"c.bin", PatternBytes(5000, 53)}};
+    for (const ListedBytes& file : files)
+        ASSERT_TRUE(WriteFileBytes(folder + Widen(file.name), file.bytes));
+    ASSERT_TRUE(WriteFileBytes(folder + L"unlisted.bin", "not in the list"));
+    ASSERT_TRUE(WriteFileBytes(folder + L"Client.signed", UnkeyedSignedList({files[0], files[1]})));
+
+    EarlierListReadAhead readAhead(folder, 2);
+    readAhead.Wait();
+    readAhead.Finish();
+    // b.bin changes after it was read: same length, other bytes, a later write.
+    const std::string changed = PatternBytes(3000, 54);
+    ASSERT_TRUE(WriteFileBytes(folder + L"b.bin", changed));
+    HANDLE file = ::CreateFileW((folder + L"b.bin").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER minuteOn{{now.dwLowDateTime, now.dwHighDateTime}};
+    minuteOn.QuadPart += 10000000ULL * 60;
+    const FILETIME later{minuteOn.LowPart, minuteOn.HighPart};
+    EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &later));
+    ::CloseHandle(file);
+
+    EXPECT_EQ(readAhead.Count(), 2u);
+    const struct {
+        const wchar_t* name;
+        const std::string* bytes;  // null: no digest
+    } kCases[] = {
+        {L"a.bin", &files[0].bytes},
+        {L"A.BIN", &files[0].bytes},  // one file on Windows
+        {L"b.bin", nullptr},          // changed since it was read
+        {L"c.bin", nullptr},          // not in the earlier list
+        {L"unlisted.bin", nullptr},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
+        Sha256Digest digest{};
+        ULONGLONG length = 0;
+        ASSERT_EQ(readAhead.Digest(c.name, digest, length), c.bytes != nullptr);
+        if (c.bytes) {
+            EXPECT_EQ(HexText(digest), Widen(Sha256Hex(*c.bytes)));
+            EXPECT_EQ(length, c.bytes->size());
+        }
+    }
+
+    // A list that is not one (a plain list, one cut before its signature) names nothing.
+    const std::string whole = UnkeyedSignedList({files[0]});
+    for (const std::string& damaged : {std::string("a.bin|0123\r\n"), whole.substr(0, whole.find("signature"))}) {
+        ASSERT_TRUE(WriteFileBytes(folder + L"Client.signed", damaged));
+        EarlierListReadAhead none(folder, 2);
+        none.Finish();
+        EXPECT_EQ(none.Count(), 0u);
+    }
 }
 
 }  // namespace
