@@ -1019,6 +1019,52 @@ TEST_F(SetupProgram, AFetchedFileWithAnotherDigestEndsWithTheDownloadErrorAndKee
     EXPECT_EQ(::GetFileAttributesW((destination + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Files fetched side by side: while they come, the progress page names a
+// file in flight, the counter counts the finished ones of the whole list and
+// the bar shows how far the whole download is (a plain list: files).
+TEST_F(SetupProgram, TheProgressPageShowsTheWholeDownloadWhileFilesComeSideBySide)
+{
+    TestHttpServer server;
+    ASSERT_TRUE(server.Started());
+    constexpr int kFiles = 12;
+    std::string list;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "part" + std::to_string(i) + ".pak";
+        HttpReply reply = HttpReply::Ok(std::string(200000 + 30000 * i, static_cast<char>('a' + i)));
+        // Slow enough for the page to be seen with several transfers under way.
+        reply.chunkSize = 16384;
+        reply.delayPerChunkMs = 40 + 10 * i;
+        CMD5Checksum md5;
+        md5.Update(reinterpret_cast<const BYTE*>(reply.body.data()), static_cast<ULONG>(reply.body.size()));
+        const std::wstring digest = md5.Final();
+        list += name + "|" + std::string(digest.begin(), digest.end()) + "\r\n";
+        server.Serve("/Custom/DownloadClient?filename=" + name, reply);
+    }
+    ServeFileList(server, HttpReply::Ok(list));
+    TempDir temp;
+    const std::wstring exe = temp / L"QXTSetup.exe";
+    ASSERT_TRUE(CopySetupForServer(server, exe));
+
+    HWND dialog = StartSetup(exe);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_START);
+    const std::wstring total = L"/" + std::to_wstring(kFiles);
+    const auto finished = [&] {
+        const std::wstring counter = ReadControl(dialog, IDC_COUNTER).text;
+        const size_t slash = counter.find(L'/');
+        return slash == std::wstring::npos || counter.substr(slash) != total ? -1 : std::stoi(counter.substr(0, slash));
+    };
+    ASSERT_TRUE(WaitUntil([&] { return finished() >= 1; }, kPageTimeoutMs)) << "no file finished";
+    EXPECT_LT(finished(), kFiles) << "the download ended before the page was seen";
+    EXPECT_EQ(ReadControl(dialog, IDC_STATUS).text.rfind(L"正在下载...part", 0), 0u) << "no file in flight named";
+    const HWND bar = ::GetDlgItem(dialog, IDC_PROGRESS);
+    const LRESULT position = ::SendMessageW(bar, PBM_GETPOS, 0, 0);
+    EXPECT_GE(position, 1);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETRANGE, FALSE, 0), kFiles) << "the bar counts the list's files";
+    Screenshot(dialog, L"progress-side-by-side.png");
+    EXPECT_GE(server.Requests().size(), 2u + 4u) << "several transfers under way at once";
+}
+
 // A disk too small for a file (a 1 MiB tmpfs that setup_program_e2e.sh
 // mounts, typed in as the folder): the box names the file, the room it takes
 // and the room there is once its part is gone, and nothing of it stays.
