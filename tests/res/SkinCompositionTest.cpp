@@ -175,6 +175,15 @@ TEST(SkinComposition, WelcomePageAtEveryScale)
             EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
                                    Seen(preview.m_pictures[2], p.x, p.y, Skin(preview, s(300) + p.x, s(80) + p.y)), 2))
                 << p.x << "," << p.y;
+        // A picture without alpha (drawn from the 2x one) shows the skin behind
+        // the panel in its rounded corners, up to the two palettes' dithering.
+        if (!preview.m_pictures[2].HasAlphaChannel()) {
+            const int far = s(260) - 2;
+            for (const POINT p : {POINT{1, 1}, POINT{far, 1}, POINT{1, far}, POINT{far, far}})
+                EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
+                                       Skin(preview, s(300) + p.x, s(80) + p.y), 4))
+                    << "corner " << p.x << "," << p.y;
+        }
         CImage strip;
         ASSERT_TRUE(LoadPngResourceForDpi(strip, MAKEINTRESOURCEW(IDB_SWITCH3), dpi, 2));
         for (const POINT p : {POINT{s(28), s(28)}, POINT{2, 2}, POINT{s(28), s(4)}})
