@@ -178,8 +178,8 @@ TEST(SkinComposition, WelcomePageAtEveryScale)
         // A picture without alpha (drawn from the 2x one) shows the skin behind
         // the panel in its rounded corners, up to the two palettes' dithering.
         if (!preview.m_pictures[2].HasAlphaChannel()) {
-            const int far = s(260) - 2;
-            for (const POINT p : {POINT{1, 1}, POINT{far, 1}, POINT{1, far}, POINT{far, far}})
+            const int last = s(260) - 2;
+            for (const POINT p : {POINT{1, 1}, POINT{last, 1}, POINT{1, last}, POINT{last, last}})
                 EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
                                        Skin(preview, s(300) + p.x, s(80) + p.y), 4))
                     << "corner " << p.x << "," << p.y;
