@@ -44,6 +44,14 @@ COLORREF Opaque(const CImage& image, int x, int y)
     return read == 1 ? RGB(colour.rgbRed, colour.rgbGreen, colour.rgbBlue) : CLR_INVALID;
 }
 
+// A pixel of a picture as drawn over an opaque colour: blended by its alpha
+// when it has alpha, else opaque (the 2x panel pictures, which carry the
+// skin behind their corners themselves).
+COLORREF Seen(const CImage& image, int x, int y, COLORREF below)
+{
+    return image.HasAlphaChannel() ? Over(image, x, y, below) : Opaque(image, x, y);
+}
+
 // The skin behind a client pixel: title strip or background image.
 COLORREF Skin(const SkinPreview& preview, int x, int y)
 {
@@ -101,7 +109,7 @@ TEST(SkinComposition, WelcomePage)
     EXPECT_TRUE(ColourNear(WindowPixel(preview.m_start.m_hWnd, 45, 5), Opaque(start, 45, 5)));
     for (const POINT p : {POINT{130, 60}, POINT{40, 220}, POINT{1, 1}, POINT{258, 258}})
         EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
-                               Over(preview.m_pictures[2], p.x, p.y, Skin(preview, 300 + p.x, 80 + p.y)), 2))
+                               Seen(preview.m_pictures[2], p.x, p.y, Skin(preview, 300 + p.x, 80 + p.y)), 2))
             << p.x << "," << p.y;
     // A switch: its normal frame over the skin.
     CImage strip;
@@ -165,8 +173,17 @@ TEST(SkinComposition, WelcomePageAtEveryScale)
                                Opaque(start, s(45), frame * s(35) + s(5))));
         for (const POINT p : {POINT{s(130), s(60)}, POINT{s(40), s(220)}, POINT{1, 1}, POINT{s(258), s(258)}})
             EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
-                                   Over(preview.m_pictures[2], p.x, p.y, Skin(preview, s(300) + p.x, s(80) + p.y)), 2))
+                                   Seen(preview.m_pictures[2], p.x, p.y, Skin(preview, s(300) + p.x, s(80) + p.y)), 2))
                 << p.x << "," << p.y;
+        // A picture without alpha (drawn from the 2x one) shows the skin behind
+        // the panel in its rounded corners, up to the two palettes' dithering.
+        if (!preview.m_pictures[2].HasAlphaChannel()) {
+            const int last = s(260) - 2;
+            for (const POINT p : {POINT{1, 1}, POINT{last, 1}, POINT{1, last}, POINT{last, last}})
+                EXPECT_TRUE(ColourNear(WindowPixel(preview.m_panel.m_hWnd, p.x, p.y),
+                                       Skin(preview, s(300) + p.x, s(80) + p.y), 4))
+                    << "corner " << p.x << "," << p.y;
+        }
         CImage strip;
         ASSERT_TRUE(LoadPngResourceForDpi(strip, MAKEINTRESOURCEW(IDB_SWITCH3), dpi, 2));
         for (const POINT p : {POINT{s(28), s(28)}, POINT{2, 2}, POINT{s(28), s(4)}})

@@ -29,6 +29,8 @@ struct PngRow {
     int colourType;  // PNG IHDR: 2 truecolour, 3 palette, 6 truecolour with alpha
     Alpha alpha;
     int frames;
+    // At 2x drawn over the skin behind it, without alpha (the panel's pictures).
+    bool opaqueAt2x = false;
 };
 
 const PngRow kPngs[] = {
@@ -49,11 +51,11 @@ const PngRow kPngs[] = {
     {"IDB_SWITCH3", IDB_SWITCH3, 57, 114, 6, Alpha::Graded, 2},
     {"IDB_SWITCH4", IDB_SWITCH4, 41, 82, 6, Alpha::Graded, 2},
     {"IDB_SWITCH5", IDB_SWITCH5, 40, 82, 6, Alpha::Graded, 2},
-    {"IDB_PICTURE1", IDB_PICTURE1, 260, 260, 6, Alpha::Graded, 1},
-    {"IDB_PICTURE2", IDB_PICTURE2, 260, 260, 6, Alpha::Graded, 1},
-    {"IDB_PICTURE3", IDB_PICTURE3, 260, 260, 6, Alpha::Graded, 1},
-    {"IDB_PICTURE4", IDB_PICTURE4, 260, 260, 6, Alpha::Graded, 1},
-    {"IDB_PICTURE5", IDB_PICTURE5, 260, 260, 6, Alpha::Graded, 1},
+    {"IDB_PICTURE1", IDB_PICTURE1, 260, 260, 6, Alpha::Graded, 1, true},
+    {"IDB_PICTURE2", IDB_PICTURE2, 260, 260, 6, Alpha::Graded, 1, true},
+    {"IDB_PICTURE3", IDB_PICTURE3, 260, 260, 6, Alpha::Graded, 1, true},
+    {"IDB_PICTURE4", IDB_PICTURE4, 260, 260, 6, Alpha::Graded, 1, true},
+    {"IDB_PICTURE5", IDB_PICTURE5, 260, 260, 6, Alpha::Graded, 1, true},
 };
 
 // The raw bytes of a resource of this program.
@@ -122,8 +124,11 @@ TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
     // size (no 1x picture enlarged: that one would repeat every pixel twice),
     // a strip's frames side by side; stored in the 1x picture's colour type
     // or quantized to a palette, whose colours then carry the alpha (tRNS).
+    // The panel's pictures are opaque at 2x: truecolour or a palette.
     for (const PngRow& row : kPngs) {
         SCOPED_TRACE(row.name);
+        const Alpha alphaAt2x = row.opaqueAt2x ? Alpha::None : row.alpha;
+        const int colourType = row.opaqueAt2x ? 2 : row.colourType;
         const std::string png = ResourceBytes(L"PNG2X", MAKEINTRESOURCEW(row.id), kChinesePrc);
         ASSERT_GT(png.size(), 33u) << "no 2x PNG resource in Chinese (PRC)";
         const auto u32 = [&png](size_t at) {
@@ -132,16 +137,16 @@ TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
         };
         EXPECT_EQ(u32(16), 2 * row.width * row.frames) << "width: the frames side by side";
         EXPECT_EQ(u32(20), 2 * row.height / row.frames) << "height: one frame";
-        const int colourType = static_cast<unsigned char>(png[25]);
-        EXPECT_TRUE(colourType == row.colourType || colourType == 3) << "colour type " << colourType;
-        EXPECT_EQ(HasChunk(png, "tRNS"), colourType == 3 && row.alpha != Alpha::None)
+        const int storedType = static_cast<unsigned char>(png[25]);
+        EXPECT_TRUE(storedType == colourType || storedType == 3) << "colour type " << storedType;
+        EXPECT_EQ(HasChunk(png, "tRNS"), storedType == 3 && alphaAt2x != Alpha::None)
             << "alpha in the palette exactly when a palette picture has alpha";
 
         CImage image;
         ASSERT_TRUE(LoadPngResourceForDpi(image, MAKEINTRESOURCEW(row.id), 192, row.frames));
         ASSERT_EQ(image.GetWidth(), 2 * row.width);
         ASSERT_EQ(image.GetHeight(), 2 * row.height);
-        EXPECT_EQ(image.HasAlphaChannel(), row.alpha != Alpha::None);
+        EXPECT_EQ(image.HasAlphaChannel(), alphaAt2x != Alpha::None);
         const int bytes = image.GetBPP() / 8 ? image.GetBPP() / 8 : 1;
         int pairsAlike = 0;
         int pairs = 0;
@@ -153,7 +158,7 @@ TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
                 ++pairs;
             }
         EXPECT_LT(pairsAlike, pairs) << "every 2 x 2 block is one colour: an enlarged 1x picture";
-        if (row.alpha == Alpha::None)
+        if (alphaAt2x == Alpha::None)
             continue;
         bool graded = false;
         std::vector<int> visible(row.frames, 0);
@@ -164,7 +169,7 @@ TEST(SkinPngs, EachHasItsPictureAtTwiceTheSizeWithTheSameFramesAndAlpha)
                 graded |= alpha != 0 && alpha != 255;
                 visible[y / frameHeight] += alpha != 0;
             }
-        EXPECT_EQ(graded, row.alpha == Alpha::Graded);
+        EXPECT_EQ(graded, alphaAt2x == Alpha::Graded);
         for (int f = 0; f < row.frames; ++f)
             EXPECT_GT(visible[f], 0) << "frame " << f << " is empty";
     }
