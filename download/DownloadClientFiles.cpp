@@ -291,6 +291,10 @@ std::vector<std::vector<size_t>> GroupBySameFile(const std::vector<ListedFile>& 
     return groups;
 }
 
+// The stack each reading or transfer thread reserves: they wait, read and
+// hash with buffers on the heap, and several run at once.
+constexpr SIZE_T kThreadStackBytes = 256 * 1024;
+
 unsigned ProcessorCount()
 {
     SYSTEM_INFO system{};
@@ -321,7 +325,7 @@ bool ExamineFilesInPlace(const std::wstring& folder, const std::vector<ListedFil
     if (threads <= 1 || groups.size() <= 1)
         work();
     else
-        RunOnThreads(threads < groups.size() ? threads : static_cast<unsigned>(groups.size()), work);
+        RunOnThreads(threads < groups.size() ? threads : static_cast<unsigned>(groups.size()), work, kThreadStackBytes);
     if (CancelRequested(cancel)) {
         ::Sleep(kCancelPauseMs);
         return false;
@@ -557,7 +561,7 @@ bool FetchFiles(const std::wstring& folder, const std::vector<ListedFile>& entri
     AllowConnectionsPerServer(transfers);
     FetchStage stage(folder, entries, work, readAhead, copies, servers, timings, window, cancel, progress, outcomes);
     const unsigned threads = transfers < work.size() ? transfers : static_cast<unsigned>(work.size());
-    RunOnThreads(threads, [&stage] { stage.Work(); });
+    RunOnThreads(threads, [&stage] { stage.Work(); }, kThreadStackBytes);
 
     for (size_t i = 0; i < entries.size(); ++i) {
         const FileOutcome& file = outcomes[i];

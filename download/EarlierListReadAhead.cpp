@@ -8,6 +8,8 @@ namespace {
 
 // An earlier list is a few hundred bytes a file; one past this is none.
 constexpr ULONGLONG kListMaxBytes = 8 * 1024 * 1024;
+// The stack each reading thread reserves (its buffer is on the heap).
+constexpr SIZE_T kStackBytes = 256 * 1024;
 
 bool Attributes(const std::wstring& path, ULONGLONG& length, FILETIME& written)
 {
@@ -62,7 +64,7 @@ EarlierListReadAhead::EarlierListReadAhead(const std::wstring& folder, unsigned 
     for (size_t i = 0; i < m_names.size(); ++i)
         m_index.emplace(FileNameKey(m_names[i]), i);
     if (!m_names.empty())
-        m_thread.Reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+        m_thread.Reset(::CreateThread(nullptr, kStackBytes, Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
 }
 
 EarlierListReadAhead::~EarlierListReadAhead()
@@ -111,7 +113,7 @@ void EarlierListReadAhead::ReadAll()
                         ::CompareFileTime(&after, &read.written) == 0;
             m_reads[i] = read;
         }
-    });
+    }, kStackBytes);
 }
 
 bool EarlierListReadAhead::Digest(const std::wstring& name, Sha256Digest& digest, ULONGLONG& length) const

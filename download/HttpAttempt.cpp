@@ -26,6 +26,8 @@ namespace {
 // Sent with every request exactly like this: the server may match on it.
 constexpr wchar_t kRequestHeaders[] = L"Accept: */*\r\nUser-Agent:QXTSetup\r\n";
 constexpr UINT kChunkSize = 32768;
+// The stack a request's thread reserves: its chunk buffer and WinInet's calls.
+constexpr SIZE_T kRequestStackBytes = 256 * 1024;
 constexpr DWORD kPartialContent = 206;
 constexpr DWORD kRangeNotSatisfiable = 416;
 constexpr DWORD kUnauthorized = 401;
@@ -636,7 +638,9 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
 {
     const SharedReference shared(new SharedAttempt(request, cancel));
     SharedAttempt* reference = shared.AddReference();
-    qxt::UniqueKernelHandle thread(::CreateThread(nullptr, 0, RequestThread, reference, 0, nullptr));
+    // With several transfers at once the default reservation adds up.
+    qxt::UniqueKernelHandle thread(::CreateThread(nullptr, kRequestStackBytes, RequestThread, reference,
+                                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread) {
         // Without a thread of its own the request runs here.
         ::InterlockedDecrement(&reference->references);

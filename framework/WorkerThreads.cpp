@@ -14,7 +14,7 @@ DWORD WINAPI RunWork(void* parameter)
 
 }  // namespace
 
-unsigned RunOnThreads(unsigned count, const std::function<void()>& work)
+unsigned RunOnThreads(unsigned count, const std::function<void()>& work, SIZE_T stackBytes)
 {
     if (count > MAXIMUM_WAIT_OBJECTS)
         count = MAXIMUM_WAIT_OBJECTS;
@@ -22,7 +22,8 @@ unsigned RunOnThreads(unsigned count, const std::function<void()>& work)
     std::vector<HANDLE> waits;
     for (unsigned i = 0; i < count; ++i) {
         qxt::UniqueKernelHandle thread(
-            ::CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
+            ::CreateThread(nullptr, stackBytes, RunWork, const_cast<std::function<void()>*>(&work),
+                           stackBytes != 0 ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, nullptr));
         if (!thread)
             continue;
         waits.push_back(thread.Get());

@@ -9,4 +9,5 @@
 // once, and returns when every one has returned. A thread that cannot be
 // created leaves its share to the others; when none can be, work() runs
 // once on the calling thread. Returns the number of threads that ran work().
-unsigned RunOnThreads(unsigned count, const std::function<void()>& work);
+// stackBytes reserves each thread's stack (0: the executable's default).
+unsigned RunOnThreads(unsigned count, const std::function<void()>& work, SIZE_T stackBytes = 0);
