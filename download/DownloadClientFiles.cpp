@@ -412,9 +412,8 @@ public:
                std::vector<LocalCopy>& copies, ServerList& servers, const DownloadTimings& timings, HWND window,
                const volatile LONG* cancel, DownloadProgress& progress, std::vector<FileOutcome>& outcomes)
         : m_folder(folder), m_entries(entries), m_groups(groups), m_readAhead(readAhead), m_copies(copies),
-          m_servers(servers),
-          m_timings(timings), m_window(window), m_cancel(cancel), m_progress(progress), m_outcomes(outcomes),
-          m_stops(entries.size(), 0)
+          m_servers(servers), m_timings(timings), m_window(window), m_cancel(cancel), m_progress(progress),
+          m_outcomes(outcomes), m_stops(entries.size(), 0)
     {
     }
 
