@@ -31,11 +31,6 @@ using namespace qxt::test;
 
 namespace {
 
-const std::string kBase = "/Custom/DownloadClient?filename=";
-const std::string kManifestTarget = kBase + "files&dotnet=0";
-// Asked for first; this server has none (404), so the plain list follows.
-const std::string kSignedTarget = kManifestTarget + "&signed=1";
-
 std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -142,7 +137,7 @@ protected:
         return t;
     }();
 
-    void ServeManifest(const std::string& text) { server.Serve(kManifestTarget, HttpReply::Ok(text)); manifestSize = text.size(); }
+    void ServeManifest(const std::string& text) { server.Serve(kPlainTarget, HttpReply::Ok(text)); manifestSize = text.size(); }
 
     BOOL Run() { return DownloadClientFiles(server.Host().c_str(), &cancel, recorder.Window(), info, timings); }
 
@@ -195,7 +190,7 @@ TEST_F(DownloadClientFilesTest, AFreshFolderGetsEveryFileThenASecondRunKeepsThem
         .Fetched(L"client.ini", 3, 3)
         .Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), fresh.Messages()));
-    const std::vector<std::string> fetched = {kSignedTarget, kManifestTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
+    const std::vector<std::string> fetched = {kSignedTarget, kPlainTarget, kBase + "QXTClient.exe", kBase + "qxtcodec.dll",
                                               kBase + "client.ini"};
     EXPECT_EQ(RequestedTargets(), fetched);
     EXPECT_TRUE(HasBytes(Local("QXTClient.exe"), client));
@@ -336,7 +331,7 @@ TEST_F(DownloadClientFilesTest, AManifestThatCannotBeFetchedEndsTheRunBeforeAnyE
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.label);
-        server.Serve(kManifestTarget, c.reply);
+        server.Serve(kPlainTarget, c.reply);
         recorder.Clear();
 
         EXPECT_EQ(Run(), FALSE);
@@ -485,7 +480,7 @@ TEST_F(DownloadClientFilesTest, ADigestFollowedByASecondBarNeverMatches)
     ExpectedRun run;
     run.Begin(manifest.size());
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
-    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget};
+    const std::vector<std::string> requested = {kSignedTarget, kPlainTarget};
     EXPECT_EQ(RequestedTargets(), requested);
     EXPECT_TRUE(HasBytes(Local("a.bin"), bytes));
 }
@@ -639,7 +634,7 @@ TEST_F(DownloadClientFilesTest, ACurrentFileInUseIsKept)
     run.Begin(manifest.size()).Checked({L"codec.ax"}).Start(1, 1).Complete();
     EXPECT_TRUE(MatchesSequence(Collapsed(), run.Messages()));
     EXPECT_EQ(info.EstimatedSize, codec.size());
-    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget};
+    const std::vector<std::string> requested = {kSignedTarget, kPlainTarget};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -652,7 +647,7 @@ TEST_F(DownloadClientFilesTest, AByteOrderMarkBeforeTheFirstNameIsSkipped)
     EXPECT_EQ(Run(), TRUE);
 
     EXPECT_TRUE(HasBytes(Local("first.bin"), bytes));
-    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget, kBase + "first.bin"};
+    const std::vector<std::string> requested = {kSignedTarget, kPlainTarget, kBase + "first.bin"};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 
@@ -835,7 +830,7 @@ TEST_F(DownloadClientFilesTest, AKeptFileThatCannotBeReadIsFetchedAgain)
     if (messages.size() > run.Messages().size())
         messages.resize(run.Messages().size());
     EXPECT_TRUE(MatchesSequence(messages, run.Messages()));
-    const std::vector<std::string> requested = {kSignedTarget, kManifestTarget, kBase + "unreadable.bin"};
+    const std::vector<std::string> requested = {kSignedTarget, kPlainTarget, kBase + "unreadable.bin"};
     EXPECT_EQ(RequestedTargets(), requested);
 }
 

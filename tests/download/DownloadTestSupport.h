@@ -14,6 +14,13 @@
 
 namespace qxt::test {
 
+// The download server's request targets, as the setup program asks for them
+// on a machine without the .NET Framework 4: a file, the plain list, and the
+// signed list, which is asked for first.
+inline const std::string kBase = "/Custom/DownloadClient?filename=";
+inline const std::string kPlainTarget = kBase + "files&dotnet=0";
+inline const std::string kSignedTarget = kPlainTarget + "&signed=1";
+
 inline std::wstring Widen(const std::string& ascii)
 {
     return std::wstring(ascii.begin(), ascii.end());

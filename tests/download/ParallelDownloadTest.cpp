@@ -33,10 +33,6 @@ using namespace qxt::test;
 
 namespace {
 
-const std::string kBase = "/Custom/DownloadClient?filename=";
-const std::string kPlainTarget = kBase + "files&dotnet=0";
-const std::string kSignedTarget = kPlainTarget + "&signed=1";
-
 std::string Upper(std::string text)
 {
     for (char& c : text)

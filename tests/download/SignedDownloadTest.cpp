@@ -27,9 +27,6 @@ using namespace qxt::test;
 
 namespace {
 
-const std::string kBase = "/Custom/DownloadClient?filename=";
-const std::string kPlainTarget = kBase + "files&dotnet=0";
-const std::string kSignedTarget = kPlainTarget + "&signed=1";
 const char* const kNames[] = {"QXTClient.exe", "data.bin", "readme.txt"};
 constexpr ULONGLONG kGoodVersion = 200;
 
