@@ -245,10 +245,9 @@ struct LocalCopy {
 
 ULONGLONG LengthOf(const std::wstring& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    ULONGLONG length = 0;
+    FILETIME written{};
+    return FileLengthAndWrite(path.c_str(), length, written) ? length : 0;
 }
 
 // Reads the file in place and decides whether it is current. An unreadable

@@ -8,6 +8,7 @@
 #include "download/ProxyLogin.h"
 #include "core/ProxyLoginRequest.h"
 #include "download/ServerList.h"
+#include "framework/FileSystem.h"
 #include "framework/FormatText.h"
 #include "framework/LogFile.h"
 #include "framework/ParseUrl.h"
@@ -20,11 +21,9 @@ namespace {
 // What an earlier attempt left in the temporary file; 0 for none.
 ULONGLONG HeldLength(const std::wstring& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    ULONGLONG length = 0;
+    FILETIME written{};
+    return FileLengthAndWrite(path.c_str(), length, written) ? length : 0;
 }
 
 // The pause before a retry; false as soon as the user cancels or the run

@@ -2,6 +2,7 @@
 
 #include "download/SignedFileList.h"
 #include "framework/File.h"
+#include "framework/FileSystem.h"
 #include "framework/WorkerThreads.h"
 
 namespace {
@@ -11,16 +12,6 @@ constexpr ULONGLONG kListMaxBytes = 8 * 1024 * 1024;
 // The stack each reading thread reserves (its buffer is on the heap).
 constexpr SIZE_T kStackBytes = 256 * 1024;
 
-bool Attributes(const std::wstring& path, ULONGLONG& length, FILETIME& written)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    length = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    written = data.ftLastWriteTime;
-    return true;
-}
 
 std::vector<std::wstring> NamesOfList(const std::wstring& path)
 {
@@ -107,9 +98,9 @@ void EarlierListReadAhead::ReadAll()
             ULONGLONG length = 0;
             FILETIME after{};
             // A file that changes while it is read has no digest to keep.
-            read.done = Attributes(path, read.length, read.written) &&
+            read.done = FileLengthAndWrite(path.c_str(), read.length, read.written) &&
                         Sha256OfFile(path.c_str(), read.digest, length, &m_stop) && length == read.length &&
-                        Attributes(path, length, after) && length == read.length &&
+                        FileLengthAndWrite(path.c_str(), length, after) && length == read.length &&
                         ::CompareFileTime(&after, &read.written) == 0;
             m_reads[i] = read;
         }
@@ -124,7 +115,7 @@ bool EarlierListReadAhead::Digest(const std::wstring& name, Sha256Digest& digest
     const Read& read = m_reads[found->second];
     ULONGLONG now = 0;
     FILETIME written{};
-    if (!Attributes(m_folder + name, now, written) || now != read.length ||
+    if (!FileLengthAndWrite((m_folder + name).c_str(), now, written) || now != read.length ||
         ::CompareFileTime(&written, &read.written) != 0)
         return false;
     digest = read.digest;

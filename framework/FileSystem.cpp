@@ -86,3 +86,14 @@ bool FreeSpaceFor(const wchar_t* path, ULONGLONG& available)
     available = caller.QuadPart;
     return true;
 }
+
+bool FileLengthAndWrite(const wchar_t* path, ULONGLONG& length, FILETIME& written)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    length = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    written = data.ftLastWriteTime;
+    return true;
+}

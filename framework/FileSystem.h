@@ -8,6 +8,10 @@
 // True when FindFirstFileW finds the name (a folder counts too).
 bool FileExists(const wchar_t* path);
 
+// The length and last write of a file (not a folder); false when there is
+// no such file or its attributes cannot be read.
+bool FileLengthAndWrite(const wchar_t* path, ULONGLONG& length, FILETIME& written);
+
 enum class DirectoryState {
     Missing = 0,     // no folder of that name (nothing, or a file)
     Exists = 1,      // a folder of that name
