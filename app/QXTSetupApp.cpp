@@ -2,7 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "core/SetupLog.h"
-#include "download/ProxyLogin.h"
+#include "transfer/ProxyLogin.h"
 #include "framework/FileVersion.h"
 #include "framework/LogFile.h"
 #include "framework/MessageBox.h"

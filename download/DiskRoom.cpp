@@ -1,6 +1,9 @@
 #include "download/DiskRoom.h"
 
+#include "framework/FileSystem.h"
 #include "framework/FormatText.h"
+#include "framework/LogFile.h"
+#include "framework/SystemErrorText.h"
 
 namespace {
 
@@ -28,3 +31,33 @@ std::wstring NoRoomLine(ULONGLONG needed, ULONGLONG available)
     return L"磁盘空间不足：需要 " + Megabytes(neededTenths) + L"，安装文件夹所在的磁盘只有 " + Megabytes(freeTenths) +
            L" 可用。";
 }
+
+bool RoomForFetches(const std::wstring& folder, const std::vector<ListedFile>& entries,
+                    const std::vector<LocalCopy>& copies, DownloadFailure& failure)
+{
+    ULONGLONG needed = 0;
+    unsigned fetches = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (copies[i].examined && !copies[i].current) {
+            needed += RoomStillNeeded(entries[i].signedEntry->size, copies[i].held);
+            ++fetches;
+        }
+    if (fetches == 0)
+        return true;
+    ULONGLONG available = 0;
+    if (!FreeSpaceFor(folder.c_str(), available)) {
+        LogError(L"Free space on the volume of %ls cannot be told: %ls", folder.c_str(),
+                 SystemErrorText(::GetLastError()).c_str());
+        return true;
+    }
+    if (needed <= available) {
+        LogLine(L"Room on the disk for %u files to fetch: %I64u bytes needed, %I64u bytes free on the volume of %ls",
+                fetches, needed, available, folder.c_str());
+        return true;
+    }
+    LogError(L"No room on the disk for %u files to fetch: %I64u bytes needed, %I64u bytes free on the volume of %ls",
+             fetches, needed, available, folder.c_str());
+    failure.detail = NoRoomLine(needed, available);
+    return false;
+}
+

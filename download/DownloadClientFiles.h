@@ -2,23 +2,13 @@
 #pragma once
 
 #include "core/InstallInfo.h"
-#include "download/DownloadFailure.h"
-#include "download/DownloadOptions.h"
-#include "download/PublisherKey.h"
-#include "framework/EcdsaP256.h"
+#include "download/DownloadTrust.h"
+#include "transfer/DownloadFailure.h"
+#include "transfer/DownloadOptions.h"
 
 #include <windows.h>
 
 #include <string>
-
-// What the run may trust: the publisher's key of the executable and what this
-// machine accepted before.
-struct DownloadTrust {
-    PublisherKeyState keyState = PublisherKeyState::None;
-    EcdsaP256PublicKey key{};
-    ULONGLONG acceptedVersion = 0;  // the highest list version accepted before; 0: none
-    ULONGLONG now = 0;              // seconds since 1970 UTC for the expiry; 0: the clock
-};
 
 // Downloads the file list from host and then every listed file whose local
 // copy is not the listed one, into info's install folder.

@@ -1,17 +1,13 @@
 #include "download/DownloadProgress.h"
 
 #include "core/SetupMessages.h"
-#include "download/ProgressReporter.h"
 #include "framework/SrwGuard.h"
 
-DownloadProgress::DownloadProgress(HWND window, ULONGLONG totalBytes, ULONGLONG files) noexcept
-    : m_window(window), m_totalBytes(totalBytes), m_files(files)
-{
-}
-
-void DownloadProgress::Begin(ULONGLONG keptFiles, ULONGLONG keptBytes)
+void DownloadProgress::Begin(ULONGLONG totalBytes, ULONGLONG files, ULONGLONG keptFiles, ULONGLONG keptBytes)
 {
     SrwGuard guard(m_lock);
+    m_totalBytes = totalBytes;
+    m_files = files;
     m_done = keptFiles;
     m_bytes = keptBytes;
     ::SendMessageW(m_window, WM_DOWNLOAD_FILE_INDEX, static_cast<WPARAM>(m_done), static_cast<LPARAM>(m_files));
@@ -20,9 +16,11 @@ void DownloadProgress::Begin(ULONGLONG keptFiles, ULONGLONG keptBytes)
 
 void DownloadProgress::Move(LONGLONG bytes)
 {
-    if (!CountsBytes() || bytes == 0)
+    if (bytes == 0)
         return;
     SrwGuard guard(m_lock);
+    if (!CountsBytes())
+        return;
     m_bytes = bytes < 0 && static_cast<ULONGLONG>(-bytes) > m_bytes ? 0 : m_bytes + bytes;
     SendBar(false);
 }
@@ -40,12 +38,14 @@ void DownloadProgress::FileDone(ULONGLONG keptBytes)
 void DownloadProgress::SendBar(bool always)
 {
     const ULONGLONG upper = CountsBytes() ? m_totalBytes : m_files;
-    const ULONGLONG position = CountsBytes() ? (m_bytes < m_totalBytes ? m_bytes : m_totalBytes) : m_done;
-    const ULONGLONG percent = upper == 0 ? 0 : position * 100 / upper;
-    const DWORD now = ::GetTickCount();
-    if (!always && percent == m_sentPercent && now - m_sentAt < ProgressReporter::kIntervalMs)
-        return;
-    SendProgress(m_window, position, upper);
-    m_sentPercent = percent;
-    m_sentAt = now;
+    ULONGLONG position = CountsBytes() ? (m_bytes < m_totalBytes ? m_bytes : m_totalBytes) : m_done;
+    // Bytes dropped for a fresh start are fetched again: the bar waits for
+    // them rather than going back.
+    if (position < m_shown) {
+        if (!always)
+            return;
+        position = m_shown;
+    }
+    m_shown = position;
+    m_sender.Offer(position, upper, always);
 }

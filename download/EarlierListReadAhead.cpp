@@ -1,6 +1,6 @@
 #include "download/EarlierListReadAhead.h"
 
-#include "download/SignedFileList.h"
+#include "trust/SignedFileList.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
 #include "framework/WorkerThreads.h"

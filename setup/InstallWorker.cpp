@@ -2,7 +2,7 @@
 
 #include "core/SetupLog.h"
 #include "core/SetupMessages.h"
-#include "download/ServerList.h"
+#include "transfer/ServerList.h"
 #include "setup/SetupSession.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "setup/SetupOperations.h"
 
-#include "download/AcceptedVersion.h"
+#include "trust/AcceptedVersion.h"
 #include "download/DownloadClientFiles.h"
-#include "download/PublisherKey.h"
-#include "download/ServerHost.h"
+#include "trust/PublisherKey.h"
+#include "trust/ServerHost.h"
 #include "framework/LogFile.h"
 #include "framework/Process.h"
 #include "framework/Sha256.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/InstallInfo.h"
-#include "download/DownloadFailure.h"
+#include "transfer/DownloadFailure.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "core/InstallInfo.h"
-#include "download/ServerHost.h"
+#include "trust/ServerHost.h"
 #include "framework/Handles.h"
 #include "setup/SetupOperations.h"
 

@@ -1,6 +1,6 @@
 // Prints, for every round, the seconds DigestFile takes on the file and the
 // digest, as lines "seconds S" and "digest D".
-#include "download/MD5Checksum.h"
+#include "trust/MD5Checksum.h"
 
 #include <windows.h>
 

@@ -8,7 +8,7 @@
 #include "download/DownloadClientFiles.h"
 
 #include "core/SetupMessages.h"
-#include "tests/download/DownloadTestSupport.h"
+#include "tests/support/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WholeDownload.h"

@@ -14,7 +14,7 @@
 
 #include "core/SetupMessages.h"
 #include "framework/LogFile.h"
-#include "tests/download/DownloadTestSupport.h"
+#include "tests/support/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestPaths.h"
 

@@ -8,7 +8,7 @@
 #include "core/SetupMessages.h"
 #include "framework/LogFile.h"
 #include "framework/Sha256.h"
-#include "tests/download/DownloadTestSupport.h"
+#include "tests/support/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"

@@ -6,10 +6,10 @@
 #include "download/DownloadClientFiles.h"
 
 #include "core/SetupMessages.h"
-#include "download/FailureDetail.h"
+#include "transfer/FailureDetail.h"
 #include "framework/LogFile.h"
 #include "framework/Sha256.h"
-#include "tests/download/DownloadTestSupport.h"
+#include "tests/support/DownloadTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/TestPaths.h"

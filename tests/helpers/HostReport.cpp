@@ -1,4 +1,4 @@
-#include "download/ServerHost.h"
+#include "trust/ServerHost.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 #include "setup/QXTSetupDlg.h"
 
 #include "core/SetupMessages.h"
-#include "download/DownloadFailure.h"
+#include "transfer/DownloadFailure.h"
 #include "framework/WindowDpi.h"
 #include "res/resource.h"
 #include "tests/setup/StandInOperations.h"

@@ -6,7 +6,7 @@
 // an installation's size.
 #include "core/InstallInfo.h"
 #include "core/SetupMessages.h"
-#include "download/MD5Checksum.h"
+#include "trust/MD5Checksum.h"
 #include "framework/LogFile.h"
 #include "install/InstallSteps.h"
 #include "setup/SetupOperations.h"

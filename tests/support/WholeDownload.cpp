@@ -46,9 +46,6 @@ std::string WholeDownloadProblems(const std::vector<RecordedMessage>& messages, 
     if (messages.empty() || messages[0].message != WM_DOWNLOAD_BEGIN)
         return "no WM_DOWNLOAD_BEGIN first\n";
     ++i;
-    // The list's own transfer.
-    while (i < messages.size() && messages[i].message == WM_DOWNLOAD_PROGRESS)
-        ++i;
 
     std::vector<std::wstring> checked = shape.checked;
     for (; i < messages.size() && messages[i].message == WM_SETUP_STATUS_TEXT &&

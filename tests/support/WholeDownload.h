@@ -17,12 +17,13 @@ struct WholeDownloadShape {
     ULONGLONG upper = 0;                // the bar's upper end: the list's bytes, or count
 };
 
-// Empty when messages have the shape of a complete run: WM_DOWNLOAD_BEGIN and
-// the list's own transfer; the status line of every file read ahead; the
-// counter at the kept files and the bar; then, in any order, a status line
-// per transfer (and retries), the counter climbing by one to count and the
-// bar never going back, up to its upper end; WM_DOWNLOAD_COMPLETE last.
-// Otherwise what differs.
+// Empty when messages have the shape of a complete run: WM_DOWNLOAD_BEGIN
+// (the list's own transfer is not on the bar); the status line of every file
+// read ahead; the counter at the kept files and the bar; then, in any order,
+// a status line per transfer (and retries), the counter climbing by one to
+// count and the bar never going back, up to its upper end;
+// WM_DOWNLOAD_COMPLETE last. Otherwise what differs: from WM_DOWNLOAD_BEGIN
+// on, any bar message before the counter starts is one.
 std::string WholeDownloadProblems(const std::vector<RecordedMessage>& messages, const WholeDownloadShape& shape);
 
 }  // namespace qxt::test

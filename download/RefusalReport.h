@@ -1,0 +1,16 @@
+// A trust check's refusal as the run reports it: a line in the log naming
+// the check with both values, the run's code, and the line the error box adds.
+#pragma once
+
+#include "transfer/DownloadFailure.h"
+#include "trust/TrustCheck.h"
+
+#include <windows.h>
+
+#include <string>
+
+// Logs "WHAT refused: CHECK: expected ..., received ..." as an error and
+// fills failure with the refusal's code and line (name: the file, for a
+// file's refusal). Returns 0, for a caller that ends the run with it.
+BOOL ReportRefusal(const TrustRefusal& refusal, const wchar_t* what, DownloadFailure& failure,
+                   const std::wstring& name = {});
