@@ -68,7 +68,7 @@ UINT LastRunOutcome()
     return static_cast<UINT>(::InterlockedCompareExchange(&g_lastRunOutcome, 0, 0));
 }
 
-void LogRunOutcome(UINT result, const std::wstring& detail)
+void LogRunOutcome(UINT result, const std::wstring& detail, const std::wstring& cause)
 {
     ::InterlockedExchange(&g_lastRunOutcome, static_cast<LONG>(result));
     if (result == SETUP_OK) {
@@ -79,7 +79,7 @@ void LogRunOutcome(UINT result, const std::wstring& detail)
         LogLine(L"Installation cancelled by the user (exit code 255)");
         return;
     }
-    const std::wstring logged = LastLoggedError();
+    const std::wstring logged = cause.empty() ? LastLoggedError() : cause;
     std::wstring reason = logged.empty() ? L"no error was logged" : logged;
     if (!detail.empty())
         reason = detail + L" (" + reason + L")";

@@ -24,9 +24,10 @@ const wchar_t* SetupResultName(UINT result);
 
 // The first and the last line of an installation run. The last one says
 // success, or which step failed and why: the line the error box added
-// (detail, when there is one) and the last error logged before.
+// (detail, when there is one) and the log's line of what failed (cause; when
+// empty, the last error logged before).
 void LogRunStart();
-void LogRunOutcome(UINT result, const std::wstring& detail = {});
+void LogRunOutcome(UINT result, const std::wstring& detail = {}, const std::wstring& cause = {});
 
 // The outcome of the last run, for the program's exit code: 0 before any
 // run, SETUP_CANCELLED while one is going (a program closed during a run has

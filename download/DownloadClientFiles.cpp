@@ -12,6 +12,7 @@
 #include "download/RunThreads.h"
 #include "download/SignedListFetch.h"
 #include "transfer/FailureDetail.h"
+#include "transfer/ProxyLogin.h"
 #include "transfer/ServerList.h"
 #include "framework/FileSystem.h"
 #include "framework/LogFile.h"
@@ -39,6 +40,8 @@ BOOL DownloadClientFiles(const wchar_t* host, const volatile LONG* cancel, HWND 
     CreateMissingFolder(folder.c_str());
 
     ::SendMessageW(window, WM_DOWNLOAD_BEGIN, 0, 0);
+    // A proxy login declined in an earlier run is asked for again.
+    ForgetProxyLoginDecline();
     // The bar and the counter from here to the end of the run.
     DownloadProgress progress(window);
 

@@ -23,7 +23,8 @@ std::wstring RefusalLine(const TrustRefusal& refusal, const std::wstring& name)
 BOOL ReportRefusal(const TrustRefusal& refusal, const wchar_t* what, DownloadFailure& failure,
                    const std::wstring& name)
 {
-    LogError(L"%ls refused: %ls", what, DescribeRefusal(refusal).c_str());
+    failure.cause = FormatLogText(L"%ls refused: %ls", what, DescribeRefusal(refusal).c_str());
+    LogError(L"%ls", failure.cause.c_str());
     failure.code = refusal.code;
     failure.detail = RefusalLine(refusal, name);
     return 0;

@@ -10,7 +10,7 @@
 #include <string>
 
 // Logs "WHAT refused: CHECK: expected ..., received ..." as an error and
-// fills failure with the refusal's code and line (name: the file, for a
-// file's refusal). Returns 0, for a caller that ends the run with it.
+// fills failure with the refusal's code, the box's line (name: the file, for
+// a file's refusal) and that log line as its cause. Returns 0, for a caller that ends the run with it.
 BOOL ReportRefusal(const TrustRefusal& refusal, const wchar_t* what, DownloadFailure& failure,
                    const std::wstring& name = {});

@@ -200,6 +200,15 @@ void LogError(const wchar_t* format, ...)
     ProcessLog().Write(L"error: " + text);
 }
 
+std::wstring FormatLogText(const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::wstring text = FormatV(format, args);
+    va_end(args);
+    return text;
+}
+
 unsigned LoggedErrorCount()
 {
     ::AcquireSRWLockShared(&g_lastErrorLock);

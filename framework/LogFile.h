@@ -58,8 +58,11 @@ std::wstring EscapeLogText(const std::wstring& text);
 std::string ToUtf8(const std::wstring& text);
 
 // Writes "error: text" to the process's log and keeps the text as the last
-// error, which a run's closing line names as the reason it failed.
+// error, which a run's closing line names as the reason it failed (unless
+// the failure carries its own line).
 void LogError(const wchar_t* format, ...);
+// The text LogLine and LogError would write, for a caller that keeps it too.
+std::wstring FormatLogText(const wchar_t* format, ...);
 std::wstring LastLoggedError();
 // How many errors were logged so far: tells whether a piece of work logged one.
 unsigned LoggedErrorCount();

@@ -20,6 +20,8 @@ public:
 
     // The line the failed run's box added under its first one; empty for none.
     const std::wstring& FailureDetail() const { return m_detail; }
+    // The log's line of what failed, when the step told it; empty otherwise.
+    const std::wstring& FailureCause() const { return m_cause; }
 
 private:
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
@@ -75,6 +77,7 @@ private:
     const SetupOperations& m_ops;
     InstallInfo& m_info;
     std::wstring m_detail;
+    std::wstring m_cause;
 };
 
 unsigned InstallRun::Run()
@@ -95,8 +98,10 @@ unsigned InstallRun::Run()
     // as the user confirmed the cancel still ends the run.
     if (m_session.m_bCancelRequested)
         return Fail(SETUP_CANCELLED);
-    if (!downloaded)
+    if (!downloaded) {
+        m_cause = failure.cause;
         return Fail(failure.code == SETUP_OK ? SETUP_ERR_DOWNLOAD : failure.code, failure.detail);
+    }
 
     // From here on a cancel request is ignored.
     if (!ReportStep(STEP_DOTNET, 1))
@@ -167,6 +172,6 @@ unsigned __stdcall InstallWorker(void* session)
     LogRunStart();
     InstallRun run(*static_cast<SetupSession*>(session));
     const unsigned result = run.Run();
-    LogRunOutcome(result, run.FailureDetail());
+    LogRunOutcome(result, run.FailureDetail(), run.FailureCause());
     return result;
 }

@@ -111,6 +111,7 @@ void NoteFailure(DownloadFailure* failure, const AttemptResult& result, const st
         transfer.available = FreeBytesBeside(destination);
     }
     failure->detail = FailureDetail(transfer);
+    failure->cause = result.logLine;
 }
 
 // A proxy wants a login the run does not have, or refused the one it gave:
@@ -265,6 +266,12 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
             // Transfers that run at once ask one at a time; one that was
             // refused while another got a new login tries that login first.
             const SrwGuard turn(g_loginTurn);
+            // A transfer stopped or cancelled while it waited for its turn
+            // leaves without asking.
+            if (CancelRequested(cancel) || CancelRequested(options.stop)) {
+                report.cancelled = true;
+                return 0;
+            }
             if (ProxyLoginGeneration() != loginGeneration)
                 continue;
             ProxyLogin known;
@@ -277,17 +284,28 @@ ULONGLONG DownloadFile(const wchar_t* destination, const wchar_t* url, HWND wind
                 ::SecureZeroMemory(known.password.data(), known.password.size() * sizeof(wchar_t));
                 continue;
             }
-            if (AskForProxyLogin(window, result, given, known.user))
+            // Declined once, declined for the run: nobody is asked twice.
+            const bool declinedBefore = ProxyLoginDeclined();
+            if (!declinedBefore && AskForProxyLogin(window, result, given, known.user))
                 continue;
-            LogError(L"Proxy %ls (realm \"%ls\") asks for a login: %ls", EscapeLogText(result.proxy).c_str(),
-                     EscapeLogText(result.proxyRealm).c_str(),
-                     given ? (L"the login for user " + EscapeLogText(known.user) + L" was refused").c_str()
-                           : L"none was given (/PROXYUSER=, /PROXYPASS=)");
+            const std::wstring line = FormatLogText(
+                L"Proxy %ls (realm \"%ls\") asks for a login: %ls", EscapeLogText(result.proxy).c_str(),
+                EscapeLogText(result.proxyRealm).c_str(),
+                given ? (L"the login for user " + EscapeLogText(known.user) + L" was refused").c_str()
+                      : L"none was given (/PROXYUSER=, /PROXYPASS=)");
+            if (declinedBefore)
+                LogLine(L"%ls (not asked again in this run)", line.c_str());
+            else {
+                DeclineProxyLogin();
+                LogError(L"%ls", line.c_str());
+            }
             if (!resumable && wrote)
                 ::DeleteFileW(request.temporary.c_str());
             if (failure)
                 failure->code = SETUP_ERR_PROXY_LOGIN;
             NoteFailure(failure, result, name, destination, given);
+            if (failure)
+                failure->cause = line;
             return 0;
         }
         }

@@ -58,20 +58,26 @@ void RequestLog::Write()
     else if (rangeFrom != 0)
         FormatText(request, 96, L" (from byte %I64u)", rangeFrom);
     if (stored) {
-        LogLine(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes%ls, %.2f s: stored", m_url.c_str(),
-                request, static_cast<unsigned long>(status), length, received,
-                appended ? L" after the held part" : L"", seconds);
+        m_line = FormatLogText(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes%ls, %.2f s: stored",
+                               m_url.c_str(), request, static_cast<unsigned long>(status), length, received,
+                               appended ? L" after the held part" : L"", seconds);
+        LogLine(L"%ls", m_line.c_str());
         return;
     }
     if (notFoundExpected && status == 404) {
-        LogLine(L"GET %ls%ls: status 404, %.2f s: not on the server", m_url.c_str(), request, seconds);
+        m_line = FormatLogText(L"GET %ls%ls: status 404, %.2f s: not on the server", m_url.c_str(), request, seconds);
+        LogLine(L"%ls", m_line.c_str());
+        return;
+    }
+    if (cancelled) {
+        m_line = FormatLogText(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: cancelled",
+                               m_url.c_str(), request, static_cast<unsigned long>(status), length, received, seconds);
+        LogLine(L"%ls", m_line.c_str());
         return;
     }
     std::wstring reason;
     wchar_t text[96] = {};
-    if (cancelled)
-        reason = L"cancelled";
-    else if (tooSlow) {
+    if (tooSlow) {
         FormatText(text, 96, L"fewer than %lu bytes a second for %lu s", static_cast<unsigned long>(slowestRate),
                    static_cast<unsigned long>((slowWindowMs + 999) / 1000));
         reason = text;
@@ -105,8 +111,10 @@ void RequestLog::Write()
         reason = L"the body ended before the declared length";
     else
         reason = L"not stored";
-    LogError(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: failed: %ls",
-             m_url.c_str(), request, static_cast<unsigned long>(status), length, received, seconds, reason.c_str());
+    m_line = FormatLogText(L"GET %ls%ls: status %lu, declared length %ls, received %I64u bytes, %.2f s: failed: %ls",
+                           m_url.c_str(), request, static_cast<unsigned long>(status), length, received, seconds,
+                           reason.c_str());
+    LogError(L"%ls", m_line.c_str());
 }
 
 std::wstring FileDecisionText(const std::wstring& path, const std::wstring& localDigest,

@@ -9,7 +9,9 @@
 // Collects what one request learns as it goes and writes it as one line when
 // the request is over (Write, or at the latest when the object goes),
 // however it ended: a request that did not store its file is logged as an
-// error with the system's text for the last error seen.
+// error with the system's text for the last error seen, unless it was
+// cancelled (by the user, or because another transfer of the run failed):
+// that is a plain line.
 class RequestLog {
 public:
     explicit RequestLog(const wchar_t* url);
@@ -38,6 +40,8 @@ public:
 
     // Writes the line once; later calls do nothing.
     void Write();
+    // The line as written; empty before Write.
+    const std::wstring& Line() const { return m_line; }
     // The line will not be written: someone else has told the request's end.
     void Discard() { m_written = true; }
 
@@ -49,6 +53,7 @@ public:
 
 private:
     std::wstring m_url;
+    std::wstring m_line;
     ULONGLONG m_start;
     bool m_written = false;
 };

@@ -309,6 +309,7 @@ void Request::Run()
         m_log.stored = m_result.outcome == Attempt::Stored;
         m_log.cancelled = m_result.outcome == Attempt::Cancelled;
         m_log.Write();
+        m_shared.result.logLine = m_log.Line();
     }
 }
 
@@ -658,8 +659,8 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
                 break;
             SrwGuard guard(shared->lock);
             shared->log.Discard();
-            LogError(L"GET %ls: cancelled while the server sent nothing; the request ends by itself",
-                     request.url.c_str());
+            LogLine(L"GET %ls: cancelled while the server sent nothing; the request ends by itself",
+                    EscapeLogText(request.url).c_str());
             return LeaveBehind(*shared, Attempt::Cancelled);
         }
         // A read waits for a whole chunk, which a trickle fills only after
@@ -672,7 +673,9 @@ AttemptResult RunAttempt(const AttemptRequest& request, const volatile LONG* can
         shared->log.slowestRate = request.timings.slowestBytesPerSecond;
         shared->log.slowWindowMs = request.timings.slowWindowMs;
         shared->log.Write();
-        return LeaveBehind(*shared, Attempt::NetworkFailure);
+        AttemptResult left = LeaveBehind(*shared, Attempt::NetworkFailure);
+        left.logLine = shared->log.Line();
+        return left;
     }
     SrwGuard guard(shared->lock);
     return shared->result;

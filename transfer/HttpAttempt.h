@@ -36,6 +36,7 @@ struct AttemptResult {
     DWORD pauseMs = 0;         // that pause
     DWORD certificateError = 0;  // WinInet's code for a refused certificate
     DWORD error = 0;   // the system's or WinInet's code of what stopped the request; 0 for none
+    std::wstring logLine;  // the request's line in the log, once written
     // ProxyLoginRequired: the proxy's name, its realm and whether it asked for Basic.
     std::wstring proxy;
     std::wstring proxyRealm;

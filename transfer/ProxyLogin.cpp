@@ -13,6 +13,7 @@ std::wstring g_proxy;
 ProxyLogin g_login;
 bool g_hasLogin = false;
 unsigned g_generation = 0;
+bool g_declined = false;
 
 class Exclusive {
 public:
@@ -88,6 +89,24 @@ unsigned ProxyLoginGeneration()
 {
     Exclusive guard;
     return g_generation;
+}
+
+void DeclineProxyLogin()
+{
+    Exclusive guard;
+    g_declined = true;
+}
+
+bool ProxyLoginDeclined()
+{
+    Exclusive guard;
+    return g_declined;
+}
+
+void ForgetProxyLoginDecline()
+{
+    Exclusive guard;
+    g_declined = false;
 }
 
 std::wstring BasicProxyAuthorization(const ProxyLogin& login)

@@ -29,3 +29,10 @@ void ForgetProxyLogin();
 // Changes whenever a login is remembered or forgotten: a request that was
 // refused under an older login tries the newer one before anyone is asked.
 unsigned ProxyLoginGeneration();
+
+// The user left the login box without a login, or nobody could be asked (a
+// silent run): the answer holds for the rest of the run, and no other
+// transfer asks again. A new run (DownloadClientFiles) asks again.
+void DeclineProxyLogin();
+bool ProxyLoginDeclined();
+void ForgetProxyLoginDecline();

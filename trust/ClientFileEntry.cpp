@@ -6,16 +6,13 @@ namespace {
 
 constexpr wchar_t kWhiteSpace[] = L"\t\n\v\f\r \u00A0";
 
-// A component made of dots and blanks with two or more dots: Windows drops
-// trailing dots and blanks from a component, so ".. " and "..." can act as "..".
-bool IsParentComponent(const std::wstring& component)
+// A component Windows would read as another one: an empty one ("a//b", "a/"),
+// or one that ends in a dot or a blank, which Windows drops ("./a" is "a",
+// "a." is "a", ".. " is ".."). Two such spellings of one file would be two
+// entries for it, and a name made of dots would leave the install folder.
+bool IsAmbiguousComponent(const std::wstring& component)
 {
-    if (component.find_first_not_of(L". ") != std::wstring::npos)
-        return false;
-    size_t dots = 0;
-    for (wchar_t c : component)
-        dots += c == L'.';
-    return dots >= 2;
+    return component.empty() || component.back() == L'.' || component.back() == L' ';
 }
 
 // Characters no Windows file name holds: controls, and those FindFirstFileW
@@ -63,7 +60,7 @@ bool IsInstallableName(const std::wstring& name)
         if (end == std::wstring::npos)
             end = name.size();
         const std::wstring component = name.substr(start, end - start);
-        if (IsParentComponent(component) || IsDeviceName(component))
+        if (IsAmbiguousComponent(component) || IsDeviceName(component))
             return false;
         start = end + 1;
     }

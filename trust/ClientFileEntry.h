@@ -12,11 +12,14 @@ struct ClientFileEntry {
 // Splits a trimmed manifest line at its first "|".
 ClientFileEntry ParseClientFileEntry(const std::wstring& line);
 
-// True when the name addresses a file inside the install folder: not empty,
-// not absolute, no drive or UNC prefix, no colon (which also rules out
-// alternate data streams), no ".." component, whichever slash separates it,
-// no component that names a device (NUL, CON, COM1, COM¹, "aux.txt" and so
-// on), and no control character or pattern character ("*", "?", "<", ">", '"').
+// True when the name addresses a file inside the install folder in the one
+// spelling the list may use: not empty, not absolute, no drive or UNC prefix,
+// no colon (which also rules out alternate data streams), whichever slash
+// separates it, no empty component ("a//b", a trailing slash), no component
+// that ends in a dot or a blank (".", "..", "./a", "a.", "a " are read by
+// Windows as another name), no component that names a device (NUL, CON,
+// COM1, COM¹, "aux.txt" and so on), and no control character or pattern
+// character ("*", "?", "<", ">", '"').
 bool IsInstallableName(const std::wstring& name);
 
 // True for an MD5 digest as the manifest writes it: exactly 32 hexadecimal

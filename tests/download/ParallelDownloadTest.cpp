@@ -6,6 +6,7 @@
 #include "download/EarlierListReadAhead.h"
 
 #include "core/SetupMessages.h"
+#include "transfer/ProxyLogin.h"
 #include "framework/LogFile.h"
 #include "framework/Sha256.h"
 #include "tests/support/DownloadTestSupport.h"
@@ -229,17 +230,36 @@ TEST_F(ParallelDownloadTest, TheFirstFailingEntryInListOrderIsTheOneReported)
         recorder.Clear();
         ServeFiles(files, PlainList(files), false);
         replies[kBase + files[c.late].name] = HttpReply::Status(404, "Not Found");
+        // Answered once the later entry's failure is in the log: the early
+        // entry fails after it, and the two entries after it are still
+        // under way when their transfers are stopped.
+        const std::string lateLine = "filename=" + files[c.late].name + ": status 404";
+        const auto afterTheLateFailure = [this, lateLine] {
+            EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(dir / L"run.log").find(lateLine) != std::string::npos; }));
+        };
         if (c.early != std::string::npos) {
             replies[kBase + files[c.early].name] = HttpReply::Status(404, "Not Found");
-            // Answered once the later entry's failure is in the log.
-            const std::string lateLine = "filename=" + files[c.late].name + ": status 404";
-            waits[kBase + files[c.early].name] = [this, lateLine] {
-                EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(dir / L"run.log").find(lateLine) != std::string::npos; }));
-            };
+            waits[kBase + files[c.early].name] = afterTheLateFailure;
         }
+        for (size_t i = c.late + 1; i < files.size() && i <= c.late + 2; ++i)
+            waits[kBase + files[i].name] = afterTheLateFailure;
         DownloadFailure failure;
+        const size_t logBefore = ReadFileBytes(dir / L"run.log").size();
 
         EXPECT_EQ(Run(&failure), FALSE);
+
+        // The failure carries its own request's line; the transfers it
+        // stopped log plain lines, so the log's errors are the failures'.
+        EXPECT_NE(failure.cause.find(Widen("filename=" + files[c.reported].name + ": status 404")), std::wstring::npos)
+            << ToUtf8(failure.cause);
+        const std::string log = ReadFileBytes(dir / L"run.log").substr(logBefore);
+        for (size_t at = log.find("error: "); at != std::string::npos; at = log.find("error: ", at + 1)) {
+            const std::string line = log.substr(at, log.find('\n', at) - at);
+            const bool failing = line.find("filename=" + files[c.late].name + ":") != std::string::npos ||
+                                 (c.early != std::string::npos &&
+                                  line.find("filename=" + files[c.early].name + ":") != std::string::npos);
+            EXPECT_TRUE(failing) << "an error line for a transfer that did not fail: " << line;
+        }
 
         const std::wstring reported = L"正在下载..." + Widen(files[c.reported].name) + L" : 失败!";
         EXPECT_EQ(FailedTexts(), std::vector<std::wstring>{reported});
@@ -271,6 +291,69 @@ TEST_F(ParallelDownloadTest, TheFirstFailingEntryInListOrderIsTheOneReported)
         for (const ListedBytes& file : files)
             EXPECT_TRUE(HasBytes(Local(file.name), file.bytes)) << file.name;
     }
+}
+
+// A proxy asks for a login on every file while eight transfers run, and the
+// user leaves the login box (a silent run has nobody to ask: the same): the
+// answer holds for the whole run. Only one box is shown, the transfers that
+// waited for their turn leave without asking, the log has one error for the
+// login, and the run ends with the login's code.
+TEST_F(ParallelDownloadTest, ADeclinedProxyLoginIsAskedForOnceWhateverTheTransfersAtOnce)
+{
+    const std::vector<ListedBytes> files = SampleFiles(12);
+    const std::string list = PlainList(files);
+    std::atomic<int> challenged{0};
+    // The test's server is the proxy: the lists pass, every file wants a login.
+    server.SetHandler([&](const HttpRequestRecord& request) {
+        if (request.target.find("filename=files&dotnet=") != std::string::npos)
+            return request.target.find("signed=1") != std::string::npos ? HttpReply::Status(404, "Not Found")
+                                                                        : HttpReply::Ok(list);
+        ++challenged;
+        HttpReply login = HttpReply::Status(407, "Proxy Authentication Required");
+        login.extraHeaders = {"Proxy-Authenticate: Basic realm=\"school\""};
+        return login;
+    });
+    UseProxy(server.Host());
+    ForgetProxyLogin();
+    // The box is left once every transfer has met the challenge and waits.
+    recorder.SetHook([&](const RecordedMessage& m) {
+        if (m.message == WM_SETUP_PROXY_LOGIN) {
+            EXPECT_TRUE(WaitUntil([&] { return challenged.load() >= 8; }));
+        }
+    });
+    DownloadFailure failure;
+
+    // The servers the requests are for never answer: only the proxy does.
+    const BOOL result = DownloadClientFiles(L"127.0.0.1:9", &cancel, recorder.Window(), info, timings, &failure);
+    UseProxy(L"");
+
+    EXPECT_EQ(result, FALSE);
+    EXPECT_EQ(failure.code, SETUP_ERR_PROXY_LOGIN);
+    size_t boxes = 0;
+    for (const RecordedMessage& m : recorder.Messages())
+        boxes += m.message == WM_SETUP_PROXY_LOGIN;
+    EXPECT_EQ(boxes, 1u);
+    const std::string log = ReadFileBytes(dir / L"run.log");
+    size_t loginErrors = 0;
+    for (size_t at = log.find("error: Proxy"); at != std::string::npos; at = log.find("error: Proxy", at + 1))
+        ++loginErrors;
+    EXPECT_EQ(loginErrors, 1u) << log;
+    EXPECT_NE(failure.cause.find(L"asks for a login"), std::wstring::npos) << ToUtf8(failure.cause);
+    EXPECT_EQ(FailedTexts().size(), 1u);
+    for (const ListedBytes& file : files)
+        EXPECT_FALSE(PathExists(Local(file.name))) << file.name;
+
+    // The next run asks again.
+    recorder.Clear();
+    recorder.SetHook(nullptr);
+    challenged = 0;
+    UseProxy(server.Host());
+    EXPECT_EQ(DownloadClientFiles(L"127.0.0.1:9", &cancel, recorder.Window(), info, timings, &failure), FALSE);
+    UseProxy(L"");
+    boxes = 0;
+    for (const RecordedMessage& m : recorder.Messages())
+        boxes += m.message == WM_SETUP_PROXY_LOGIN;
+    EXPECT_EQ(boxes, 1u) << "a new run asks again";
 }
 
 // A cancel while eight transfers wait on a server that has stopped sending

@@ -233,7 +233,7 @@ TEST_F(InstallWorkerTest, AFailedDownloadPassesItsCodeAndDetailLineOn)
         SetupSession run(SetupOperations{});
         StandInOperations standIns(dialog, run);
         standIns.ScriptResults(L"DownloadClientFiles", {FALSE});
-        standIns.ScriptDownloadFailure({c.code, c.detail});
+        standIns.ScriptDownloadFailure({c.code, c.detail, {}});
         dialog.ScriptErrorAnswers({IDOK});
         run.m_operations = standIns.Table();
         run.m_hDialog = dialog.Window();

@@ -38,7 +38,7 @@ TEST(SetupDialogError, TheDownloadsDetailLineComesUnderTheBoxsFirstLine)
         CQXTSetupDlg dialog;
         StandInOperations standIns(recorder, dialog);
         standIns.ScriptResults(L"DownloadClientFiles", {FALSE});
-        standIns.ScriptDownloadFailure({SETUP_ERR_DOWNLOAD, c.detail});
+        standIns.ScriptDownloadFailure({SETUP_ERR_DOWNLOAD, c.detail, {}});
         dialog.m_operations = standIns.Table();
 
         std::atomic<bool> ended{false};

@@ -121,22 +121,30 @@ TEST_F(SilentInstall, EveryFailureIsAbortedAtOnceAndEndsTheRunWithItsCode)
 }
 
 // Nobody sees a box in a silent run: the log's last line carries the
-// download's detail line and, after it, the technical reason logged before.
+// download's detail line and, after it, the technical reason: the failure's
+// own line when it has one, otherwise the last error logged before.
 TEST_F(SilentInstall, TheLogsLastLineHasTheDownloadsDetailAndTheLoggedReason)
 {
     static const struct {
         const char* label;
         const wchar_t* detail;
         const wchar_t* logged;
+        const wchar_t* cause;
         const char* lastLineEnd;
     } cases[] = {
-        {"detail and reason", L"服务器证书不受信任", L"GET https://localhost:1/x: failed: bad CA (12045)",
+        {"detail and reason", L"服务器证书不受信任", L"GET https://localhost:1/x: failed: bad CA (12045)", L"",
          "(exit code 254): 服务器证书不受信任 (GET https://localhost:1/x: failed: bad CA (12045))"},
-        {"a reason only", L"", L"GET http://127.0.0.1:1/x: failed: refused (12029)",
+        {"a reason only", L"", L"GET http://127.0.0.1:1/x: failed: refused (12029)", L"",
          "(exit code 254): GET http://127.0.0.1:1/x: failed: refused (12029)"},
         // The download's own failure line is the last error then.
-        {"no reason of its own", L"服务器证书已过期", L"",
+        {"no reason of its own", L"服务器证书已过期", L"", L"",
          "(exit code 254): 服务器证书已过期 (正在下载...QXTClient.exe : 失败!)"},
+        // Transfers at once: another entry's error came later than the
+        // reported entry's own line.
+        {"its own line", L"服务器拒绝了请求", L"GET http://127.0.0.1:1/b.bin: failed: refused (12029)",
+         L"GET http://127.0.0.1:1/a.bin: status 404: failed: the server did not answer 2xx",
+         "(exit code 254): 服务器拒绝了请求 (GET http://127.0.0.1:1/a.bin: status 404: failed: the server did not "
+         "answer 2xx)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -144,6 +152,7 @@ TEST_F(SilentInstall, TheLogsLastLineHasTheDownloadsDetailAndTheLoggedReason)
         CountingOperations ops;
         ops.failing = "DownloadClientFiles";
         ops.downloadFailure.detail = c.detail;
+        ops.downloadFailure.cause = c.cause;
         ops.downloadError = c.logged;
         SilentInstallOptions options;
         options.hasFolder = true;

@@ -98,6 +98,7 @@ protected:
         });
         UseProxy(proxy.Host());
         ForgetProxyLogin();
+        ForgetProxyLoginDecline();
     }
 
     void TearDown() override
@@ -170,7 +171,9 @@ TEST_F(ProxyLoginTest, WithoutALoginTheDownloadEndsWithItsOwnCodeAndLine)
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.label);
+        // Each case stands for a run of its own.
         ForgetProxyLogin();
+        ForgetProxyLoginDecline();
         answers.script = c.script;
         answers.asked.clear();
         DownloadFailure failure;
