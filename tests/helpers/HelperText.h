@@ -2,19 +2,11 @@
 // the parameters of the process they run in.
 #pragma once
 
+#include "tests/support/Utf8Text.h"
+
 #include <windows.h>
 
 #include <string>
-
-inline std::string Utf8(const std::wstring& text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                          nullptr);
-    return bytes;
-}
 
 // The process's command line after its program name (quoted or not) and one blank.
 inline std::wstring ProcessParameters()

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the setup program's end-to-end tests: the sample client published on
 # the reference nginx server (loopback, free port), QXTSetup.exe stamped with
-# that address, and SetupProgramTest driving the program as a person would,
-# in a Wine prefix of its own so that installing the client touches nothing
-# the other tests use. Screenshots go to BUILD/screenshots.
+# that address, and the tests of tests/setup/program/ driving the program as
+# a person would, in a Wine prefix of its own so that installing the client
+# touches nothing the other tests use. Screenshots go to BUILD/screenshots.
 # The logs of two silent runs are kept there too. Two HTTPS servers of the
 # same site take part: one whose test authority the prefix trusts for this
 # run, and one whose authority nobody trusts.
